@@ -1,0 +1,11 @@
+// main() of the test executables that need a QApplication.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+  QApplication app(argc, argv);
+  return RUN_ALL_TESTS();
+}

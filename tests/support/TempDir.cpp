@@ -1,0 +1,46 @@
+#include "tests/support/TempDir.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace korv::test {
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "korv-test-XXXXXX").string();
+  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  Path = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(Path, ignored);
+}
+
+WorkingDir::WorkingDir(const std::string& dir) {
+  char here[PATH_MAX];
+  if (!::getcwd(here, sizeof here)) throw std::runtime_error("getcwd failed");
+  Previous = here;
+  if (::chdir(dir.c_str()) != 0) throw std::runtime_error("chdir failed: " + dir);
+}
+
+WorkingDir::~WorkingDir() { (void)::chdir(Previous.c_str()); }
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+}
+
+}  // namespace korv::test

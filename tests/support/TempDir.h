@@ -1,0 +1,38 @@
+// A fresh folder for one test, removed with everything in it afterwards.
+#pragma once
+
+#include <string>
+
+namespace korv::test {
+
+class TempDir {
+public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return Path; }
+  std::string file(const std::string& name) const { return Path + "/" + name; }
+
+private:
+  std::string Path;
+};
+
+// Makes `dir` the working folder for the lifetime of the object.
+class WorkingDir {
+public:
+  explicit WorkingDir(const std::string& dir);
+  ~WorkingDir();
+  WorkingDir(const WorkingDir&) = delete;
+  WorkingDir& operator=(const WorkingDir&) = delete;
+
+private:
+  std::string Previous;
+};
+
+// Whole file contents, or "" when it can't be read.
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& content);
+
+}  // namespace korv::test
