@@ -1,5 +1,7 @@
 #include "tests/support/ScriptedServer.h"
 
+#include "tests/support/LoopbackClient.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -105,19 +107,10 @@ sockaddr_in LoopbackAddress(const std::string& address, int port) {
   return sa;
 }
 
-// A listening socket on `address` with a system-chosen port.
 int Listen(const std::string& address, int& port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) throw std::runtime_error("ScriptedServer: socket failed");
-  sockaddr_in sa = LoopbackAddress(address, 0);
-  socklen_t len = sizeof sa;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(fd, 4) != 0 ||
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) != 0) {
-    std::string why = std::strerror(errno);
-    ::close(fd);
-    throw std::runtime_error("ScriptedServer: cannot listen on " + address + ": " + why);
-  }
-  port = ntohs(sa.sin_port);
+  LoopbackAddress(address, 0);  // rejects what is not an address
+  int fd = ListenOn(address, port);
+  if (fd < 0) throw std::runtime_error("ScriptedServer: cannot listen on " + address + ": " + std::strerror(errno));
   return fd;
 }
 
