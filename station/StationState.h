@@ -1,0 +1,31 @@
+// The station's variables: what the window's handlers remember between
+// events. Kept apart from the widgets so that their rules read plainly.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace korv {
+
+struct StationState {
+  int32_t base_interval = 5;   // s; the day preset's interval, lower bound of the others
+  int32_t interval = 5;        // s; the current picture interval
+  int32_t exposure_s = 0;      // s; 0 = automatic
+  int32_t iso = 0;             // 0 = automatic
+  int32_t aperture = 0;        // f-number; 0 = automatic
+  uint16_t night_exposure = 15;  // 5, 10 or 15: which night preset the evening switch selects
+  uint8_t day_mode = 0;        // the camera's shooting mode read at connect
+  uint16_t zoom_max = 0;       // low 16 bits of the camera's zoom maximum
+  uint16_t zoom_pos = 0;       // low 16 bits of the zoom position
+  uint16_t last_hour = 0;      // hour of the previous timer tick
+  uint16_t evening_hour = 0;   // switch hours of the current month
+  uint16_t morning_hour = 0;
+  int32_t picture_counter = 1;  // number of the next picture
+  std::string picture_dir;      // the start date's folder
+  std::string ftp_user;         // the account stored in the settings file
+  std::string ftp_password;
+  int32_t upload_extra_s = 0;   // s; added to the interval while uploading
+  int32_t upload_file_size = 0;  // bytes of the file being uploaded
+};
+
+}  // namespace korv

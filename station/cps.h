@@ -1,0 +1,137 @@
+// The station's main window: every control, the objects it owns, and the
+// handlers that make up the station's behaviour.
+#pragma once
+
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+
+#include "station/ErrorReport.h"
+#include "station/StationState.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QSlider;
+class QTimer;
+
+namespace korv {
+
+class TForm1 : public QWidget {
+public:
+  // Creates the controls and the owned objects, then runs FormCreate.
+  explicit TForm1(QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // Camera and status area.
+  QPushButton* Button1;
+  QCheckBox* CheckBox1;
+  QCheckBox* CheckBox2;
+  QPushButton* Button2;
+  QLabel* Label2;
+  QComboBox* ComboBox1;
+  QLabel* Label1;
+  QLineEdit* Edit1;
+  QCheckBox* CheckBox9;
+  QPushButton* Button3;
+  QPushButton* Button4;
+  QLabel* Label13;
+  QSlider* TrackBar1;
+  QLabel* Panel2;
+  QLineEdit* Edit8;
+  QLineEdit* Edit9;
+  QLineEdit* Edit10;
+
+  // Preview: the panel's caption shows until a picture covers it.
+  QLabel* Panel1;
+  QLabel* Image1;
+
+  // Presets: a frame with five exclusive radio buttons laid over it.
+  QGroupBox* RadioGroup1;
+  QRadioButton* RadioButton1;
+  QRadioButton* RadioButton2;
+  QRadioButton* RadioButton3;
+  QRadioButton* RadioButton4;
+  QRadioButton* RadioButton5;
+  QButtonGroup* PresetButtons;
+
+  // Manual corrections.
+  QGroupBox* GroupBox2;
+  QLabel* Label3;
+  QLineEdit* Edit2;
+  QLabel* Label6;
+  QComboBox* ComboBox4;
+  QLabel* Label8;
+  QComboBox* ComboBox3;
+  QLabel* Label7;
+  QComboBox* ComboBox2;
+  QCheckBox* CheckBox7;
+
+  // Upload.
+  QGroupBox* GroupBox1;
+  QCheckBox* CheckBox5;
+  QLabel* Label10;
+  QLineEdit* Edit7;
+  QLabel* Label11;
+  QLabel* Label4;
+  QLineEdit* Edit4;
+  QCheckBox* CheckBox6;
+  QLabel* Label5;
+  QLineEdit* Edit5;
+  QLabel* Label12;
+  QLineEdit* Edit6;
+  QLabel* Label9;
+  QLineEdit* Edit3;
+  QProgressBar* ProgressBar1;
+
+  // Picture handling.
+  QGroupBox* GroupBox3;
+  QCheckBox* CheckBox3;
+  QCheckBox* CheckBox4;
+
+  // Quality: three exclusive radio buttons of their own.
+  QGroupBox* GroupBox4;
+  QRadioButton* RadioButton6;
+  QRadioButton* RadioButton7;
+  QRadioButton* RadioButton8;
+  QButtonGroup* QualityButtons;
+
+  // Owned objects. The camera component (Obturo1) and the FTP client
+  // (IdFTP1) join them here.
+  QTimer* Timer1;
+
+  StationState State;
+
+  // True while Timer1 is switched on, even when its interval (0) keeps it silent.
+  bool Timer1Enabled() const { return Timer1On; }
+
+  // Handlers.
+  void FormCreate();
+  void Edit2Change();
+
+private:
+  void CreateControls();
+  void WireHandlers();
+  // Connects `signal` of `sender` to `handler` through the handler runner.
+  template <class Sender, class Signal>
+  void Wire(Sender* sender, Signal signal, void (TForm1::*handler)());
+
+  // Program changes that run handlers: an error of the handler they start
+  // ends the caller too.
+  void SetEdit2Text(const QString& text);
+
+  void SetTimer1Enabled(bool on);
+  void SetTimer1Interval(int64_t milliseconds);
+
+  HandlerRunner Handlers;
+  bool Timer1On = false;
+};
+
+}  // namespace korv

@@ -1,0 +1,176 @@
+#include <QComboBox>
+#include <QDate>
+#include <QLineEdit>
+#include <QLocale>
+#include <QRadioButton>
+#include <QTimer>
+
+#include <filesystem>
+
+#include "runtime/Convert.h"
+#include "runtime/Exception.h"
+#include "runtime/TextFile.h"
+#include "station/Settings.h"
+#include "tests/station/StationFixture.h"
+
+namespace korv::test {
+namespace {
+
+using StartTest = StationTest;
+
+std::string TodaysFolder(const LocalTime& day) {
+  QDate date(day.Year, day.Month, day.Day);
+  return PictureDirName(QLocale::system().toString(date, QLocale::ShortFormat).toStdString());
+}
+
+TEST_F(StartTest, WithoutSettingsFileKeepsTheDefaults) {
+  TForm1& form = Start();
+  EXPECT_EQ(form.Edit4->text(), "");
+  EXPECT_EQ(form.Edit5->text(), "");
+  EXPECT_EQ(form.Edit2->text(), "5");
+  EXPECT_EQ(form.State.night_exposure, 15);
+  EXPECT_EQ(form.State.interval, 5);
+  EXPECT_EQ(form.State.base_interval, 5);
+  EXPECT_EQ(form.ComboBox1->currentText(), QString::fromUtf8("Közepes méret-2"));
+  EXPECT_TRUE(Errors.empty());
+}
+
+struct SettingsCase {
+  const char* Name;
+  const char* File;
+  const char* User;
+  const char* Password;
+  const char* Edit2;
+  int32_t Interval;
+  uint16_t NightExposure;
+};
+
+const SettingsCase kSettingsCases[] = {
+    {"full", "anna\r\ns3cr\xc3\xa9t\r\n12\r\n10\r\n", "anna", "s3cr\xc3\xa9t", "12", 12, 10},
+    // Outside Edit2's own range, yet taken as it stands.
+    {"interval200", "u\r\np\r\n200\r\n5\r\n", "u", "p", "200", 200, 5},
+    {"bareLF", "u\np\n30\n15\n", "u", "p", "30", 30, 15},
+    {"twoLines", "u\r\np\r\n", "u", "p", "", 0, 0},
+    {"malformedNumbers", "u\r\np\r\nabc\r\nxyz\r\n", "u", "p", "abc", 5, 15},
+};
+
+class SettingsStartTest : public StationTest, public ::testing::WithParamInterface<SettingsCase> {};
+
+TEST_P(SettingsStartTest, FillsFieldsAndState) {
+  const SettingsCase& c = GetParam();
+  WriteFile(File(kSettingsFile), c.File);
+  TForm1& form = Start();
+  EXPECT_EQ(form.Edit4->text(), QString::fromUtf8(c.User));
+  EXPECT_EQ(form.Edit5->text(), QString::fromUtf8(c.Password));
+  EXPECT_EQ(form.Edit2->text(), QString::fromUtf8(c.Edit2));
+  EXPECT_EQ(form.State.base_interval, c.Interval);
+  EXPECT_EQ(form.State.interval, c.Interval);
+  EXPECT_EQ(form.State.night_exposure, c.NightExposure);
+  EXPECT_EQ(form.State.ftp_user, c.User);
+  EXPECT_EQ(form.State.ftp_password, c.Password);
+  EXPECT_TRUE(Errors.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, SettingsStartTest, ::testing::ValuesIn(kSettingsCases),
+                         [](const auto& param) { return std::string(param.param.Name); });
+
+TEST_F(StartTest, ExistingDayFolderContinuesFromMaxSer) {
+  std::filesystem::create_directory(File(TodaysFolder(Clock.Time)));
+  WriteFile(File(kPictureNumberFile), "57\r\n");
+  TForm1& form = Start();
+  EXPECT_EQ(form.State.picture_dir, TodaysFolder(Clock.Time));
+  EXPECT_EQ(form.State.picture_counter, 57);
+}
+
+TEST_F(StartTest, ExistingDayFolderWithoutMaxSerStartsAtOne) {
+  std::filesystem::create_directory(File(TodaysFolder(Clock.Time)));
+  EXPECT_EQ(Start().State.picture_counter, 1);
+}
+
+TEST_F(StartTest, NewDayCreatesTheFolderAndStartsAtOne) {
+  WriteFile(File(kPictureNumberFile), "57\r\n");
+  TForm1& form = Start();
+  EXPECT_TRUE(std::filesystem::is_directory(File(form.State.picture_dir)));
+  EXPECT_EQ(form.State.picture_counter, 1);
+}
+
+TEST_F(StartTest, DayFolderNameHoldsNoPathSeparator) {
+  for (const char* locale : {"C", "en_US", "hu_HU", "de_DE", "ja_JP"}) {
+    SCOPED_TRACE(locale);
+    QLocale::setDefault(QLocale(QString::fromLatin1(locale)));
+    std::string name = PictureDirName(QLocale().toString(QDate(2026, 12, 8), QLocale::ShortFormat).toStdString());
+    EXPECT_FALSE(name.empty());
+    EXPECT_EQ(name.find('/'), std::string::npos);
+  }
+  QLocale::setDefault(QLocale::system());
+  EXPECT_EQ(PictureDirName("12/8/26"), "12-8-26");
+  EXPECT_EQ(PictureDirName("2026. 12. 08."), "2026. 12. 08.");
+}
+
+TEST(SettingsFileTest, SaveWritesFourLinesWithCrLfReadableByOwnerOnly) {
+  TempDir folder;
+  WorkingDir here(folder.path());
+  SaveSettings("anna", "pw", 45, 10);
+  EXPECT_EQ(ReadFile(folder.file(kSettingsFile)), "anna\r\npw\r\n45\r\n10\r\n");
+  EXPECT_EQ(std::filesystem::status(folder.file(kSettingsFile)).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+TEST(SettingsFileTest, InterruptedWriteLeavesTheOldFile) {
+  TempDir folder;
+  WorkingDir here(folder.path());
+  SaveSettings("anna", "pw", 45, 10);
+  WritePictureCounter(57);
+  testing::FailNextWriteBeforeRename();
+  EXPECT_THROW(SaveSettings("bob", "x", 5, 15), EInOutError);
+  testing::FailNextWriteBeforeRename();
+  EXPECT_THROW(WritePictureCounter(58), EInOutError);
+  EXPECT_EQ(ReadFile(folder.file(kSettingsFile)), "anna\r\npw\r\n45\r\n10\r\n");
+  EXPECT_EQ(ReadFile(folder.file(kPictureNumberFile)), "57\r\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 2);
+}
+
+TEST(SettingsFileTest, PictureCounterReadsItsFirstLine) {
+  TempDir folder;
+  WorkingDir here(folder.path());
+  EXPECT_EQ(ReadPictureCounter(), 1);
+  WritePictureCounter(1000000);
+  EXPECT_EQ(ReadFile(folder.file(kPictureNumberFile)), "1000000\r\n");
+  EXPECT_EQ(ReadPictureCounter(), 1000000);
+  WriteFile(folder.file(kPictureNumberFile), "124\n");
+  EXPECT_EQ(ReadPictureCounter(), 124);
+  WriteFile(folder.file(kPictureNumberFile), "garbage\r\n");
+  EXPECT_EQ(ReadPictureCounter(), 1);
+}
+
+struct Edit2Case {
+  const char* Text;
+  bool Taken;
+};
+
+class Edit2Test : public StationTest, public ::testing::WithParamInterface<Edit2Case> {};
+
+TEST_P(Edit2Test, TakesOnlyWholeNumbersFrom1To99) {
+  TForm1& form = Start();
+  form.Edit2->setText(QString::fromLatin1(GetParam().Text));
+  int32_t expected = GetParam().Taken ? StrToIntDef(GetParam().Text, 0) : 5;
+  EXPECT_EQ(form.State.interval, expected);
+  EXPECT_EQ(form.State.base_interval, expected);
+  EXPECT_EQ(form.Timer1->interval(), GetParam().Taken ? expected * 1000 : 10000);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, Edit2Test,
+                         ::testing::Values(Edit2Case{"45", true}, Edit2Case{"1", true}, Edit2Case{"99", true},
+                                           Edit2Case{"0", false}, Edit2Case{"100", false}, Edit2Case{"-3", false},
+                                           Edit2Case{"a", false}, Edit2Case{"4a", false}, Edit2Case{"", false}));
+
+TEST_F(StartTest, Edit2OutsideDayModeChangesOnlyTheInterval) {
+  TForm1& form = Start();
+  form.RadioButton4->setChecked(true);
+  form.Edit2->setText("45");
+  EXPECT_EQ(form.State.interval, 45);
+  EXPECT_EQ(form.State.base_interval, 5);
+}
+
+}  // namespace
+}  // namespace korv::test

@@ -1,0 +1,54 @@
+// A station window started in a fresh working folder on a set date, with
+// the error report recorded instead of shown.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "runtime/Clock.h"
+#include "station/ErrorReport.h"
+#include "station/cps.h"
+#include "tests/support/TempDir.h"
+
+namespace korv::test {
+
+class FixedClock final : public Clock {
+public:
+  LocalTime Time{2026, 3, 14, 14, 0, 0};
+  LocalTime Now() override { return Time; }
+  void Sleep(uint32_t) override {}
+};
+
+class StationTest : public ::testing::Test {
+protected:
+  StationTest() : Here(Folder.path()) {
+    PreviousClock = SetClock(&Clock);
+    PreviousReporter = SetErrorReporter([this](const std::string& message) { Errors.push_back(message); });
+  }
+  ~StationTest() override {
+    Form.reset();
+    SetErrorReporter(PreviousReporter);
+    SetClock(PreviousClock);
+  }
+
+  TForm1& Start() {
+    Form = std::make_unique<TForm1>();
+    return *Form;
+  }
+  std::string File(const std::string& name) const { return Folder.file(name); }
+
+  TempDir Folder;
+  WorkingDir Here;
+  FixedClock Clock;
+  std::vector<std::string> Errors;
+  std::unique_ptr<TForm1> Form;
+
+private:
+  korv::Clock* PreviousClock;
+  ErrorReporter PreviousReporter;
+};
+
+}  // namespace korv::test
