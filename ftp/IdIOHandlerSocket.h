@@ -1,0 +1,63 @@
+// The I/O handler a connection talks through, and its socket version.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "ftp/IdComponent.h"
+#include "ftp/IdSocketHandle.h"
+
+namespace korv {
+
+// The base does nothing; the socket handler fills the operations in.
+class TIdIOHandler : public TIdComponent {
+public:
+  virtual void Close() {}
+  virtual void ConnectTo(const std::string& host, int port, int timeoutMs, int boundPortHigh, int boundPortLow,
+                         int boundPort, const std::string& boundIP) {}
+  virtual bool Connected() { return false; }
+  virtual void Open() {}
+  virtual bool WaitReadable(int timeoutMs) { return false; }
+  virtual int Recv(void* buffer, int length) { return 0; }
+  virtual int Send(const void* buffer, int length) { return 0; }
+};
+
+enum TSocksVersion { svNoSocks, svSocks4, svSocks4A, svSocks5 };
+
+// No SOCKS negotiation is ever done; the settings exist for completeness.
+struct TIdSocksInfo {
+  TSocksVersion Version = svNoSocks;
+};
+
+class TIdIOHandlerSocket : public TIdIOHandler {
+public:
+  ~TIdIOHandlerSocket() override;
+
+  // false switches TCP_NODELAY on before connecting.
+  bool UseNagle = true;
+
+  TIdSocketHandle* Binding() const { return BindingHandle.get(); }
+  TIdSocksInfo& SocksInfo();
+
+  void Close() override;
+  // Resolves, binds locally, connects. Time-out -1 or 0: a plain blocking
+  // connect; otherwise ConnectWithTimeout.
+  void ConnectTo(const std::string& host, int port, int timeoutMs, int boundPortHigh, int boundPortLow,
+                 int boundPort, const std::string& boundIP) override;
+  bool Connected() override;
+  void Open() override;
+  bool WaitReadable(int timeoutMs) override;
+  // Raise EIdClosedSocket when not connected; otherwise raw results.
+  int Recv(void* buffer, int length) override;
+  int Send(const void* buffer, int length) override;
+
+  // Connects on a helper thread and gives up after `timeoutMs` (-2: never),
+  // checking every 125 ms whether the thread is done.
+  void ConnectWithTimeout(int timeoutMs);
+
+private:
+  std::unique_ptr<TIdSocketHandle> BindingHandle;
+  std::unique_ptr<TIdSocksInfo> Socks;
+};
+
+}  // namespace korv

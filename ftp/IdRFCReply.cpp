@@ -1,0 +1,28 @@
+#include "ftp/IdRFCReply.h"
+
+#include "ftp/IdGlobal.h"
+#include "runtime/Convert.h"
+
+namespace korv {
+
+void TIdRFCReply::SetTextCode(const std::string& code) {
+  Code = code;
+  if (!code.empty()) NumericCode = StrToIntDef(code, 0);
+}
+
+void TIdRFCReply::Clear() {
+  NumericCode = 0;
+  Code.clear();
+  Text.clear();
+}
+
+void TIdRFCReply::ParseReply(const std::vector<std::string>& lines) {
+  Clear();
+  if (lines.empty()) return;
+  std::string code = Trim(std::string_view(lines[0]).substr(0, 4));
+  if (code.size() == 4 && code[3] == '-') code.pop_back();
+  SetTextCode(code);
+  for (const std::string& line : lines) Text.push_back(line.size() > 4 ? line.substr(4) : "");
+}
+
+}  // namespace korv

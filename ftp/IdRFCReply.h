@@ -1,0 +1,28 @@
+// One numbered server reply: the three-digit code and the text lines.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace korv {
+
+class TIdRFCReply {
+public:
+  int NumericCode = 0;
+  std::vector<std::string> Text;
+
+  const std::string& TextCode() const { return Code; }
+  // A non-empty code sets NumericCode too (0 when it is not a number).
+  void SetTextCode(const std::string& code);
+
+  void Clear();
+  // The reply of `lines` as read from the server: the code from the first
+  // four characters of the first line (a hyphen there is dropped), the text
+  // from every line without its first four characters.
+  void ParseReply(const std::vector<std::string>& lines);
+
+private:
+  std::string Code;
+};
+
+}  // namespace korv

@@ -1,0 +1,235 @@
+#include "ftp/IdTCPConnection.h"
+
+#include <arpa/inet.h>
+
+#include <algorithm>
+
+#include "ftp/IdException.h"
+#include "ftp/IdGlobal.h"
+#include "ftp/IdStack.h"
+
+namespace korv {
+
+TIdTCPConnection::TIdTCPConnection() {
+  InBuffer.OnConsumed = [this](size_t count) { AddWork(wmRead, static_cast<int64_t>(count)); };
+}
+
+TIdTCPConnection::~TIdTCPConnection() {
+  // Not through the virtual: a derived part is already gone here.
+  if (Handler) {
+    PeerClosedFlag = true;
+    Handler->Close();
+  }
+}
+
+void TIdTCPConnection::DoOnDisconnected() {
+  if (OnDisconnected) OnDisconnected(this);
+}
+
+void TIdTCPConnection::ResetInput() {
+  InBuffer.Clear();
+  PeerClosedFlag = false;
+}
+
+bool TIdTCPConnection::CheckDisconnected(bool raiseIfDisconnected, bool ignoreBuffer) {
+  bool disconnected = false;
+  if (PeerClosedFlag && Handler) {
+    if (Handler->Connected()) {
+      CloseSocketOnly();
+      ReportStatus(hsDisconnected);
+      DoOnDisconnected();
+    }
+    disconnected = true;
+  } else if (Handler) {
+    disconnected = !Handler->Connected();
+  }
+  if (disconnected && (InBuffer.Size() == 0 || ignoreBuffer) && raiseIfDisconnected) throw EIdConnClosedGracefully();
+  return disconnected;
+}
+
+int TIdTCPConnection::CheckReplyCode(int code, const TReplyCodes& allowed) {
+  if (!allowed.empty() && std::find(allowed.begin(), allowed.end(), code) == allowed.end()) RaiseReplyError();
+  return code;
+}
+
+bool TIdTCPConnection::IsConnected() {
+  CheckDisconnected(false);
+  return Handler && Handler->Connected();
+}
+
+void TIdTCPConnection::CloseConnection() {
+  ReportStatus(hsDisconnecting);
+  CloseSocketOnly();
+  if (OwnsIOHandler) {
+    Handler.reset();
+    OwnsIOHandler = false;
+  }
+  DoOnDisconnected();
+  ReportStatus(hsDisconnected);
+}
+
+void TIdTCPConnection::CloseSocketOnly() {
+  if (!Handler) return;
+  PeerClosedFlag = true;
+  Handler->Close();
+}
+
+int TIdTCPConnection::ReadReply(const TReplyCodes& allowed) {
+  ReadReplyLines();
+  return CheckReplyCode(LastReply.NumericCode, allowed);
+}
+
+void TIdTCPConnection::RaiseReplyError() {
+  std::string message;
+  for (const std::string& line : LastReply.Text) message += line + "\r\n";
+  throw EIdProtocolReplyError(LastReply.NumericCode, message);
+}
+
+int TIdTCPConnection::FillInputBuffer(bool raiseIfDisconnected, int timeoutMs, bool raiseOnTimeout) {
+  if (timeoutMs == -1) timeoutMs = ReadTimeout == 0 ? -2 : ReadTimeout;
+  CheckDisconnected(raiseIfDisconnected);
+  if (!IsConnected()) {
+    if (raiseIfDisconnected) throw EIdNotConnected();
+    return 0;
+  }
+  int count;
+  do {
+    if (!Handler->WaitReadable(timeoutMs)) {
+      if (raiseOnTimeout) throw EIdReadTimeout();
+      return -1;
+    }
+    ReceiveScratch.resize(static_cast<size_t>(std::max(RecvBufferSize, 1)));
+    count = Handler->Recv(ReceiveScratch.data(), static_cast<int>(ReceiveScratch.size()));
+    PeerClosedFlag = count == 0;
+    if (count == -1) {
+      TIdStack& stack = SharedStack();
+      stack.CheckSocketResult(count, {WSAESHUTDOWN, WSAECONNABORTED});
+      // The peer went away: what it sent before stays readable.
+      CloseSocketOnly();
+      if (InBuffer.Size() == 0) stack.RaiseSocketFailure(stack.LastError());
+      count = 0;
+    }
+    if (count > 0) InBuffer.Append(ReceiveScratch.data(), static_cast<size_t>(count));
+    CheckDisconnected(raiseIfDisconnected);
+  } while (count == 0 && IsConnected());
+  return count;
+}
+
+std::string TIdTCPConnection::LineTooLong(size_t maxLength) {
+  if (MaxLineAction == maException) throw EIdReadLnMaxLineLengthExceeded();
+  LineWasSplit = true;
+  return InBuffer.Extract(maxLength);
+}
+
+std::string TIdTCPConnection::ReadTextLine(const std::string& terminator, int maxLength) {
+  if (maxLength == -1) maxLength = MaxLineLength;
+  const std::string& ending = terminator.empty() ? std::string("\n") : terminator;
+  const size_t limit = maxLength > 0 ? static_cast<size_t>(maxLength) : 0;
+  LineWasSplit = false;
+  LineTimedOut = false;
+  size_t searchFrom = 0;
+  for (;;) {
+    // Only the bytes that arrived since the last pass are searched.
+    size_t found = InBuffer.Find(ending, searchFrom);
+    if (found != std::string::npos) {
+      if (limit != 0 && found > limit) return LineTooLong(limit);
+      std::string line = InBuffer.Extract(found + ending.size());
+      line.resize(found);
+      if (ending == "\n" && !line.empty() && line.back() == '\r') line.pop_back();
+      return line;
+    }
+    size_t size = InBuffer.Size();
+    if (limit != 0 && size > limit) return LineTooLong(limit);
+    searchFrom = size >= ending.size() ? size - ending.size() + 1 : 0;
+    CheckDisconnected(true, true);
+    if (FillInputBuffer() == 0) {
+      LineTimedOut = true;
+      return "";
+    }
+  }
+}
+
+std::string TIdTCPConnection::ReadNonEmptyLine(int attempts) {
+  std::string line;
+  do line = Trim(ReadTextLine());
+  while (line.empty() && --attempts > 0);
+  return line;
+}
+
+void TIdTCPConnection::ReadReplyLines() {
+  std::vector<std::string> lines{ReadNonEmptyLine()};
+  const std::string& first = lines.front();
+  if (first.size() > 3 && first[3] == '-') {
+    std::string endMarker = first.substr(0, 3) + " ";
+    for (;;) {
+      lines.push_back(ReadNonEmptyLine());
+      const std::string& line = lines.back();
+      if (line.size() < 4) break;
+      if (std::equal(endMarker.begin(), endMarker.end(), line.begin(),
+                     [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) ==
+                                                 std::tolower(static_cast<unsigned char>(b)); }))
+        break;
+    }
+  }
+  LastReply.ParseReply(lines);
+}
+
+int TIdTCPConnection::SendCommand(const std::string& line, const TReplyCodes& allowed) {
+  WriteLine(line);
+  return ReadReply(allowed);
+}
+
+void TIdTCPConnection::SendBytes(const void* buffer, size_t count) {
+  if (count == 0 || buffer == nullptr) return;
+  CheckDisconnected(true, true);
+  if (!IsConnected()) throw EIdNotConnected();
+  const char* bytes = static_cast<const char*>(buffer);
+  size_t position = 0;
+  while (position < count) {
+    int chunk = static_cast<int>(std::min<size_t>(count - position, INT_MAX));
+    int sent = Handler->Send(bytes + position, chunk);
+    PeerClosedFlag = sent == 0;
+    CheckDisconnected(true);
+    if (sent == -1) {
+      TIdStack& stack = SharedStack();
+      stack.CheckSocketResult(sent, {WSAESHUTDOWN, WSAECONNABORTED, WSAECONNRESET});
+      CloseSocketOnly();
+      stack.RaiseSocketFailure(stack.LastError());
+    }
+    AddWork(wmWrite, sent);
+    position += static_cast<size_t>(sent);
+  }
+}
+
+void TIdTCPConnection::WriteText(const std::string& text) {
+  if (!text.empty()) SendBytes(text.data(), text.size());
+}
+
+void TIdTCPConnection::WriteLine(const std::string& line) { WriteText(line + "\r\n"); }
+
+void TIdTCPConnection::SendStream(TStream& stream, bool fromStart, bool withByteCount, int64_t size) {
+  if (fromStart) stream.Seek(0);
+  const int64_t end = size != 0 ? stream.Position() + size : stream.Size();
+  const int64_t count = end - stream.Position();
+  if (withByteCount) {
+    uint32_t networkCount = htonl(static_cast<uint32_t>(count));
+    SendBytes(&networkCount, sizeof networkCount);
+  }
+  StartWork(wmWrite, count);
+  try {
+    std::vector<char> block(static_cast<size_t>(std::max(SendBufferSize, 1)));
+    for (;;) {
+      int64_t chunk = std::min<int64_t>(end - stream.Position(), static_cast<int64_t>(block.size()));
+      if (chunk <= 0) break;
+      int64_t got = stream.Read(block.data(), chunk);
+      if (got == 0) throw EIdNoDataToRead();
+      SendBytes(block.data(), static_cast<size_t>(got));
+    }
+  } catch (...) {
+    FinishWork(wmWrite);
+    throw;
+  }
+  FinishWork(wmWrite);
+}
+
+}  // namespace korv

@@ -1,0 +1,93 @@
+// A buffered TCP connection: line reading, numbered replies in the manner of
+// RFC 959, writing of bytes and streams with progress, and an orderly close.
+// Whoever talks a protocol over it sees whole replies, never bytes.
+#pragma once
+
+#include <climits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ftp/IdBuffer.h"
+#include "ftp/IdComponent.h"
+#include "ftp/IdIOHandlerSocket.h"
+#include "ftp/IdRFCReply.h"
+#include "ftp/Stream.h"
+
+namespace korv {
+
+enum TIdMaxLineAction { maException, maSplit };
+
+using TReplyCodes = std::vector<int>;
+
+class TIdTCPConnection : public TIdComponent {
+public:
+  TIdTCPConnection();
+  ~TIdTCPConnection() override;
+
+  int ReadTimeout = 0;  // ms; 0 waits without limit
+  int MaxLineLength = 16384;  // 0: no limit
+  TIdMaxLineAction MaxLineAction = maException;
+  int RecvBufferSize = 32768;
+  int SendBufferSize = 32768;
+  TNotifyEvent OnDisconnected;
+
+  TIdRFCReply GreetingReply;
+  TIdRFCReply LastReply;
+  TIdBuffer InBuffer;
+  bool LineWasSplit = false;
+  bool LineTimedOut = false;
+
+  TIdIOHandlerSocket* IOHandler() const { return Handler.get(); }
+  bool PeerClosed() const { return PeerClosedFlag; }
+
+  virtual void DoOnDisconnected();
+  // Empties the input and forgets that the peer closed.
+  virtual void ResetInput();
+  // Whether the connection is gone; closes the socket (with the
+  // hsDisconnected report) when the peer has closed it. Raises
+  // EIdConnClosedGracefully when asked and nothing is left to read (or the
+  // buffer is to be ignored).
+  virtual bool CheckDisconnected(bool raiseIfDisconnected = true, bool ignoreBuffer = false);
+  // An empty list accepts any code; RaiseReplyError for others.
+  virtual int CheckReplyCode(int code, const TReplyCodes& allowed);
+  virtual bool IsConnected();
+  virtual void CloseConnection();
+  virtual void CloseSocketOnly();
+  virtual int ReadReply(const TReplyCodes& allowed = {});
+  [[noreturn]] virtual void RaiseReplyError();
+  // Receives once the socket is readable within `timeoutMs` (-1: the
+  // ReadTimeout). The byte count, -1 on a time-out not raised, 0 when the
+  // connection went away with data left to read.
+  virtual int FillInputBuffer(bool raiseIfDisconnected = true, int timeoutMs = -1, bool raiseOnTimeout = true);
+  // The next line without its terminator (empty: LF, which also drops a CR
+  // before it). Over-long lines raise or are split as MaxLineAction says.
+  virtual std::string ReadTextLine(const std::string& terminator = "", int maxLength = -1);
+  virtual int SendCommand(const std::string& line, const TReplyCodes& allowed);
+  // One accepted code; -1 accepts any.
+  int SendCommand(const std::string& line, int allowed) {
+    return SendCommand(line, allowed == -1 ? TReplyCodes{} : TReplyCodes{allowed});
+  }
+  virtual void WriteText(const std::string& text);
+  virtual void WriteLine(const std::string& line);
+  // Sends `size` bytes (0: up to the end) in SendBufferSize chunks, with
+  // OnWorkBegin/OnWork/OnWorkEnd for wmWrite.
+  virtual void SendStream(TStream& stream, bool fromStart = true, bool withByteCount = false, int64_t size = 0);
+
+  // The trimmed next line that is not blank, trying at most `attempts` lines.
+  std::string ReadNonEmptyLine(int attempts = INT_MAX);
+  void SendBytes(const void* buffer, size_t count);
+  // Reads one reply, all its lines, into LastReply.
+  void ReadReplyLines();
+
+protected:
+  std::unique_ptr<TIdIOHandlerSocket> Handler;
+  bool OwnsIOHandler = false;
+  bool PeerClosedFlag = false;
+
+private:
+  std::string LineTooLong(size_t maxLength);
+  std::vector<char> ReceiveScratch;
+};
+
+}  // namespace korv
