@@ -72,7 +72,8 @@ void TIdIOHandlerSocket::ConnectTo(const std::string& host, int port, int timeou
   binding.ClientPortMin = boundPortLow;
   binding.ClientPortMax = boundPortHigh;
   binding.BindLocal();
-  if (!TIdStack::IsDottedQuad(host)) ReportStatus(hsResolving, host);
+  // Only a real look-up is reported.
+  if (!TIdStack::IsDottedQuad(host) && !TIdStack::IsLocalHostName(host)) ReportStatus(hsResolving, host);
   binding.RemoteIP = SharedStack().ResolveHostName(host);
   binding.RemotePort = port;
   if (!UseNagle) binding.SetSockOpt(IPPROTO_TCP, TCP_NODELAY, 1);

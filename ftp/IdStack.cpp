@@ -103,10 +103,14 @@ bool TIdStack::IsDottedQuad(const std::string& text) {
   return true;
 }
 
-std::string TIdStack::ResolveHostName(const std::string& host) {
+bool TIdStack::IsLocalHostName(const std::string& host) {
   std::string upper;
   for (char c : host) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (upper == "LOCALHOST") return "127.0.0.1";
+  return upper == "LOCALHOST";
+}
+
+std::string TIdStack::ResolveHostName(const std::string& host) {
+  if (IsLocalHostName(host)) return "127.0.0.1";
   if (IsDottedQuad(host)) return host;
   in_addr address{};
   CheckSocketResult(WsGetHostByName(host, address));

@@ -20,6 +20,8 @@ public:
 
   // Four decimal numbers 0..255 joined by full stops, nothing else.
   static bool IsDottedQuad(const std::string& text);
+  // "LOCALHOST" in any letter case.
+  static bool IsLocalHostName(const std::string& host);
   // "LOCALHOST" in any case gives 127.0.0.1 and a dotted quad is returned as
   // it is, both without a look-up; any other name is looked up (IPv4) and
   // gives its first address. A failed look-up raises EIdSocketError 11001.

@@ -41,7 +41,7 @@ int64_t TFileStream::Read(void* buffer, int64_t count) {
 }
 
 int64_t TStringStream::Read(void* buffer, int64_t count) {
-  int64_t available = std::max<int64_t>(0, Size() - Pos);
+  int64_t available = std::max<int64_t>(0, static_cast<int64_t>(Data.size()) - Pos);
   int64_t n = std::min(count, available);
   if (n > 0) std::memcpy(buffer, Data.data() + Pos, static_cast<size_t>(n));
   Pos += n;
