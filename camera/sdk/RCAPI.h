@@ -1,0 +1,22 @@
+// Binding unit of RCSDK.DLL: the entry variables through which the backends
+// call the library, and its loader.
+#pragma once
+
+#include <span>
+
+#include "camera/sdk/SDKEntries.h"
+#include "camera/sdk/SDKLibrary.h"
+
+namespace korv {
+
+KORV_RC_ENTRIES(KORV_SDK_DECLARE_TYPED, KORV_SDK_DECLARE_UNTYPED, KORV_SDK_DECLARE_DECORATED)
+
+// Opens RCSDK.DLL once and binds every entry (see SDKLibrary::Load).
+// Raises EInOutError "RCSDK.DLL could not be loaded" when it cannot be opened.
+void LoadRCSDK();
+// Exit routine registered by the loader; nothing else calls it.
+void FreeRCSDK();
+// The library's loading state, for diagnostics and tests.
+const SDKLibrary& RCSDKLibrary();
+
+}  // namespace korv

@@ -1,0 +1,47 @@
+#include "camera/sdk/SDKLibrary.h"
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "runtime/Exception.h"
+
+namespace korv {
+
+void SDKEntryBase::RaiseUnbound() const {
+  throw EInOutError(std::string(ExportName) + " is not available: " + LibraryName +
+                    " is not loaded or lacks this entry");
+}
+
+void SDKLibrary::Load() {
+  if (Loaded) return;
+  // Windows needs the process error mode switched around the load so that a
+  // missing file shows no dialog; dlopen never shows one, so nothing to do.
+  Handle = dlopen(FileName, RTLD_NOW | RTLD_LOCAL);
+  if (Handle == nullptr) {
+    if (RaiseWhenMissing) throw EInOutError(std::string(FileName) + " could not be loaded");
+    return;
+  }
+  Loaded = true;
+  // atexit runs the routines last-registered first, so the libraries are
+  // closed in the reverse order of their loading.
+  std::atexit(ExitRoutine);
+  for (size_t i = 0; i < Entries.size(); ++i) {
+    SDKEntryBase& entry = *Entries[i];
+    void* symbol = dlsym(Handle, entry.ExportName);
+    if (symbol == nullptr) throw EAssertionFailed::At(UnitName, static_cast<int>(i + 1));
+    static_assert(sizeof(SDKEntryBase::Proc) == sizeof(void*));
+    std::memcpy(&entry.Address, &symbol, sizeof symbol);
+    ++Bindings;
+  }
+}
+
+void SDKLibrary::Free() {
+  for (SDKEntryBase* entry : Entries) entry->Address = nullptr;
+  if (Handle != nullptr) dlclose(Handle);
+  Handle = nullptr;
+}
+
+}  // namespace korv
