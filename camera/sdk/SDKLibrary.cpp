@@ -10,6 +10,26 @@
 
 namespace korv {
 
+namespace {
+
+// Sanitizer runtimes wrap dlopen, and glibc then applies the wrapper's search
+// path instead of the RUNPATH of the program that asked; libc's own dlopen,
+// called from here, keeps the program's folder in the search.
+void* OpenByBareName(const char* fileName) {
+  using Opener = void* (*)(const char*, int);
+  static const Opener opener = [] {
+    Opener found = &dlopen;
+    if (void* libc = dlopen("libc.so.6", RTLD_NOW | RTLD_NOLOAD)) {
+      if (void* symbol = dlsym(libc, "dlopen")) std::memcpy(&found, &symbol, sizeof found);
+      dlclose(libc);
+    }
+    return found;
+  }();
+  return opener(fileName, RTLD_NOW | RTLD_LOCAL);
+}
+
+}  // namespace
+
 void SDKEntryBase::RaiseUnbound() const {
   throw EInOutError(std::string(ExportName) + " is not available: " + LibraryName +
                     " is not loaded or lacks this entry");
@@ -19,7 +39,7 @@ void SDKLibrary::Load() {
   if (Loaded) return;
   // Windows needs the process error mode switched around the load so that a
   // missing file shows no dialog; dlopen never shows one, so nothing to do.
-  Handle = dlopen(FileName, RTLD_NOW | RTLD_LOCAL);
+  Handle = OpenByBareName(FileName);
   if (Handle == nullptr) {
     if (RaiseWhenMissing) throw EInOutError(std::string(FileName) + " could not be loaded");
     return;

@@ -1,0 +1,207 @@
+#include "camsim/Scenario.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+namespace korv::camsim {
+
+bool SettingSpec::Accepts(uint32_t code) const {
+  return AnyValue || std::find(Codes.begin(), Codes.end(), code) != Codes.end();
+}
+
+namespace {
+
+// Codes in third stops, as the camera's dials step.
+std::vector<uint32_t> ThirdStops(uint32_t first, uint32_t last) {
+  std::vector<uint32_t> codes;
+  for (uint32_t stop = first & ~7u; stop <= last; stop += 8)
+    for (uint32_t offset : {0u, 3u, 5u})
+      if (stop + offset >= first && stop + offset <= last) codes.push_back(stop + offset);
+  return codes;
+}
+
+SettingSpec Listed(std::vector<uint32_t> codes, uint32_t current) {
+  return {true, false, std::move(codes), current};
+}
+SettingSpec Accepted(std::vector<uint32_t> codes, uint32_t current) {
+  return {false, false, std::move(codes), current};
+}
+
+}  // namespace
+
+CameraSpec CameraSpec::PowerShot() {
+  CameraSpec camera;
+  std::vector<uint32_t> formats;
+  for (uint32_t quality : {1u, 2u, 3u, 5u})
+    for (uint32_t size : {0u, 1u, 2u, 5u, 6u, 7u}) formats.push_back(quality << 16 | size);
+  auto& s = camera.Settings;
+  s["ImageFormat"] = Listed(formats, 2u << 16 | 2u);
+  s["ShootingMode"] = Listed({0, 1, 2, 3, 4, 5, 6}, 0);
+  s["Av"] = Listed(ThirdStops(24, 56), 32);           // f/2.0 - f/8.0
+  s["Tv"] = Listed(ThirdStops(16, 144), 96);          // 30 s - 1/2000 s
+  s["ExposureComp"] = Listed(ThirdStops(8, 40), 24);  // -2 - +2
+  s["WhiteBalance"] = Listed({0, 1, 2, 3, 4, 5, 6, 8, 9}, 0);
+  s["AFDistance"] = Accepted({0, 1, 2}, 0);
+  s["FlashMode"] = Listed({0, 1, 2, 3}, 0);
+  s["FlashCompensation"] = Accepted(ThirdStops(8, 40), 24);
+  s["MeteringMode"] = Listed({0, 1, 2}, 0);
+  s["ISO"] = Listed({0, 0x40, 0x48, 0x50, 0x58, 0x60, 0x68}, 0);
+  s["Contrast"] = Listed({0xFF, 0, 1}, 0);
+  s["ColorSaturation"] = Listed({0xFF, 0, 1}, 0);
+  s["Sharpness"] = Listed({0xFF, 0, 1}, 0);
+  s["PhotoEffect"] = Accepted({0, 1, 2, 3}, 0);
+  s["Beep"] = Listed({0, 1}, 1);
+  s["ColorTemperature"] = {false, true, {}, 5200};
+  return camera;
+}
+
+std::vector<CameraSpec>& Scenario::Library(std::string_view tag) {
+  return tag == "PR" ? PR : tag == "RC" ? RC : CD;
+}
+
+const std::vector<std::string>& SettingNames() {
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> all;
+    for (auto& [name, spec] : CameraSpec::PowerShot().Settings) all.push_back(name);
+    return all;
+  }();
+  return names;
+}
+
+namespace {
+
+bool ParseNumber(const std::string& word, uint32_t& value) {
+  if (word.empty()) return false;
+  char* end = nullptr;
+  unsigned long number = std::strtoul(word.c_str(), &end, 0);
+  if (*end != '\0' || number > 0xFFFFFFFFul) return false;
+  value = static_cast<uint32_t>(number);
+  return true;
+}
+
+// "q:s" for image formats, a plain number otherwise.
+bool ParseCode(const std::string& word, uint32_t& code) {
+  size_t colon = word.find(':');
+  if (colon == std::string::npos) return ParseNumber(word, code);
+  uint32_t quality = 0, size = 0;
+  if (!ParseNumber(word.substr(0, colon), quality) || !ParseNumber(word.substr(colon + 1), size) ||
+      quality > 0xFFFF || size > 0xFFFF)
+    return false;
+  code = quality << 16 | size;
+  return true;
+}
+
+std::string Rest(std::istringstream& words) {
+  std::string rest;
+  std::getline(words, rest);
+  rest.erase(0, rest.find_first_not_of(" \t"));
+  rest.erase(rest.find_last_not_of(" \t\r") + 1);
+  return rest;
+}
+
+// One line into `camera`; an empty result means the line was understood.
+std::string ParseCameraLine(const std::string& key, std::istringstream& words, CameraSpec& camera) {
+  if (key == "model") camera.Model = camera.ListName = Rest(words);
+  else if (key == "name") camera.ListName = Rest(words);
+  else if (key == "owner") camera.Owner = Rest(words);
+  else if (key == "events") {
+    std::string mode = Rest(words);
+    if (mode != "call" && mode != "thread") return "events must be \"call\" or \"thread\"";
+    camera.EventsFromThread = mode == "thread";
+  } else if (key == "power" || key == "faculty" || key == "zoom") {
+    std::vector<uint32_t> numbers;
+    for (std::string w; words >> w;) {
+      uint32_t n = 0;
+      if (!ParseNumber(w, n)) return "not a number: " + w;
+      numbers.push_back(n);
+    }
+    if (numbers.size() != (key == "zoom" ? 3u : 1u)) return key + " takes " + (key == "zoom" ? "3 numbers" : "1 number");
+    if (key == "power") camera.PowerState = numbers[0];
+    else if (key == "faculty") camera.Faculty = numbers[0];
+    else {
+      camera.ZoomPosition = numbers[0];
+      camera.ZoomMax1 = numbers[1];
+      camera.ZoomMax2 = numbers[2];
+    }
+  } else if (key == "setting" || key == "value") {
+    std::string name, mode;
+    words >> name;
+    auto found = camera.Settings.find(name);
+    if (found == camera.Settings.end()) return "unknown setting: " + name;
+    SettingSpec& spec = found->second;
+    if (key == "setting") {
+      words >> mode;
+      if (mode != "list" && mode != "accept" && mode != "any") return "setting mode must be list, accept or any";
+      spec.Listable = mode == "list";
+      spec.AnyValue = mode == "any";
+      spec.Codes.clear();
+    }
+    std::vector<uint32_t> codes;
+    for (std::string w; words >> w;) {
+      uint32_t code = 0;
+      if (!ParseCode(w, code)) return "not a code: " + w;
+      codes.push_back(code);
+    }
+    if (key == "setting") spec.Codes = codes;
+    else if (codes.size() != 1) return "value takes one code";
+    else spec.Current = codes[0];
+  } else {
+    return "unknown line: " + key;
+  }
+  return "";
+}
+
+}  // namespace
+
+uint32_t ParseScenario(std::string_view text, Scenario& scenario, std::string& error) {
+  Scenario parsed;
+  CameraSpec* camera = nullptr;
+  std::istringstream lines{std::string(text)};
+  uint32_t number = 0;
+  for (std::string line; std::getline(lines, line);) {
+    ++number;
+    line = line.substr(0, line.find('#'));
+    std::istringstream words(line);
+    std::string key;
+    if (!(words >> key)) continue;
+    if (key == "camera") {
+      std::string library = Rest(words);
+      if (library != "CD" && library != "PR" && library != "RC") {
+        error = "camera must name a library: CD, PR or RC";
+        return number;
+      }
+      camera = &parsed.Library(library).emplace_back(CameraSpec::PowerShot());
+      continue;
+    }
+    if (camera == nullptr) {
+      error = "a \"camera\" line must come first";
+      return number;
+    }
+    error = ParseCameraLine(key, words, *camera);
+    if (!error.empty()) return number;
+  }
+  scenario = std::move(parsed);
+  return 0;
+}
+
+Scenario DefaultScenario() {
+  Scenario scenario;
+  const char* file = std::getenv("CAMSIM_SCENARIO");
+  if (file == nullptr || *file == '\0') {
+    scenario.CD.push_back(CameraSpec::PowerShot());
+    return scenario;
+  }
+  std::ifstream in(file);
+  std::stringstream text;
+  text << in.rdbuf();
+  std::string error;
+  if (!in) error = "can't be read";
+  else if (uint32_t line = ParseScenario(text.str(), scenario, error)) error = "line " + std::to_string(line) + ": " + error;
+  if (!error.empty()) std::cerr << "camsim: scenario " << file << ' ' << error << "; no camera attached\n";
+  return scenario;
+}
+
+}  // namespace korv::camsim

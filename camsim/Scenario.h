@@ -1,0 +1,60 @@
+// What the simulated libraries pretend is attached: cameras per library,
+// their texts, power, zoom, release-control faculty and, per setting, which
+// codes the camera lists or accepts. Parsed from the text format described
+// in README.md.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korv::camsim {
+
+struct SettingSpec {
+  bool Listable = false;  // the camera's enumeration of this setting works
+  bool AnyValue = false;  // every value is accepted (colour temperature)
+  std::vector<uint32_t> Codes;
+  uint32_t Current = 0;
+
+  bool Accepts(uint32_t code) const;
+};
+
+struct CameraSpec {
+  std::string Model = "Canon PowerShot G5";
+  std::string ListName = "Canon PowerShot G5";
+  std::string Owner = "Sky Station";
+  uint32_t PowerState = 0x00000006;  // AC adapter, full
+  uint32_t Faculty = 0x4000001F;     // remote control, capabilities 0-4
+  uint32_t ZoomPosition = 0;
+  uint32_t ZoomMax1 = 12;  // reported first by the maximum-zoom entry
+  uint32_t ZoomMax2 = 4;
+  bool EventsFromThread = false;  // release events after the release call returned
+  // By setting name (see SettingNames()); an ImageFormat code is
+  // quality << 16 | size.
+  std::map<std::string, SettingSpec, std::less<>> Settings;
+
+  // A PowerShot camera with every setting listed or accepted as a typical
+  // model of its kind would.
+  static CameraSpec PowerShot();
+};
+
+struct Scenario {
+  std::vector<CameraSpec> CD, PR, RC;
+  std::vector<CameraSpec>& Library(std::string_view tag);
+};
+
+// Names that the "setting" and "value" lines accept.
+const std::vector<std::string>& SettingNames();
+
+// Reads a scenario; returns 0, or the 1-based line of the first fault with
+// its description in `error`.
+uint32_t ParseScenario(std::string_view text, Scenario& scenario, std::string& error);
+
+// The scenario of a fresh library: the file named by CAMSIM_SCENARIO when
+// set (a file that can't be read or parsed is reported on stderr and leaves
+// no camera attached), else one PowerShot camera on the CD library.
+Scenario DefaultScenario();
+
+}  // namespace korv::camsim
