@@ -4,9 +4,9 @@
 
 namespace korv {
 
-std::string TIdBuffer::Extract(size_t count) {
-  if (count > Size()) throw EIdNotEnoughDataInBuffer();
-  std::string bytes(Data, Offset, count);
+std::string TIdBuffer::Extract(size_t keep, size_t count) {
+  if (count > Size() || keep > count) throw EIdNotEnoughDataInBuffer();
+  std::string bytes(Data, Offset, keep);
   if (count == Size()) {
     Data.clear();
     Offset = 0;

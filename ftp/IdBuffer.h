@@ -23,7 +23,9 @@ public:
   void Append(const char* bytes, size_t count) { Data.append(bytes, count); }
   // The first `count` bytes, consumed; more than held raises
   // EIdNotEnoughDataInBuffer.
-  std::string Extract(size_t count);
+  std::string Extract(size_t count) { return Extract(count, count); }
+  // The first `keep` bytes, with `count` bytes consumed.
+  std::string Extract(size_t keep, size_t count);
   void Clear();
   // Position of `pattern` at or after `from`, or npos.
   size_t Find(std::string_view pattern, size_t from) const { return View().find(pattern, from); }

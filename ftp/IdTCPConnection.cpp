@@ -121,9 +121,10 @@ std::string TIdTCPConnection::LineTooLong(size_t maxLength) {
   return InBuffer.Extract(maxLength);
 }
 
-std::string TIdTCPConnection::ReadTextLine(const std::string& terminator, int maxLength) {
+std::string TIdTCPConnection::ReadTextLine(std::string_view terminator, int maxLength) {
   if (maxLength == -1) maxLength = MaxLineLength;
-  const std::string& ending = terminator.empty() ? std::string("\n") : terminator;
+  const bool lineFeed = terminator.empty() || terminator == "\n";
+  const std::string_view ending = lineFeed ? std::string_view("\n") : terminator;
   const size_t limit = maxLength > 0 ? static_cast<size_t>(maxLength) : 0;
   LineWasSplit = false;
   LineTimedOut = false;
@@ -133,10 +134,9 @@ std::string TIdTCPConnection::ReadTextLine(const std::string& terminator, int ma
     size_t found = InBuffer.Find(ending, searchFrom);
     if (found != std::string::npos) {
       if (limit != 0 && found > limit) return LineTooLong(limit);
-      std::string line = InBuffer.Extract(found + ending.size());
-      line.resize(found);
-      if (ending == "\n" && !line.empty() && line.back() == '\r') line.pop_back();
-      return line;
+      size_t length = found;
+      if (lineFeed && length > 0 && InBuffer.View()[length - 1] == '\r') --length;
+      return InBuffer.Extract(length, found + ending.size());
     }
     size_t size = InBuffer.Size();
     if (limit != 0 && size > limit) return LineTooLong(limit);

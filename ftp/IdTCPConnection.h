@@ -6,6 +6,7 @@
 #include <climits>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ftp/IdBuffer.h"
@@ -62,7 +63,7 @@ public:
   virtual int FillInputBuffer(bool raiseIfDisconnected = true, int timeoutMs = -1, bool raiseOnTimeout = true);
   // The next line without its terminator (empty: LF, which also drops a CR
   // before it). Over-long lines raise or are split as MaxLineAction says.
-  virtual std::string ReadTextLine(const std::string& terminator = "", int maxLength = -1);
+  virtual std::string ReadTextLine(std::string_view terminator = {}, int maxLength = -1);
   virtual int SendCommand(const std::string& line, const TReplyCodes& allowed);
   // One accepted code; -1 accepts any.
   int SendCommand(const std::string& line, int allowed) {
