@@ -1,0 +1,127 @@
+#include "station/JpegPreview.h"
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <jpeglib.h>
+
+namespace korv {
+
+namespace {
+
+// libjpeg reports a fatal error by calling error_exit, which must not
+// return; it jumps back to the decoder, which then raises EJPEG. Warnings
+// (a truncated or damaged stream that libjpeg would patch over) count as
+// errors too: a half-grey preview of a broken file helps nobody.
+struct ErrorJump {
+  jpeg_error_mgr Manager;
+  std::jmp_buf Jump;
+  char Message[JMSG_LENGTH_MAX];
+};
+
+[[noreturn]] void JumpOut(j_common_ptr cinfo) {
+  auto* error = reinterpret_cast<ErrorJump*>(cinfo->err);
+  (*cinfo->err->format_message)(cinfo, error->Message);
+  std::longjmp(error->Jump, 1);
+}
+
+void OnMessage(j_common_ptr cinfo, int level) {
+  if (level < 0) JumpOut(cinfo);
+}
+
+constexpr J_COLOR_SPACE kQImageRgb32 = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRX : JCS_EXT_XRGB;
+
+// Only plain data lives in this frame across the jump. `box` empty means
+// decode at 1/`scale`; otherwise the scale is chosen for the box.
+bool Decode(const uint8_t* data, size_t size, int scale, QSize box, QImage* image, char* message) {
+  jpeg_decompress_struct cinfo;
+  ErrorJump error;
+  cinfo.err = jpeg_std_error(&error.Manager);
+  error.Manager.error_exit = JumpOut;
+  error.Manager.emit_message = OnMessage;
+  jpeg_create_decompress(&cinfo);
+  if (setjmp(error.Jump)) {
+    jpeg_destroy_decompress(&cinfo);
+    std::memcpy(message, error.Message, JMSG_LENGTH_MAX);
+    return false;
+  }
+  jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
+  jpeg_read_header(&cinfo, TRUE);
+  if (!box.isEmpty()) {
+    scale = PreviewScale(static_cast<int>(cinfo.image_width), static_cast<int>(cinfo.image_height), box);
+  }
+  cinfo.scale_num = 1;
+  cinfo.scale_denom = static_cast<unsigned>(scale);
+  cinfo.out_color_space = kQImageRgb32;
+  jpeg_start_decompress(&cinfo);
+  *image = QImage(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height), QImage::Format_RGB32);
+  if (image->isNull()) {
+    std::snprintf(message, JMSG_LENGTH_MAX, "Picture too large to decode (%ux%u)", cinfo.output_width,
+                  cinfo.output_height);
+    jpeg_destroy_decompress(&cinfo);
+    return false;
+  }
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW row = image->scanLine(static_cast<int>(cinfo.output_scanline));
+    jpeg_read_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  return true;
+}
+
+QImage DecodeOrRaise(std::span<const uint8_t> data, int scale, QSize box) {
+  QImage image;
+  char message[JMSG_LENGTH_MAX] = {};
+  if (!Decode(data.data(), data.size(), scale, box, &image, message)) throw EJPEG(message);
+  return image;
+}
+
+std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw EFOpenError("Cannot open file \"" + path + "\". " + std::strerror(errno));
+  std::vector<uint8_t> data;
+  struct stat info {};
+  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  if (ok) {
+    data.resize(static_cast<size_t>(info.st_size));
+    size_t done = 0;
+    while (ok && done < data.size()) {
+      ssize_t n = ::read(fd, data.data() + done, data.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      ok = n > 0;
+      if (ok) done += static_cast<size_t>(n);
+    }
+  }
+  ::close(fd);
+  if (!ok) throw EInOutError("Cannot read file \"" + path + "\"");
+  return data;
+}
+
+}  // namespace
+
+int PreviewScale(int width, int height, QSize box) {
+  for (int scale : {8, 4, 2}) {
+    // libjpeg rounds scaled sizes up.
+    if ((width + scale - 1) / scale >= box.width() && (height + scale - 1) / scale >= box.height()) return scale;
+  }
+  return 1;
+}
+
+QImage DecodeJpeg(std::span<const uint8_t> data, int scale) { return DecodeOrRaise(data, scale, QSize()); }
+
+QImage DecodeJpegCovering(std::span<const uint8_t> data, QSize box) { return DecodeOrRaise(data, 1, box); }
+
+QImage LoadPreview(const std::string& path, QSize box) {
+  std::vector<uint8_t> data = ReadWholeFile(path);
+  return DecodeJpegCovering(data, box).scaled(box, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+}  // namespace korv

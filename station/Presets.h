@@ -1,0 +1,44 @@
+// The five exposure presets and the tables between the correction lists'
+// items and the camera settings ordinals.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+namespace korv {
+
+struct Preset {
+  int32_t MinInterval;  // interval := the larger of base_interval and this
+  int32_t ExposureS;
+  int32_t Iso;
+  int32_t Aperture;
+  bool IsoListEnabled;
+  bool ApertureListEnabled;
+  bool ExposureListEnabled;
+  uint16_t NightExposure;  // for the night presets: what the evening switch remembers; else 0
+};
+
+// Preset of RadioButton1 (day) .. RadioButton5 (night 3); `button` is 1..5.
+const Preset& PresetOf(int button);
+
+// Shooting modes the station asks of the camera.
+inline constexpr uint8_t kShootingModeManual = 2;        // dusk
+inline constexpr uint8_t kShootingModeShutterPriority = 17;  // night
+inline constexpr uint8_t kIsoAutomatic = 1;
+inline constexpr uint8_t kColorSaturationHigh = 3;       // one step above normal
+
+// Settings ordinals of the lists' items (by index). Nothing means the field
+// keeps the camera's own value: "Auto" in the aperture and exposure lists,
+// and a list without a selection.
+std::optional<uint8_t> ImageSizeOfItem(int item);
+std::optional<uint8_t> AvOfItem(int item);
+std::optional<uint8_t> TvOfItem(int item);
+std::optional<uint8_t> IsoOfItem(int item);
+inline uint8_t FlashModeOf(bool flash) { return flash ? 3 : 1; }
+
+// The list item that shows a preset value; nothing for a value the list lacks.
+std::optional<int> ExposureItemOf(int32_t seconds);
+std::optional<int> ApertureItemOf(int32_t fNumber);
+std::optional<int> IsoItemOf(int32_t iso);
+
+}  // namespace korv
