@@ -157,4 +157,43 @@ uint32_t OrdinalToCode(CodeSet set, CameraSetting setting, uint8_t ordinal) noex
   return code == None ? table.NoValue : static_cast<uint32_t>(code);
 }
 
+uint8_t& OrdinalField(TCameraSettings& settings, CameraSetting setting) noexcept {
+  switch (setting) {
+    case CameraSetting::Quality: return settings.Quality;
+    case CameraSetting::ImageSize: return settings.ImageSize;
+    case CameraSetting::ShootingMode: return settings.ShootingMode;
+    case CameraSetting::Av: return settings.Av;
+    case CameraSetting::Tv: return settings.Tv;
+    case CameraSetting::ExposureCompensation: return settings.ExposureCompensation;
+    case CameraSetting::WhiteBalance: return settings.WhiteBalance;
+    case CameraSetting::AFDistance: return settings.AFDistance;
+    case CameraSetting::FlashMode: return settings.FlashMode;
+    case CameraSetting::FlashCompensation: return settings.FlashCompensation;
+    case CameraSetting::MeteringMode: return settings.MeteringMode;
+    case CameraSetting::ISO: return settings.ISO;
+    case CameraSetting::Contrast: return settings.Contrast;
+    case CameraSetting::ColorSaturation: return settings.ColorSaturation;
+    case CameraSetting::Sharpness: return settings.Sharpness;
+    case CameraSetting::PhotoEffect: return settings.PhotoEffect;
+    case CameraSetting::Beep: break;
+  }
+  return settings.Beep;
+}
+
+int CapabilityBase(CameraSetting setting) noexcept {
+  constexpr int bases[CameraSettingCount] = {
+      CapQualityBase,  CapImageSizeBase,        CapShootingModeBase, CapAvBase,
+      CapTvBase,       CapExposureCompensationBase, CapWhiteBalanceBase, CapAFDistanceBase,
+      CapFlashModeBase, CapFlashCompensationBase, CapMeteringModeBase, CapISOBase,
+      CapContrastBase, CapColorSaturationBase,  CapSharpnessBase,    CapPhotoEffectBase,
+      CapBeepBase};
+  return bases[static_cast<size_t>(setting)];
+}
+
+uint32_t UnreadCode(CodeSet set, CameraSetting setting) noexcept {
+  // Av and Tv read by ranges, where the no-value code means the last ordinal.
+  if (setting == CameraSetting::Av || setting == CameraSetting::Tv) return 0;
+  return NoValueCode(set, setting);
+}
+
 }  // namespace korv

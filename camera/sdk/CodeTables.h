@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "camera/CamDefines.h"
+
 namespace korv {
 
 enum class CameraSetting : uint8_t {
@@ -43,5 +45,14 @@ uint8_t CodeToOrdinal(CodeSet set, CameraSetting setting, uint32_t code) noexcep
 
 // Ordinal to library code; NoValueCode for 0 and for ordinals without a code.
 uint32_t OrdinalToCode(CodeSet set, CameraSetting setting, uint8_t ordinal) noexcept;
+
+// Where a setting lives: its ordinal field in TCameraSettings and the first
+// index of its availability range in TRemoteCapabilities.
+uint8_t& OrdinalField(TCameraSettings& settings, CameraSetting setting) noexcept;
+int CapabilityBase(CameraSetting setting) noexcept;
+
+// A code to start a library read from, so that a read that fails leaves
+// ordinal 0 in the field.
+uint32_t UnreadCode(CodeSet set, CameraSetting setting) noexcept;
 
 }  // namespace korv

@@ -1,0 +1,544 @@
+#include "camera/Obturo.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
+#include "camera/sdk/CamErrors.h"
+#include "camera/sdk/TCDSDK.h"
+#include "camera/sdk/TPRSDK.h"
+#include "camera/sdk/TRCSDK.h"
+#include "runtime/ByteReader.h"
+#include "runtime/Clock.h"
+#include "runtime/Convert.h"
+#include "runtime/Exception.h"
+#include "runtime/ProgramDir.h"
+
+namespace korv {
+
+namespace {
+
+// Shared by every instance. The registry is reached from library callbacks,
+// possibly on another thread, so it is guarded; the other lists are touched
+// only by the operations, on the caller's thread.
+struct ProcessLists {
+  std::mutex RegistryLock;
+  std::unique_ptr<std::vector<TObturo*>> Registry;  // an empty slot is nullptr
+  std::unique_ptr<std::vector<CDSourceRecord>> CDDevices;
+  std::unique_ptr<std::vector<PRDeviceRecord>> PRDevices;
+  std::unique_ptr<std::vector<CDSourceRecord>> EOSDevices;
+  std::unique_ptr<std::vector<std::string>> PowerShotNames;
+  std::unique_ptr<std::vector<std::string>> EOSNames;
+  bool SDKsStarted = false;
+  std::atomic_flag ConnectBusy;
+  std::atomic_flag DestroyBusy;
+};
+
+ProcessLists& Lists() {
+  static ProcessLists lists;
+  return lists;
+}
+
+template <typename T>
+T& CreatedOnNeed(std::unique_ptr<T>& list) {
+  if (!list) list = std::make_unique<T>();
+  return *list;
+}
+
+// Serialises Connect (or destruction) across instances: waits in steps of
+// 50 ms for the flag, holds it for the scope, clears it whatever happens.
+class BusyFlag {
+public:
+  explicit BusyFlag(std::atomic_flag& flag) : Flag(flag) {
+    while (Flag.test_and_set(std::memory_order_acquire)) Sleep(50);
+  }
+  ~BusyFlag() { Flag.clear(std::memory_order_release); }
+  BusyFlag(const BusyFlag&) = delete;
+  BusyFlag& operator=(const BusyFlag&) = delete;
+
+private:
+  std::atomic_flag& Flag;
+};
+
+constexpr int ProgressPause = 10;  // ms after each progress report, the libraries' only pacing
+
+// 32-bit words of a release event's data; a missing pointer reads as zeros.
+uint32_t EventWord(const void* data, int index) {
+  if (!data) return 0;
+  uint32_t word;
+  std::memcpy(&word, static_cast<const uint8_t*>(data) + index * 4, sizeof word);
+  return word;
+}
+
+uint8_t SeverityOf(uint32_t eventId) {
+  switch ((eventId >> 16) & 0xF) {
+    case 0x0: return 1;
+    case 0x2: return 2;
+    case 0x4: return 3;
+    default: return 0;
+  }
+}
+
+// Power-state codes of a camera event, as for BatteryLevel plus 2 -> 4.
+uint8_t PowerEventKind(uint32_t powerState) {
+  switch (powerState & 0xF) {
+    case 6: return 1;
+    case 4: return 2;
+    case 3: return 3;
+    case 2: return 4;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+std::vector<CDSourceRecord>& CDDeviceList() { return CreatedOnNeed(Lists().CDDevices); }
+std::vector<PRDeviceRecord>& PRDeviceList() { return CreatedOnNeed(Lists().PRDevices); }
+std::vector<CDSourceRecord>& EOSDeviceList() { return CreatedOnNeed(Lists().EOSDevices); }
+
+TObturo::TObturo()
+    : FCDSDK(std::make_unique<TCDSDK>()), FPRSDK(std::make_unique<TPRSDK>()), FRCSDK(std::make_unique<TRCSDK>()) {
+  auto& lists = Lists();
+  CDDeviceList();
+  PRDeviceList();
+  EOSDeviceList();
+  {
+    std::lock_guard lock(lists.RegistryLock);
+    auto& registry = CreatedOnNeed(lists.Registry);
+    registry.push_back(this);
+    FRegistryIndex = static_cast<int32_t>(registry.size() - 1);
+  }
+  const auto context = static_cast<uint32_t>(FRegistryIndex);
+  FCDSDK->ComponentIndex = context;
+  FPRSDK->ComponentIndex = context;
+  FRCSDK->ComponentIndex = context;
+}
+
+TObturo::~TObturo() {
+  auto& lists = Lists();
+  BusyFlag busy(lists.DestroyBusy);
+  std::lock_guard lock(lists.RegistryLock);
+  if (lists.Registry) {
+    auto& registry = *lists.Registry;
+    if (FRegistryIndex >= 0 && static_cast<size_t>(FRegistryIndex) < registry.size())
+      registry[FRegistryIndex] = nullptr;
+    if (std::all_of(registry.begin(), registry.end(), [](TObturo* slot) { return slot == nullptr; })) {
+      lists.Registry.reset();
+      lists.CDDevices.reset();
+      lists.PRDevices.reset();
+      lists.EOSDevices.reset();
+      lists.PowerShotNames.reset();
+      lists.EOSNames.reset();
+    }
+  }
+  ClosePictureStream();
+}
+
+TObturo* TObturo::FromRegistry(uint32_t index) {
+  auto& lists = Lists();
+  std::lock_guard lock(lists.RegistryLock);
+  if (!lists.Registry || index >= lists.Registry->size()) return nullptr;
+  return (*lists.Registry)[index];
+}
+
+void TObturo::ReportProbeProgress(uint32_t index, int32_t PercentageDone) {
+  TObturo* component = FromRegistry(index);
+  if (component && component->OnRemoteProbeParamEvent) component->OnRemoteProbeParamEvent(PercentageDone);
+}
+
+void TObturo::StartSDK() {
+  auto& lists = Lists();
+  if (lists.SDKsStarted) return;
+  CreatedOnNeed(lists.PowerShotNames);
+  CreatedOnNeed(lists.EOSNames);
+  FCDSDK->StartSDK();
+  FPRSDK->StartSDK();
+  FRCSDK->StartSDK();
+  lists.SDKsStarted = true;
+}
+
+TCameraLists TObturo::EnumerateCameras() {
+  StartSDK();
+  auto& lists = Lists();
+  // The lists go with the last instance, while the libraries stay started.
+  auto& powerShotNames = CreatedOnNeed(lists.PowerShotNames);
+  auto& eosNames = CreatedOnNeed(lists.EOSNames);
+  powerShotNames.clear();
+  eosNames.clear();
+  FCDSDK->EnumerateCameras(powerShotNames);
+  FPRSDK->EnumerateCameras(powerShotNames);
+  FRCSDK->EnumerateCameras(eosNames);
+  return {&powerShotNames, &eosNames};
+}
+
+TObturo::Backend TObturo::Serving() const {
+  switch (FConnectInfo.Kind) {
+    case CameraKindPowerShot:
+      return FCameraNumber < static_cast<int64_t>(CDDeviceList().size()) ? Backend::CD : Backend::PR;
+    case CameraKindEOS: return Backend::RC;
+    default: return Backend::None;
+  }
+}
+
+ConnectInfoType TObturo::Connect(CameraKind Kind, int32_t ConnectToCamera) {
+  BusyFlag busy(Lists().ConnectBusy);
+  FCameraNumber = ConnectToCamera;
+  if (FConnectInfo.Kind != CameraKindNone) throw ECamException("Camera already connected.");
+  const auto context = static_cast<uint32_t>(FRegistryIndex);
+  ConnectInfoType info;
+  if (Kind == CameraKindPowerShot) {
+    if (ConnectToCamera < static_cast<int64_t>(CDDeviceList().size()))
+      FCDSDK->Connect(ConnectToCamera, CameraEventCallback, context, info);
+    else
+      FPRSDK->Connect(PREventCallback, ConnectToCamera, context, info);
+    FConnectInfo = info;
+  } else if (Kind == CameraKindEOS) {
+    FRCSDK->Connect(ConnectToCamera, CameraEventCallback, context, info);
+    FConnectInfo = info;
+  }
+  return FConnectInfo;
+}
+
+void TObturo::CheckConnected() const {
+  if (FConnectInfo.Kind == CameraKindNone) throw ECamException("No camera is connected");
+}
+
+void TObturo::CheckRemoteAndConnected() const {
+  if (!FRemoteMode) throw ECamException("Camera not in remote mode");
+  CheckConnected();
+}
+
+bool TObturo::IsRemoteCapable() {
+  CheckConnected();
+  switch (Serving()) {
+    case Backend::CD: return FCDSDK->IsRemoteCapable();
+    case Backend::PR: return FPRSDK->IsRemoteCapable();
+    case Backend::RC: return FRCSDK->IsRemoteCapable();
+    case Backend::None: break;
+  }
+  return false;
+}
+
+TRemoteCapabilities TObturo::EnterRemoteMode(ReleaseModeType Mode, ReleaseDataKindType DataKind,
+                                             bool ProbeParameters) {
+  FReleaseDataKind = DataKind;
+  FReleaseMode = Mode;
+  CheckConnected();
+  TRemoteCapabilities caps{};
+  const auto context = static_cast<uint32_t>(FRegistryIndex);
+  switch (Serving()) {
+    case Backend::CD:
+      FCDSDK->EnterRemoteMode(Mode, DataKind, caps, context, ReleaseEventCallback, ProbeParameters);
+      break;
+    case Backend::PR:
+      FPRSDK->EnterRemoteMode(Mode, DataKind, caps, context, ReleaseEventCallback, ProbeParameters);
+      break;
+    case Backend::RC:
+      FRCSDK->EnterRemoteMode(Mode, DataKind, caps, context, ReleaseEventCallback, ProbeParameters);
+      break;
+    case Backend::None: return caps;
+  }
+  FRemoteMode = true;
+  return caps;
+}
+
+uint32_t TObturo::TakePicture() {
+  CheckRemoteAndConnected();
+  const auto context = static_cast<uint32_t>(FRegistryIndex);
+  switch (Serving()) {
+    case Backend::CD: return FCDSDK->TakePicture(TakePictureProgressCallback, context);
+    case Backend::PR: return FPRSDK->TakePicture(TakePictureProgressCallback, context);
+    case Backend::RC: return FRCSDK->TakePicture(TakePictureProgressCallback, context);
+    case Backend::None: break;
+  }
+  return 0;
+}
+
+void TObturo::GetReleasedPicture(const std::string& FileName) {
+  CheckRemoteAndConnected();
+  const auto context = static_cast<uint32_t>(FRegistryIndex);
+  switch (Serving()) {
+    case Backend::CD: FCDSDK->GetReleasedPicture(FileName, GetPictureProgressCallback, context); break;
+    case Backend::RC: FRCSDK->GetReleasedPicture(FileName, GetPictureProgressCallback, context); break;
+    case Backend::PR: {
+      // The data callback writes into this stream; truncated so that a shorter
+      // picture never keeps the tail of an older file.
+      ClosePictureStream();
+      FPictureStream.open(FileName, std::ios::binary | std::ios::trunc);
+      if (!FPictureStream) throw EFOpenError("Cannot create file \"" + FileName + "\"");
+      FPictureFileName = FileName;
+      PREventRecord record;
+      {
+        std::lock_guard lock(FPendingLock);
+        if (FPendingReleases.empty()) {
+          ClosePictureStream();
+          throw EListError("List index out of bounds (0)");
+        }
+        record = FPendingReleases.front();
+      }
+      try {
+        FPRSDK->GetReleasedPicture(record, PRDataCallback, context);
+      } catch (...) {
+        ClosePictureStream();
+        throw;
+      }
+      // The transfer has ended with the call; never leave the file open.
+      ClosePictureStream();
+      std::lock_guard lock(FPendingLock);
+      FPendingReleases.pop_front();
+      break;
+    }
+    case Backend::None: break;
+  }
+}
+
+TCameraSettings TObturo::GetCameraSettings() {
+  CheckRemoteAndConnected();
+  TCameraSettings settings;
+  switch (Serving()) {
+    case Backend::CD: FCDSDK->GetCameraSettings(settings); break;
+    case Backend::PR: FPRSDK->GetCameraSettings(settings); break;
+    case Backend::RC: FRCSDK->GetCameraSettings(settings); break;
+    case Backend::None: break;
+  }
+  return settings;
+}
+
+void TObturo::SetCameraSettings(TCameraSettings Settings) {
+  CheckRemoteAndConnected();
+  switch (Serving()) {
+    case Backend::CD: FCDSDK->SetCameraSettings(Settings); break;
+    case Backend::PR: FPRSDK->SetCameraSettings(Settings); break;
+    case Backend::RC: FRCSDK->SetCameraSettings(Settings); break;
+    case Backend::None: break;
+  }
+}
+
+TZoomInfo TObturo::GetZoomInfo() {
+  CheckRemoteAndConnected();
+  TZoomInfo zoom;
+  switch (Serving()) {
+    case Backend::CD: FCDSDK->GetZoomInfo(zoom); break;
+    case Backend::PR: FPRSDK->GetZoomInfo(zoom); break;
+    case Backend::RC: FRCSDK->GetZoomInfo(zoom); break;
+    case Backend::None: break;
+  }
+  return zoom;
+}
+
+void TObturo::SetZoom(uint32_t Position) {
+  CheckRemoteAndConnected();
+  switch (Serving()) {
+    case Backend::CD: FCDSDK->SetZoom(Position); break;
+    case Backend::PR: FPRSDK->SetZoom(Position); break;
+    case Backend::RC: FRCSDK->SetZoom(Position); break;
+    case Backend::None: break;
+  }
+}
+
+std::string TObturo::GetDevicePropertyText() {
+  CheckConnected();
+  switch (Serving()) {
+    case Backend::CD: return FCDSDK->GetDevicePropertyText();
+    case Backend::PR: return FPRSDK->GetDevicePropertyText();
+    case Backend::RC: return FRCSDK->GetDevicePropertyText();
+    case Backend::None: break;
+  }
+  return {};
+}
+
+// ---- Library callbacks ----------------------------------------------------
+
+TSDKStatus TObturo::CameraEventCallback(uint32_t EventId, const void* EventData, uint32_t, uint32_t Context) {
+  if (TObturo* component = FromRegistry(Context)) component->HandleCameraEvent(EventId, EventData);
+  return 0;
+}
+
+void TObturo::HandleCameraEvent(uint32_t eventId, const void* data) {
+  if (!OnEvent) return;
+  EventCallbackType event;
+  event.Severity = SeverityOf(eventId);
+  switch (eventId & 0xFFFF) {
+    case SDKCameraEventPowerState: event.EventKind = PowerEventKind(EventWord(data, 0)); break;
+    case 2: event.EventKind = 5; break;
+    case 3: event.EventKind = 6; break;
+    case 4: event.EventKind = 7; break;
+    case 5:
+      // The camera's text property changed: read it (as the library expects
+      // to be asked), nothing to report.
+      GetDevicePropertyText();
+      return;
+    case 6: event.EventKind = 9; break;
+    case 7: event.EventKind = 10; break;
+    case 11: event.EventKind = 11; break;
+    case 13: event.EventKind = 8; break;
+    default: event.EventKind = 0; break;
+  }
+  OnEvent(event);
+}
+
+TSDKStatus TObturo::ReleaseEventCallback(uint32_t EventId, const void* EventData, uint32_t, uint32_t Context) {
+  if (TObturo* component = FromRegistry(Context)) component->HandleReleaseEvent(EventId, EventData);
+  return 0;
+}
+
+void TObturo::HandleReleaseEvent(uint32_t eventId, const void* data) {
+  if (!OnRemoteEvent) return;
+  RemoteEventCallbackType event = RemoteEventCallbackNotUsed;
+  AdditionNotifyRemoteEventType eventData;
+  switch (eventId) {
+    case SDKReleaseEventResetHWError: event = RemoteEventCallbackResetHWError; break;
+    case SDKReleaseEventChangedByUI: event = RemoteEventCallbackChangedByUI; break;
+    case SDKReleaseEventReleaseStart: event = RemoteEventCallbackReleaseStart; break;
+    case SDKReleaseEventReleaseComplete: {
+      const uint32_t count = EventWord(data, 0);
+      if (FReleaseMode == ReleaseModeOnlyToCamera) {
+        DiscardReleasedPictures(count);
+        return;
+      }
+      event = RemoteEventCallbackReleaseComplete;
+      eventData.DataKind = 1;
+      eventData.PictureCount = static_cast<int32_t>(count);
+      if (FReleaseDataKind == ReleaseDataKingTakeBothThumbAndPic) eventData.PictureCount /= 2;
+      break;
+    }
+    case SDKReleaseEventCamReleaseOn: event = RemoteEventCallbackCamReleaseOn; break;
+    case SDKReleaseEventViewfinderOff: event = RemoteEventCallbackViewfinderOff; break;
+    case SDKReleaseEventViewfinderOn: event = RemoteEventCallbackViewfinderOn; break;
+    case SDKReleaseEventImageReady: {
+      if (Serving() == Backend::RC && data) FRCSDK->AddCapturedImage(data);
+      if (FReleaseMode == ReleaseModeOnlyToCamera) {
+        DiscardReleasedPictures(1);
+        return;
+      }
+      const uint32_t type = EventWord(data, 1);
+      if (type != 16 && type != 32) throw ECamException("Not known release picture type = " + IntToStr(type));
+      event = RemoteEventCallbackReleaseImageReady;
+      eventData.DataKind = 2;
+      eventData.PictureType = type == 16 ? 1 : 2;
+      break;
+    }
+    default: break;
+  }
+  OnRemoteEvent(event, eventData);
+}
+
+// Pictures released to the camera only still wait in the library: fetch each
+// into a scratch file and delete it. The backend serving the camera does it.
+void TObturo::DiscardReleasedPictures(uint32_t count) {
+  const std::string scratch = ProgramDir() + "/Temp.jpg";
+  for (uint32_t i = 0; i < count; ++i) {
+    switch (Serving()) {
+      case Backend::CD: FCDSDK->GetReleasedPicture(scratch, nullptr, 0); break;
+      case Backend::RC: FRCSDK->GetReleasedPicture(scratch, nullptr, 0); break;
+      case Backend::PR:
+      case Backend::None: return;  // PR transfers announce themselves through PR events
+    }
+    std::remove(scratch.c_str());
+  }
+}
+
+TSDKStatus TObturo::TakePictureProgressCallback(uint32_t Progress, uint32_t, uint32_t Context) {
+  if (TObturo* component = FromRegistry(Context); component && component->OnRemoteTakePictureEvent)
+    component->OnRemoteTakePictureEvent(static_cast<int32_t>(Progress));
+  Sleep(ProgressPause);
+  return 0;
+}
+
+TSDKStatus TObturo::GetPictureProgressCallback(uint32_t Progress, uint32_t, uint32_t Context) {
+  if (TObturo* component = FromRegistry(Context); component && component->OnRemoteGetPictureEvent)
+    component->OnRemoteGetPictureEvent(static_cast<int32_t>(Progress));
+  Sleep(ProgressPause);
+  return 0;
+}
+
+TSDKStatus TObturo::PREventCallback(uint32_t, uint32_t Context, const void* EventRecord) {
+  if (TObturo* component = FromRegistry(Context); component && EventRecord)
+    component->HandlePREvent(static_cast<const uint8_t*>(EventRecord));
+  return 0;
+}
+
+void TObturo::HandlePREvent(const uint8_t* record) {
+  ByteReader reader(record, PREventRecordSize);
+  reader.Seek(PREventCodeOffset);
+  const uint16_t code = reader.U16();
+  reader.Seek(PREventParameterOffset);
+  const uint32_t parameter = reader.U32();
+
+  if (OnEvent) {
+    std::optional<EventCallbackType> event;
+    switch (code) {
+      case 0xC001: event = EventCallbackType{3, 6}; break;
+      case 0xC00A:
+        switch (parameter) {
+          case 1: event = EventCallbackType{1, 1}; break;
+          case 2: event = EventCallbackType{2, 2}; break;
+          case 3: event = EventCallbackType{2, 3}; break;
+          case 4: event = EventCallbackType{3, 4}; break;
+          default: event = EventCallbackType{0, 0}; break;
+        }
+        break;
+      case 0xD001: event = EventCallbackType{3, 8}; break;
+      default: break;
+    }
+    if (event) OnEvent(*event);
+  }
+
+  if (!OnRemoteEvent) return;
+  auto keep = [&] {
+    PREventRecord copy;
+    std::memcpy(copy.data(), record, copy.size());
+    std::lock_guard lock(FPendingLock);
+    FPendingReleases.push_back(copy);
+  };
+  switch (code) {
+    case 0x4006:
+    case 0xC00C:
+    case 0xC00E: OnRemoteEvent(RemoteEventCallbackChangedByUI, {}); break;
+    case 0xC005: OnRemoteEvent(RemoteEventCallbackResetHWError, {}); break;
+    case 0xC006: OnRemoteEvent(RemoteEventCallbackViewfinderOff, {}); break;
+    case 0xC007: OnRemoteEvent(RemoteEventCallbackViewfinderOn, {}); break;
+    case 0xC008:
+      keep();
+      OnRemoteEvent(RemoteEventCallbackReleaseComplete, {1, 0, 1});
+      break;
+    case 0xC009: keep(); break;
+    case 0xC00B: OnRemoteEvent(RemoteEventCallbackCamReleaseOn, {}); break;
+    default: break;
+  }
+}
+
+TSDKStatus TObturo::PRDataCallback(uint32_t, uint32_t, uint32_t Context, const void* DataBlock) {
+  if (TObturo* component = FromRegistry(Context); component && DataBlock)
+    component->HandlePRData(static_cast<const uint8_t*>(DataBlock));
+  return 0;
+}
+
+void TObturo::HandlePRData(const uint8_t* block) {
+  ByteReader reader(block, PRDataBlockSize);
+  reader.Seek(PRDataProgressOffset);
+  const auto percent = static_cast<int32_t>(reader.U32());
+  reader.Seek(PRDataLengthOffset);
+  const uint32_t length = reader.U32();
+  reader.Seek(PRDataPointerOffset);
+  const auto chunk = reinterpret_cast<const char*>(static_cast<uintptr_t>(reader.U64()));
+
+  if (OnRemoteGetPictureEvent) OnRemoteGetPictureEvent(percent);
+  Sleep(ProgressPause);
+  if (length > 0 && chunk && FPictureStream.is_open()) {
+    FPictureStream.write(chunk, length);
+    if (!FPictureStream) throw EInOutError("Could not write the picture into \"" + FPictureFileName + "\"");
+    FPictureStreamOpen = true;
+  } else if (length == 0 && FPictureStreamOpen) {
+    ClosePictureStream();
+  }
+}
+
+void TObturo::ClosePictureStream() {
+  FPictureStreamOpen = false;
+  if (FPictureStream.is_open()) FPictureStream.close();
+}
+
+}  // namespace korv

@@ -1,0 +1,136 @@
+// TObturo: one way to remote-control a Canon camera, whichever of the three
+// camera libraries serves it. The component picks the backend at Connect and
+// forwards every later operation to it; the libraries' callbacks become the
+// component's events, raised on the thread on which the library calls back.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "camera/CamDefines.h"
+#include "camera/sdk/SDKTypes.h"
+
+namespace korv {
+
+class TCDSDK;
+class TPRSDK;
+class TRCSDK;
+
+using TNotifyEvent = std::function<void(EventCallbackType Event)>;
+using TNotifyViewfinderEvent = std::function<void(const std::vector<uint8_t>& Jpegdata)>;
+using TNotifyRemoteEvent = std::function<void(RemoteEventCallbackType Event, AdditionNotifyRemoteEventType EventData)>;
+using TNotifyRemoteTakePictureEvent = std::function<void(int32_t PercentageDone)>;
+using TNotifyRemoteGetPictureEvent = std::function<void(int32_t PercentageDone)>;
+using TNotifyGetPictureEvent = std::function<void(int32_t PercentageDone)>;
+using TNotifyRemoteProbeParamEvent = std::function<void(int32_t PercentageDone)>;
+using TNotifyRawDevelopEvent = std::function<void(int32_t PercentageDone)>;
+
+// Copies of library records that the component keeps.
+using CDSourceRecord = std::array<uint8_t, SDKSourceRecordSize>;
+using PRDeviceRecord = std::array<uint8_t, PRDeviceRecordSize>;
+using PREventRecord = std::array<uint8_t, PREventRecordSize>;
+
+class TObturo {
+public:
+  TObturo();
+  ~TObturo();
+  TObturo(const TObturo&) = delete;
+  TObturo& operator=(const TObturo&) = delete;
+
+  // Loads and starts the three libraries once per process (CD, PR, RC).
+  void StartSDK();
+  // Refreshes both name lists (shared by every instance) and returns them.
+  TCameraLists EnumerateCameras();
+  ConnectInfoType Connect(CameraKind Kind, int32_t ConnectToCamera);
+  bool IsRemoteCapable();
+  TRemoteCapabilities EnterRemoteMode(ReleaseModeType Mode, ReleaseDataKindType DataKind, bool ProbeParameters);
+  // What the backend's release returns (0 when no backend is called).
+  uint32_t TakePicture();
+  // Writes the picture announced by the last release into `FileName`.
+  void GetReleasedPicture(const std::string& FileName);
+  TCameraSettings GetCameraSettings();
+  // Writes the fields that are not 0.
+  void SetCameraSettings(TCameraSettings Settings);
+  TZoomInfo GetZoomInfo();
+  void SetZoom(uint32_t Position);
+
+  // Events. OnViewfinderEvent, OnGetPictureEvent and OnRawDevelopEvent are
+  // accepted but never raised.
+  TNotifyViewfinderEvent OnViewfinderEvent;
+  TNotifyEvent OnEvent;
+  TNotifyRemoteEvent OnRemoteEvent;
+  TNotifyRemoteTakePictureEvent OnRemoteTakePictureEvent;
+  TNotifyRemoteGetPictureEvent OnRemoteGetPictureEvent;
+  TNotifyGetPictureEvent OnGetPictureEvent;
+  TNotifyRemoteProbeParamEvent OnRemoteProbeParamEvent;
+  TNotifyRawDevelopEvent OnRawDevelopEvent;
+
+  // Fixed by EnterRemoteMode.
+  ReleaseDataKindType ReleaseDataKind() const { return FReleaseDataKind; }
+  ReleaseModeType ReleaseMode() const { return FReleaseMode; }
+
+  const ConnectInfoType& ConnectInfo() const { return FConnectInfo; }
+  int32_t RegistryIndex() const { return FRegistryIndex; }
+
+  // The component registered under `index`, or nullptr; the libraries'
+  // callbacks find their component this way.
+  static TObturo* FromRegistry(uint32_t index);
+  // Raises OnRemoteProbeParamEvent of the component registered under `index`;
+  // the backends report their parameter probing through it.
+  static void ReportProbeProgress(uint32_t index, int32_t PercentageDone);
+
+  // Library callbacks; each receives the registry index as its context.
+  static TSDKStatus CameraEventCallback(uint32_t EventId, const void* EventData, uint32_t Unused, uint32_t Context);
+  static TSDKStatus ReleaseEventCallback(uint32_t EventId, const void* EventData, uint32_t Unused, uint32_t Context);
+  static TSDKStatus TakePictureProgressCallback(uint32_t Progress, uint32_t Unused, uint32_t Context);
+  static TSDKStatus GetPictureProgressCallback(uint32_t Progress, uint32_t Unused, uint32_t Context);
+  static TSDKStatus PREventCallback(uint32_t Unused, uint32_t Context, const void* EventRecord);
+  static TSDKStatus PRDataCallback(uint32_t Unused1, uint32_t Unused2, uint32_t Context, const void* DataBlock);
+
+private:
+  friend class ObturoTestAccess;  // tests reach the PR transfer state directly
+
+  enum class Backend { None, CD, PR, RC };
+  Backend Serving() const;
+  void CheckConnected() const;
+  void CheckRemoteAndConnected() const;
+
+  void HandleCameraEvent(uint32_t eventId, const void* data);
+  void HandleReleaseEvent(uint32_t eventId, const void* data);
+  void HandlePREvent(const uint8_t* record);
+  void HandlePRData(const uint8_t* block);
+  void DiscardReleasedPictures(uint32_t count);
+  std::string GetDevicePropertyText();
+  void ClosePictureStream();
+
+  ConnectInfoType FConnectInfo;
+  bool FRemoteMode = false;
+  ReleaseDataKindType FReleaseDataKind = ReleaseDataKindTakeOnlyThumbnail;
+  ReleaseModeType FReleaseMode = ReleaseModeOnlyToPC;
+  int32_t FRegistryIndex = -1;
+  int32_t FCameraNumber = 0;
+  std::mutex FPendingLock;  // PR events may arrive on a library thread
+  std::deque<PREventRecord> FPendingReleases;
+  std::string FPictureFileName;
+  std::ofstream FPictureStream;
+  bool FPictureStreamOpen = false;
+  std::unique_ptr<TCDSDK> FCDSDK;
+  std::unique_ptr<TPRSDK> FPRSDK;
+  std::unique_ptr<TRCSDK> FRCSDK;
+};
+
+// Process-wide lists of the component unit, shared by every instance and
+// freed with the last one. The backends fill the device lists at enumeration
+// and pick from them at Connect; only the caller's thread touches them.
+std::vector<CDSourceRecord>& CDDeviceList();
+std::vector<PRDeviceRecord>& PRDeviceList();
+std::vector<CDSourceRecord>& EOSDeviceList();
+
+}  // namespace korv

@@ -1,0 +1,51 @@
+// Backend of the camera component for PowerShot cameras served by CDSDK.DLL.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "camera/CamDefines.h"
+#include "camera/Obturo.h"
+#include "camera/sdk/SDKTypes.h"
+
+namespace korv {
+
+class TCDSDK {
+public:
+  void StartSDK();
+  // Appends the attached cameras' names to `Names` (cleared first) and
+  // rebuilds the CD device list.
+  void EnumerateCameras(std::vector<std::string>& Names);
+  void Connect(int32_t ConnectToCamera, TSDKEventCallback Callback, uint32_t Context, ConnectInfoType& Info);
+  // Never raises: a failing faculty query counts as capable.
+  bool IsRemoteCapable();
+  void EnterRemoteMode(ReleaseModeType Mode, ReleaseDataKindType DataKind, TRemoteCapabilities& Capabilities,
+                       uint32_t Context, TSDKEventCallback Callback, bool ProbeParameters);
+  // Library failures are not reported here: an unreadable field stays 0.
+  void GetCameraSettings(TCameraSettings& Settings);
+  void SetCameraSettings(TCameraSettings Settings);
+  void GetZoomInfo(TZoomInfo& Zoom);
+  void SetZoom(uint32_t Position);
+  // The number of pictures the library reports.
+  uint32_t TakePicture(TSDKProgressCallback Progress, uint32_t Context);
+  void GetReleasedPicture(const std::string& FileName, TSDKProgressCallback Progress, uint32_t Context);
+  std::string GetDevicePropertyText();
+  void ReportProbeProgress(int32_t Percentage);
+  static void CheckResult(std::string_view FunctionName, TSDKStatus Status);
+
+  uint32_t ComponentIndex = 0;  // the owning component's registry index
+
+private:
+  // Runs the enumeration of `PropertyId` to its place and reads its data.
+  void ReadDeviceProperty(uint32_t PropertyId, void* Buffer, uint32_t Size);
+  void ProbeSettings(TRemoteCapabilities& Capabilities);
+
+  CDSourceRecord SourceInfo{};
+  TSDKHandle SourceHandle = 0;
+  ConnectInfoType ConnectInfo;
+  TSDKHandle EventCallbackHandle = 0;
+};
+
+}  // namespace korv
