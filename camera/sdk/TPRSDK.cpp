@@ -83,7 +83,8 @@ void TPRSDK::EnumerateCameras(std::vector<std::string>& Names) {
   }
 }
 
-void TPRSDK::Connect(TPREventCallback, int32_t, uint32_t, ConnectInfoType&) {
+void TPRSDK::Connect(TPREventCallback, int32_t ConnectToCamera, uint32_t, ConnectInfoType&) {
+  CheckCameraNumber(ConnectToCamera, PRDeviceList().size(), "PowerShot cameras", "PowerShot cameras (newer than S80)");
   RaiseNotSupportedYet(Backend, "Connect");
 }
 bool TPRSDK::IsRemoteCapable() { RaiseNotSupportedYet(Backend, "IsRemoteCapable"); }
