@@ -110,10 +110,9 @@ TObturo::TObturo()
     registry.push_back(this);
     FRegistryIndex = static_cast<int32_t>(registry.size() - 1);
   }
-  const auto context = static_cast<uint32_t>(FRegistryIndex);
-  FCDSDK->ComponentIndex = context;
-  FPRSDK->ComponentIndex = context;
-  FRCSDK->ComponentIndex = context;
+  FCDSDK->ComponentIndex = Context();
+  FPRSDK->ComponentIndex = Context();
+  FRCSDK->ComponentIndex = Context();
 }
 
 TObturo::~TObturo() {
@@ -186,16 +185,15 @@ ConnectInfoType TObturo::Connect(CameraKind Kind, int32_t ConnectToCamera) {
   BusyFlag busy(Lists().ConnectBusy);
   FCameraNumber = ConnectToCamera;
   if (FConnectInfo.Kind != CameraKindNone) throw ECamException("Camera already connected.");
-  const auto context = static_cast<uint32_t>(FRegistryIndex);
   ConnectInfoType info;
   if (Kind == CameraKindPowerShot) {
     if (ConnectToCamera < static_cast<int64_t>(CDDeviceList().size()))
-      FCDSDK->Connect(ConnectToCamera, CameraEventCallback, context, info);
+      FCDSDK->Connect(ConnectToCamera, CameraEventCallback, Context(), info);
     else
-      FPRSDK->Connect(PREventCallback, ConnectToCamera, context, info);
+      FPRSDK->Connect(PREventCallback, ConnectToCamera, Context(), info);
     FConnectInfo = info;
   } else if (Kind == CameraKindEOS) {
-    FRCSDK->Connect(ConnectToCamera, CameraEventCallback, context, info);
+    FRCSDK->Connect(ConnectToCamera, CameraEventCallback, Context(), info);
     FConnectInfo = info;
   }
   return FConnectInfo;
@@ -210,15 +208,23 @@ void TObturo::CheckRemoteAndConnected() const {
   CheckConnected();
 }
 
-bool TObturo::IsRemoteCapable() {
-  CheckConnected();
+// Runs `operation` on the backend that serves the connected camera; nothing
+// when none does.
+template <typename Operation>
+void TObturo::OnServingBackend(Operation operation) {
   switch (Serving()) {
-    case Backend::CD: return FCDSDK->IsRemoteCapable();
-    case Backend::PR: return FPRSDK->IsRemoteCapable();
-    case Backend::RC: return FRCSDK->IsRemoteCapable();
+    case Backend::CD: operation(*FCDSDK); break;
+    case Backend::PR: operation(*FPRSDK); break;
+    case Backend::RC: operation(*FRCSDK); break;
     case Backend::None: break;
   }
-  return false;
+}
+
+bool TObturo::IsRemoteCapable() {
+  CheckConnected();
+  bool capable = false;
+  OnServingBackend([&](auto& backend) { capable = backend.IsRemoteCapable(); });
+  return capable;
 }
 
 TRemoteCapabilities TObturo::EnterRemoteMode(ReleaseModeType Mode, ReleaseDataKindType DataKind,
@@ -227,126 +233,89 @@ TRemoteCapabilities TObturo::EnterRemoteMode(ReleaseModeType Mode, ReleaseDataKi
   FReleaseMode = Mode;
   CheckConnected();
   TRemoteCapabilities caps{};
-  const auto context = static_cast<uint32_t>(FRegistryIndex);
-  switch (Serving()) {
-    case Backend::CD:
-      FCDSDK->EnterRemoteMode(Mode, DataKind, caps, context, ReleaseEventCallback, ProbeParameters);
-      break;
-    case Backend::PR:
-      FPRSDK->EnterRemoteMode(Mode, DataKind, caps, context, ReleaseEventCallback, ProbeParameters);
-      break;
-    case Backend::RC:
-      FRCSDK->EnterRemoteMode(Mode, DataKind, caps, context, ReleaseEventCallback, ProbeParameters);
-      break;
-    case Backend::None: return caps;
-  }
+  if (Serving() == Backend::None) return caps;
+  OnServingBackend([&](auto& backend) {
+    backend.EnterRemoteMode(Mode, DataKind, caps, Context(), ReleaseEventCallback, ProbeParameters);
+  });
   FRemoteMode = true;
   return caps;
 }
 
 uint32_t TObturo::TakePicture() {
   CheckRemoteAndConnected();
-  const auto context = static_cast<uint32_t>(FRegistryIndex);
-  switch (Serving()) {
-    case Backend::CD: return FCDSDK->TakePicture(TakePictureProgressCallback, context);
-    case Backend::PR: return FPRSDK->TakePicture(TakePictureProgressCallback, context);
-    case Backend::RC: return FRCSDK->TakePicture(TakePictureProgressCallback, context);
-    case Backend::None: break;
-  }
-  return 0;
+  uint32_t result = 0;
+  OnServingBackend([&](auto& backend) { result = backend.TakePicture(TakePictureProgressCallback, Context()); });
+  return result;
 }
 
 void TObturo::GetReleasedPicture(const std::string& FileName) {
   CheckRemoteAndConnected();
-  const auto context = static_cast<uint32_t>(FRegistryIndex);
   switch (Serving()) {
-    case Backend::CD: FCDSDK->GetReleasedPicture(FileName, GetPictureProgressCallback, context); break;
-    case Backend::RC: FRCSDK->GetReleasedPicture(FileName, GetPictureProgressCallback, context); break;
-    case Backend::PR: {
-      // The data callback writes into this stream; truncated so that a shorter
-      // picture never keeps the tail of an older file.
-      ClosePictureStream();
-      FPictureStream.open(FileName, std::ios::binary | std::ios::trunc);
-      if (!FPictureStream) throw EFOpenError("Cannot create file \"" + FileName + "\"");
-      FPictureFileName = FileName;
-      PREventRecord record;
-      {
-        std::lock_guard lock(FPendingLock);
-        if (FPendingReleases.empty()) {
-          ClosePictureStream();
-          throw EListError("List index out of bounds (0)");
-        }
-        record = FPendingReleases.front();
-      }
-      try {
-        FPRSDK->GetReleasedPicture(record, PRDataCallback, context);
-      } catch (...) {
-        ClosePictureStream();
-        throw;
-      }
-      // The transfer has ended with the call; never leave the file open.
-      ClosePictureStream();
-      std::lock_guard lock(FPendingLock);
-      FPendingReleases.pop_front();
-      break;
-    }
+    case Backend::CD: FCDSDK->GetReleasedPicture(FileName, GetPictureProgressCallback, Context()); break;
+    case Backend::RC: FRCSDK->GetReleasedPicture(FileName, GetPictureProgressCallback, Context()); break;
+    case Backend::PR: GetReleasedPRPicture(FileName); break;
     case Backend::None: break;
   }
+}
+
+// The PR library hands the picture to the data callback, which writes it into
+// the picture stream; the oldest kept release event names the picture.
+void TObturo::GetReleasedPRPicture(const std::string& FileName) {
+  // Truncated, so that a shorter picture never keeps the tail of an older file.
+  ClosePictureStream();
+  FPictureStream.open(FileName, std::ios::binary | std::ios::trunc);
+  if (!FPictureStream) throw EFOpenError("Cannot create file \"" + FileName + "\"");
+  FPictureFileName = FileName;
+  PREventRecord record;
+  {
+    std::lock_guard lock(FPendingLock);
+    if (FPendingReleases.empty()) {
+      ClosePictureStream();
+      throw EListError("List index out of bounds (0)");
+    }
+    record = FPendingReleases.front();
+  }
+  try {
+    FPRSDK->GetReleasedPicture(record, PRDataCallback, Context());
+  } catch (...) {
+    ClosePictureStream();
+    throw;
+  }
+  // The transfer has ended with the call; never leave the file open.
+  ClosePictureStream();
+  std::lock_guard lock(FPendingLock);
+  FPendingReleases.pop_front();
 }
 
 TCameraSettings TObturo::GetCameraSettings() {
   CheckRemoteAndConnected();
   TCameraSettings settings;
-  switch (Serving()) {
-    case Backend::CD: FCDSDK->GetCameraSettings(settings); break;
-    case Backend::PR: FPRSDK->GetCameraSettings(settings); break;
-    case Backend::RC: FRCSDK->GetCameraSettings(settings); break;
-    case Backend::None: break;
-  }
+  OnServingBackend([&](auto& backend) { backend.GetCameraSettings(settings); });
   return settings;
 }
 
 void TObturo::SetCameraSettings(TCameraSettings Settings) {
   CheckRemoteAndConnected();
-  switch (Serving()) {
-    case Backend::CD: FCDSDK->SetCameraSettings(Settings); break;
-    case Backend::PR: FPRSDK->SetCameraSettings(Settings); break;
-    case Backend::RC: FRCSDK->SetCameraSettings(Settings); break;
-    case Backend::None: break;
-  }
+  OnServingBackend([&](auto& backend) { backend.SetCameraSettings(Settings); });
 }
 
 TZoomInfo TObturo::GetZoomInfo() {
   CheckRemoteAndConnected();
   TZoomInfo zoom;
-  switch (Serving()) {
-    case Backend::CD: FCDSDK->GetZoomInfo(zoom); break;
-    case Backend::PR: FPRSDK->GetZoomInfo(zoom); break;
-    case Backend::RC: FRCSDK->GetZoomInfo(zoom); break;
-    case Backend::None: break;
-  }
+  OnServingBackend([&](auto& backend) { backend.GetZoomInfo(zoom); });
   return zoom;
 }
 
 void TObturo::SetZoom(uint32_t Position) {
   CheckRemoteAndConnected();
-  switch (Serving()) {
-    case Backend::CD: FCDSDK->SetZoom(Position); break;
-    case Backend::PR: FPRSDK->SetZoom(Position); break;
-    case Backend::RC: FRCSDK->SetZoom(Position); break;
-    case Backend::None: break;
-  }
+  OnServingBackend([&](auto& backend) { backend.SetZoom(Position); });
 }
 
 std::string TObturo::GetDevicePropertyText() {
   CheckConnected();
-  switch (Serving()) {
-    case Backend::CD: return FCDSDK->GetDevicePropertyText();
-    case Backend::PR: return FPRSDK->GetDevicePropertyText();
-    case Backend::RC: return FRCSDK->GetDevicePropertyText();
-    case Backend::None: break;
-  }
-  return {};
+  std::string text;
+  OnServingBackend([&](auto& backend) { text = backend.GetDevicePropertyText(); });
+  return text;
 }
 
 // ---- Library callbacks ----------------------------------------------------

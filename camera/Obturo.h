@@ -99,6 +99,11 @@ private:
 
   enum class Backend { None, CD, PR, RC };
   Backend Serving() const;
+  template <typename Operation>
+  void OnServingBackend(Operation operation);
+  // The registry index as the libraries' callback context.
+  uint32_t Context() const { return static_cast<uint32_t>(FRegistryIndex); }
+  void GetReleasedPRPicture(const std::string& FileName);
   void CheckConnected() const;
   void CheckRemoteAndConnected() const;
 

@@ -1,5 +1,7 @@
 #include "camera/sdk/BackendCommon.h"
 
+#include <cstring>
+
 #include "camera/sdk/CamErrors.h"
 #include "runtime/ByteReader.h"
 #include "runtime/Convert.h"
@@ -20,6 +22,13 @@ void EnumerateSources(const SourceEnumerationEntries& Entries, std::vector<std::
     Devices.push_back(record);
   }
   CheckResult(Entries.Release.exportName(), Entries.Release(enumeration));
+}
+
+std::array<uint8_t, SDKVersionRecordSize> VersionRecord(uint16_t First, uint16_t Second, uint16_t Third) {
+  std::array<uint8_t, SDKVersionRecordSize> record{};
+  const uint16_t fields[3] = {First, Second, Third};
+  std::memcpy(record.data(), fields, sizeof fields);
+  return record;
 }
 
 std::string SourceText(const CDSourceRecord& Record, size_t Offset) {

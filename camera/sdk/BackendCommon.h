@@ -2,6 +2,7 @@
 // camera number against a device list, decoding the power state.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -26,6 +27,10 @@ struct SourceEnumerationEntries {
 // their list names to `Names`. Every call is checked with the CD texts.
 void EnumerateSources(const SourceEnumerationEntries& Entries, std::vector<std::string>& Names,
                       std::vector<CDSourceRecord>& Devices);
+
+// The version record the CD and RC start entries take: the first three
+// 16-bit fields set, the rest zero.
+std::array<uint8_t, SDKVersionRecordSize> VersionRecord(uint16_t First, uint16_t Second, uint16_t Third);
 
 // A text field of a source record (model name or list name).
 std::string SourceText(const CDSourceRecord& Record, size_t Offset);

@@ -110,10 +110,8 @@ void TCDSDK::CheckResult(std::string_view FunctionName, TSDKStatus Status) {
 
 void TCDSDK::StartSDK() {
   LoadCDSDK();
-  uint8_t version[SDKVersionRecordSize] = {};
-  const uint16_t fields[3] = {40, 7, 3};
-  std::memcpy(version, fields, sizeof fields);
-  CheckResult("CDStartSDK", CDStartSDK(version, 0));
+  const auto version = VersionRecord(40, 7, 3);
+  CheckResult("CDStartSDK", CDStartSDK(version.data(), 0));
 }
 
 void TCDSDK::EnumerateCameras(std::vector<std::string>& Names) {

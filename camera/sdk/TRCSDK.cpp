@@ -18,10 +18,8 @@ void TRCSDK::CheckResult(std::string_view FunctionName, TSDKStatus Status) {
 
 void TRCSDK::StartSDK() {
   LoadRCSDK();
-  uint8_t version[SDKVersionRecordSize] = {};
-  const uint16_t fields[3] = {40, 8, 4};
-  std::memcpy(version, fields, sizeof fields);
-  CheckResult("RCStartSDK", RCStartSDK(version, 0));
+  const auto version = VersionRecord(40, 8, 4);
+  CheckResult("RCStartSDK", RCStartSDK(version.data(), 0));
 }
 
 void TRCSDK::EnumerateCameras(std::vector<std::string>& Names) {
