@@ -38,8 +38,32 @@ void OnMessage(j_common_ptr cinfo, int level) {
 
 constexpr J_COLOR_SPACE kQImageRgb32 = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRX : JCS_EXT_XRGB;
 
-// Only plain data lives in this frame across the jump. `box` empty means
+// The decode proper; libjpeg may jump out of it at any of its calls, so
+// no object with a destructor is alive across them. `box` empty means
 // decode at 1/`scale`; otherwise the scale is chosen for the box.
+bool DecodeSteps(jpeg_decompress_struct* cinfo, int scale, QSize box, QImage* image, char* message) {
+  jpeg_read_header(cinfo, TRUE);
+  if (!box.isEmpty()) {
+    scale = PreviewScale(static_cast<int>(cinfo->image_width), static_cast<int>(cinfo->image_height), box);
+  }
+  cinfo->scale_num = 1;
+  cinfo->scale_denom = static_cast<unsigned>(scale);
+  cinfo->out_color_space = kQImageRgb32;
+  jpeg_start_decompress(cinfo);
+  *image = QImage(static_cast<int>(cinfo->output_width), static_cast<int>(cinfo->output_height), QImage::Format_RGB32);
+  if (image->isNull()) {
+    std::snprintf(message, JMSG_LENGTH_MAX, "Picture too large to decode (%ux%u)", cinfo->output_width,
+                  cinfo->output_height);
+    return false;
+  }
+  while (cinfo->output_scanline < cinfo->output_height) {
+    JSAMPROW row = image->scanLine(static_cast<int>(cinfo->output_scanline));
+    jpeg_read_scanlines(cinfo, &row, 1);
+  }
+  jpeg_finish_decompress(cinfo);
+  return true;
+}
+
 bool Decode(const uint8_t* data, size_t size, int scale, QSize box, QImage* image, char* message) {
   jpeg_decompress_struct cinfo;
   ErrorJump error;
@@ -53,28 +77,9 @@ bool Decode(const uint8_t* data, size_t size, int scale, QSize box, QImage* imag
     return false;
   }
   jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
-  jpeg_read_header(&cinfo, TRUE);
-  if (!box.isEmpty()) {
-    scale = PreviewScale(static_cast<int>(cinfo.image_width), static_cast<int>(cinfo.image_height), box);
-  }
-  cinfo.scale_num = 1;
-  cinfo.scale_denom = static_cast<unsigned>(scale);
-  cinfo.out_color_space = kQImageRgb32;
-  jpeg_start_decompress(&cinfo);
-  *image = QImage(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height), QImage::Format_RGB32);
-  if (image->isNull()) {
-    std::snprintf(message, JMSG_LENGTH_MAX, "Picture too large to decode (%ux%u)", cinfo.output_width,
-                  cinfo.output_height);
-    jpeg_destroy_decompress(&cinfo);
-    return false;
-  }
-  while (cinfo.output_scanline < cinfo.output_height) {
-    JSAMPROW row = image->scanLine(static_cast<int>(cinfo.output_scanline));
-    jpeg_read_scanlines(&cinfo, &row, 1);
-  }
-  jpeg_finish_decompress(&cinfo);
+  bool done = DecodeSteps(&cinfo, scale, box, image, message);
   jpeg_destroy_decompress(&cinfo);
-  return true;
+  return done;
 }
 
 QImage DecodeOrRaise(std::span<const uint8_t> data, int scale, QSize box) {
@@ -119,9 +124,10 @@ QImage DecodeJpeg(std::span<const uint8_t> data, int scale) { return DecodeOrRai
 
 QImage DecodeJpegCovering(std::span<const uint8_t> data, QSize box) { return DecodeOrRaise(data, 1, box); }
 
-QImage LoadPreview(const std::string& path, QSize box) {
-  std::vector<uint8_t> data = ReadWholeFile(path);
+QImage PreviewOf(std::span<const uint8_t> data, QSize box) {
   return DecodeJpegCovering(data, box).scaled(box, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
+
+QImage LoadPreview(const std::string& path, QSize box) { return PreviewOf(ReadWholeFile(path), box); }
 
 }  // namespace korv

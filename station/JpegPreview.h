@@ -30,6 +30,9 @@ QImage DecodeJpeg(std::span<const uint8_t> data, int scale);
 // JPEG data decoded at the preview scale for `box`.
 QImage DecodeJpegCovering(std::span<const uint8_t> data, QSize box);
 
+// JPEG data decoded for `box` and stretched to it.
+QImage PreviewOf(std::span<const uint8_t> data, QSize box);
+
 // The picture in the file `path`, decoded for `box` and stretched to it.
 // Raises EFOpenError when the file can't be read, EJPEG when it can't be decoded.
 QImage LoadPreview(const std::string& path, QSize box);

@@ -1,5 +1,6 @@
 #include "tests/station/TestJpeg.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -7,7 +8,7 @@
 
 namespace korv::test {
 
-std::vector<uint8_t> MakeJpeg(int width, int height, bool grey, int quality) {
+std::vector<uint8_t> MakeJpeg(int width, int height, bool grey, int noise, int quality) {
   jpeg_compress_struct cinfo;
   jpeg_error_mgr error;
   cinfo.err = jpeg_std_error(&error);
@@ -23,14 +24,22 @@ std::vector<uint8_t> MakeJpeg(int width, int height, bool grey, int quality) {
   jpeg_set_quality(&cinfo, quality, TRUE);
   jpeg_start_compress(&cinfo, TRUE);
   std::vector<JSAMPLE> row(static_cast<size_t>(width * cinfo.input_components));
+  uint32_t random = 12345;
+  auto level = [&](int value) {
+    if (noise > 0) {
+      random = random * 1103515245u + 12345u;
+      value += static_cast<int>((random >> 16) % static_cast<uint32_t>(2 * noise + 1)) - noise;
+    }
+    return static_cast<JSAMPLE>(std::clamp(value, 0, 255));
+  };
   while (cinfo.next_scanline < cinfo.image_height) {
     int y = static_cast<int>(cinfo.next_scanline);
     for (int x = 0; x < width; ++x) {
       JSAMPLE* pixel = &row[static_cast<size_t>(x * cinfo.input_components)];
-      pixel[0] = static_cast<JSAMPLE>(x * 255 / width);
+      pixel[0] = level(x * 255 / width);
       if (!grey) {
-        pixel[1] = static_cast<JSAMPLE>(y * 255 / height);
-        pixel[2] = static_cast<JSAMPLE>(160);
+        pixel[1] = level(y * 255 / height);
+        pixel[2] = level(160);
       }
     }
     JSAMPROW rows[] = {row.data()};
