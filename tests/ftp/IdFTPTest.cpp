@@ -8,6 +8,7 @@
 
 #include "ftp/IdException.h"
 #include "ftp/IdFTP.h"
+#include "tests/ftp/Raised.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/TempDir.h"
 
@@ -53,6 +54,13 @@ public:
 
   std::vector<Entry> Statuses;
 };
+
+// Ends a session: the client signs off and the server's script has run out
+// just as written.
+void SignOffAndCheck(TIdFTP& ftp, ScriptedServer& server) {
+  ftp.SignOff();
+  EXPECT_EQ(server.finish(), "");
+}
 
 // What the work events of an upload showed.
 struct WorkLog {
@@ -195,12 +203,9 @@ TEST(IdFTP, ConnectServerFailuresCloseTheConnection) {
     SCOPED_TRACE(c.Name);
     ScriptedServer server(c.Steps + std::vector<Step>{ExpectClose()});
     Client ftp(server);
-    try {
-      ftp.ConnectServer();
-      ADD_FAILURE() << "no exception";
-    } catch (const EIdProtocolReplyError& e) {
-      EXPECT_EQ(e.ReplyCode, c.Code);
-      EXPECT_EQ(e.what(), c.Message);
+    if (auto e = Raised<EIdProtocolReplyError>([&] { ftp.ConnectServer(); })) {
+      EXPECT_EQ(e->ReplyCode, c.Code);
+      EXPECT_EQ(e->what(), c.Message);
     }
     EXPECT_FALSE(ftp.IsConnected());
     EXPECT_TRUE(ftp.Reported(hsDisconnected, "Disconnected."));
@@ -212,11 +217,8 @@ TEST(IdFTP, HttpProxyWithFtpIsNotSupported) {
   ScriptedServer server(Greeting + std::vector<Step>{ExpectClose()});
   Client ftp(server);
   ftp.ProxySettings.ProxyType = fpcmHttpProxyWithFtp;
-  try {
-    ftp.ConnectServer();
-    FAIL() << "no exception";
-  } catch (const EIdException& e) {
-    EXPECT_STREQ(e.what(), "Command not supported.");
+  if (auto e = Raised<EIdException>([&] { ftp.ConnectServer(); })) {
+    EXPECT_STREQ(e->what(), "Command not supported.");
   }
   EXPECT_FALSE(ftp.IsConnected());
   EXPECT_EQ(server.finish(), "");
@@ -232,8 +234,7 @@ TEST(IdFTP, GreetingsAndLoginsOfOtherShapes) {
   EXPECT_EQ(ftp.GreetingReply.Text, (std::vector<std::string>{"Welcome", "to the", "server"}));
   EXPECT_EQ(ftp.SystemDescription, "Unknown");
   EXPECT_EQ(ftp.LoginReply.NumericCode, 230);
-  ftp.SignOff();
-  EXPECT_EQ(server.finish(), "");
+  SignOffAndCheck(ftp, server);
 }
 
 TEST(IdFTP, ConnectingWithoutLoginReadsOnlyTheGreeting) {
@@ -241,41 +242,32 @@ TEST(IdFTP, ConnectingWithoutLoginReadsOnlyTheGreeting) {
   Client ftp(server);
   ftp.ConnectServer(false);
   EXPECT_FALSE(ftp.Reported(ftpReady, "Connection established"));
-  ftp.SignOff();
-  EXPECT_EQ(server.finish(), "");
+  SignOffAndCheck(ftp, server);
 }
 
 TEST(IdFTP, ASecondConnectWithoutSignOffFailsAndTheThirdWorks) {
   ScriptedServer server(Login + std::vector<Step>{ExpectClose(), NextConnection()} + Login + Quit);
   Client ftp(server);
   ftp.ConnectServer();
-  try {
-    ftp.ConnectServer();
-    FAIL() << "no exception";
-  } catch (const EIdAlreadyConnected& e) {
-    EXPECT_STREQ(e.what(), "Already connected.");
+  if (auto e = Raised<EIdAlreadyConnected>([&] { ftp.ConnectServer(); })) {
+    EXPECT_STREQ(e->what(), "Already connected.");
   }
   EXPECT_FALSE(ftp.IsConnected());
   ftp.ConnectServer();
   EXPECT_TRUE(ftp.IsConnected());
-  ftp.SignOff();
-  EXPECT_EQ(server.finish(), "");
+  SignOffAndCheck(ftp, server);
 }
 
 TEST(IdFTP, RefusedDirectoryLeavesTheConnectionOpen) {
   ScriptedServer server(Login + std::vector<Step>{Expect("CWD missing"), Send("550 No such directory\r\n")} + Quit);
   Client ftp(server);
   ftp.ConnectServer();
-  try {
-    ftp.ChangeDirectory("missing");
-    FAIL() << "no exception";
-  } catch (const EIdProtocolReplyError& e) {
-    EXPECT_EQ(e.ReplyCode, 550);
-    EXPECT_STREQ(e.what(), "No such directory\r\n");
+  if (auto e = Raised<EIdProtocolReplyError>([&] { ftp.ChangeDirectory("missing"); })) {
+    EXPECT_EQ(e->ReplyCode, 550);
+    EXPECT_STREQ(e->what(), "No such directory\r\n");
   }
   EXPECT_TRUE(ftp.IsConnected());
-  ftp.SignOff();
-  EXPECT_EQ(server.finish(), "");
+  SignOffAndCheck(ftp, server);
 }
 
 TEST(IdFTP, TransferTypeIsSentOnlyWhenItChanges) {
@@ -287,8 +279,7 @@ TEST(IdFTP, TransferTypeIsSentOnlyWhenItChanges) {
   ftp.SetTransferType(ftASCII);
   ftp.SetTransferType(ftASCII);
   EXPECT_EQ(ftp.TransferType(), ftASCII);
-  ftp.SignOff();
-  EXPECT_EQ(server.finish(), "");
+  SignOffAndCheck(ftp, server);
 }
 
 TEST(IdFTP, SignOffWhenNotConnectedSendsNothingButReports) {
@@ -353,8 +344,7 @@ TEST(IdFTP, AnAbortedTransferEndsWithoutException) {
   TStringStream stream("some data");
   ftp.StoreStream(stream, "x");
   EXPECT_TRUE(ftp.Reported(ftpAborted, "Transfer aborted"));
-  ftp.SignOff();
-  EXPECT_EQ(server.finish(), "");
+  SignOffAndCheck(ftp, server);
 }
 
 TEST(IdFTP, AbortTransferFromTheProgressHandlerEndsQuietly) {
@@ -373,8 +363,7 @@ TEST(IdFTP, AbortTransferFromTheProgressHandlerEndsQuietly) {
   ftp.StoreStream(stream, "big");
   EXPECT_TRUE(ftp.Reported(ftpAborted, "Transfer aborted"));
   EXPECT_EQ(ftp.TransferType(), ftBinary);
-  ftp.SignOff();
-  EXPECT_EQ(server.finish(), "");
+  SignOffAndCheck(ftp, server);
   EXPECT_LT(server.data()[0].size(), 1u << 20);
 }
 
@@ -383,18 +372,14 @@ TEST(IdFTP, RefusedPortDestroysTheDataConnection) {
   Client ftp(server);
   ftp.ConnectServer();
   TStringStream stream("data");
-  try {
-    ftp.StoreStream(stream, "x");
-    FAIL() << "no exception";
-  } catch (const EIdProtocolReplyError& e) {
-    EXPECT_EQ(e.ReplyCode, 500);
-    EXPECT_STREQ(e.what(), "Illegal PORT command.\r\n");
+  if (auto e = Raised<EIdProtocolReplyError>([&] { ftp.StoreStream(stream, "x"); })) {
+    EXPECT_EQ(e->ReplyCode, 500);
+    EXPECT_STREQ(e->what(), "Illegal PORT command.\r\n");
   }
   EXPECT_EQ(ftp.DataConnection(), nullptr);
   EXPECT_TRUE(ftp.Reported(ftpReady, "Transfer complete"));
   EXPECT_TRUE(ftp.IsConnected());
-  ftp.SignOff();
-  EXPECT_EQ(server.finish(), "");
+  SignOffAndCheck(ftp, server);
 }
 
 TEST(IdFTP, AServerThatNeverConnectsBackFailsAfterTheBound) {
@@ -405,16 +390,12 @@ TEST(IdFTP, AServerThatNeverConnectsBackFailsAfterTheBound) {
   ftp.AcceptTimeout = 300;
   ftp.ConnectServer();
   TStringStream stream("data");
-  try {
-    ftp.StoreStream(stream, "x");
-    FAIL() << "no exception";
-  } catch (const EIdAcceptTimeout& e) {
-    EXPECT_STREQ(e.what(), "Accept timed out.");
+  if (auto e = Raised<EIdAcceptTimeout>([&] { ftp.StoreStream(stream, "x"); })) {
+    EXPECT_STREQ(e->what(), "Accept timed out.");
   }
   EXPECT_EQ(ftp.DataConnection(), nullptr);
   EXPECT_TRUE(ftp.Reported(ftpReady, "Transfer complete"));
-  ftp.SignOff();
-  EXPECT_EQ(server.finish(), "");
+  SignOffAndCheck(ftp, server);
 }
 
 TEST(IdFTP, AFinalReplyOutsideTheAcceptedOnesRaises) {
@@ -422,14 +403,10 @@ TEST(IdFTP, AFinalReplyOutsideTheAcceptedOnesRaises) {
   Client ftp(server);
   ftp.ConnectServer();
   TStringStream stream("data");
-  try {
-    ftp.StoreStream(stream, "x");
-    FAIL() << "no exception";
-  } catch (const EIdProtocolReplyError& e) {
-    EXPECT_EQ(e.ReplyCode, 451);
+  if (auto e = Raised<EIdProtocolReplyError>([&] { ftp.StoreStream(stream, "x"); })) {
+    EXPECT_EQ(e->ReplyCode, 451);
   }
-  ftp.SignOff();
-  EXPECT_EQ(server.finish(), "");
+  SignOffAndCheck(ftp, server);
   EXPECT_EQ(server.data(), std::vector<std::string>{"data"});
 }
 
@@ -439,8 +416,7 @@ TEST(IdFTP, AMissingLocalFileFailsBeforeAnythingIsSent) {
   Client ftp(server);
   ftp.ConnectServer();
   EXPECT_THROW(ftp.UploadFile(dir.file("missing.jpg"), "koftplive.jpg"), EFOpenError);
-  ftp.SignOff();
-  EXPECT_EQ(server.finish(), "");
+  SignOffAndCheck(ftp, server);
 }
 
 TEST(IdFTP, PassiveRepliesAreParsedWithAndWithoutParentheses) {
@@ -459,8 +435,7 @@ TEST(IdFTP, PassiveRepliesAreParsedWithAndWithoutParentheses) {
   ftp.ConnectServer(false);
   for (auto& [reply, expected] : good) EXPECT_EQ(ftp.RequestPassive(), expected) << reply;
   for (auto& reply : bad) EXPECT_THROW(ftp.RequestPassive(), EIdProtocolReplyError) << reply;
-  ftp.SignOff();
-  EXPECT_EQ(server.finish(), "");
+  SignOffAndCheck(ftp, server);
 }
 
 }  // namespace

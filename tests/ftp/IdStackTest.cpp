@@ -12,6 +12,7 @@
 #include "ftp/IdException.h"
 #include "ftp/IdStack.h"
 #include "ftp/IdTCPClient.h"
+#include "tests/ftp/Raised.h"
 #include "tests/support/ScriptedServer.h"
 
 namespace korv {
@@ -90,12 +91,9 @@ TEST_F(StackTest, CheckSocketResultRaisesOrIgnores) {
   WSASetLastError(10054);
   EXPECT_TRUE(Stack.CheckSocketResult(-1, {10053, 10054}));
   EXPECT_EQ(Stack.LastError(), 10054);
-  try {
-    Stack.CheckSocketResult(-1);
-    FAIL() << "no exception";
-  } catch (const EIdSocketError& e) {
-    EXPECT_EQ(e.LastError, 10054);
-    EXPECT_STREQ(e.what(), "Socket Error # 10054\r\nConnection reset by peer.");
+  if (auto e = Raised<EIdSocketError>([&] { Stack.CheckSocketResult(-1); })) {
+    EXPECT_EQ(e->LastError, 10054);
+    EXPECT_STREQ(e->what(), "Socket Error # 10054\r\nConnection reset by peer.");
   }
 }
 
@@ -129,29 +127,20 @@ TEST_F(StackTest, BindFailuresHaveTheirOwnExceptions) {
 
   handle.ClientPortMin = 5000;
   handle.ClientPortMax = 4000;
-  try {
-    handle.BindLocal();
-    FAIL() << "no exception";
-  } catch (const EIdInvalidPortRange& e) {
-    EXPECT_STREQ(e.what(), "Invalid Port Range (5000 - 4000)");
+  if (auto e = Raised<EIdInvalidPortRange>([&] { handle.BindLocal(); })) {
+    EXPECT_STREQ(e->what(), "Invalid Port Range (5000 - 4000)");
   }
 
   handle.ClientPortMin = handle.ClientPortMax = taken.Port;
-  try {
-    handle.BindLocal();
-    FAIL() << "no exception";
-  } catch (const EIdCanNotBindPortInRange& e) {
-    EXPECT_EQ(e.what(), "Can not bind in port range (" + std::to_string(taken.Port) + " - " +
+  if (auto e = Raised<EIdCanNotBindPortInRange>([&] { handle.BindLocal(); })) {
+    EXPECT_EQ(e->what(), "Can not bind in port range (" + std::to_string(taken.Port) + " - " +
                             std::to_string(taken.Port) + ")");
   }
 
   handle.ClientPortMin = handle.ClientPortMax = 0;
   handle.Port = taken.Port;
-  try {
-    handle.BindLocal();
-    FAIL() << "no exception";
-  } catch (const EIdCouldNotBindSocket& e) {
-    EXPECT_STREQ(e.what(), "Could not bind socket. Address and port are already in use.");
+  if (auto e = Raised<EIdCouldNotBindSocket>([&] { handle.BindLocal(); })) {
+    EXPECT_STREQ(e->what(), "Could not bind socket. Address and port are already in use.");
   }
 }
 
@@ -227,12 +216,9 @@ TEST(IdTCPClient, UnknownHostIsNotFound) {
   client.OnStatus = log.Handler();
   client.Host = "no-such-host.invalid";
   client.Port = 21;
-  try {
-    client.OpenConnection();
-    FAIL() << "no exception";
-  } catch (const EIdSocketError& e) {
-    EXPECT_EQ(e.LastError, 11001);
-    EXPECT_STREQ(e.what(), "Socket Error # 11001\r\nHost not found.");
+  if (auto e = Raised<EIdSocketError>([&] { client.OpenConnection(); })) {
+    EXPECT_EQ(e->LastError, 11001);
+    EXPECT_STREQ(e->what(), "Socket Error # 11001\r\nHost not found.");
   }
   EXPECT_TRUE(log.Has(hsResolving));
   EXPECT_FALSE(client.IsConnected());
@@ -243,19 +229,13 @@ TEST(IdTCPClient, RefusedConnectionsGive10061WithOrWithoutTimeOut) {
   TIdTCPClient client;
   client.Host = "127.0.0.1";
   client.Port = nobody.Port;
-  try {
-    client.OpenConnection();
-    FAIL() << "no exception";
-  } catch (const EIdSocketError& e) {
-    EXPECT_EQ(e.LastError, 10061);
-    EXPECT_STREQ(e.what(), "Socket Error # 10061\r\nConnection refused.");
+  if (auto e = Raised<EIdSocketError>([&] { client.OpenConnection(); })) {
+    EXPECT_EQ(e->LastError, 10061);
+    EXPECT_STREQ(e->what(), "Socket Error # 10061\r\nConnection refused.");
   }
   EXPECT_FALSE(client.IsConnected());
-  try {
-    client.OpenConnection(2000);
-    FAIL() << "no exception";
-  } catch (const EIdConnectException& e) {
-    EXPECT_STREQ(e.what(), "Socket Error # 10061\r\nConnection refused.");
+  if (auto e = Raised<EIdConnectException>([&] { client.OpenConnection(2000); })) {
+    EXPECT_STREQ(e->what(), "Socket Error # 10061\r\nConnection refused.");
   }
 }
 
@@ -303,11 +283,8 @@ TEST(IdTCPClient, OpeningTwiceRaisesAlreadyConnected) {
   client.Host = server.host();
   client.Port = server.port();
   client.OpenConnection();
-  try {
-    client.OpenConnection();
-    FAIL() << "no exception";
-  } catch (const EIdAlreadyConnected& e) {
-    EXPECT_STREQ(e.what(), "Already connected.");
+  if (auto e = Raised<EIdAlreadyConnected>([&] { client.OpenConnection(); })) {
+    EXPECT_STREQ(e->what(), "Already connected.");
   }
   EXPECT_TRUE(client.IsConnected());
   client.CloseConnection();

@@ -9,6 +9,7 @@
 
 #include "ftp/IdException.h"
 #include "ftp/IdTCPClient.h"
+#include "tests/ftp/Raised.h"
 #include "tests/support/ScriptedServer.h"
 
 namespace korv {
@@ -96,11 +97,8 @@ TEST(IdTCPConnection, MaxLineLengthCountsTheCarriageReturn) {
   ScriptedServer server({Send(longest + "\r\n" + tooLong + "\r\n"), Stall()});
   auto client = ConnectTo(server);
   EXPECT_EQ(client->ReadTextLine(), longest);
-  try {
-    client->ReadTextLine();
-    FAIL() << "no exception";
-  } catch (const EIdReadLnMaxLineLengthExceeded& e) {
-    EXPECT_STREQ(e.what(), "Max line length exceeded.");
+  if (auto e = Raised<EIdReadLnMaxLineLengthExceeded>([&] { client->ReadTextLine(); })) {
+    EXPECT_STREQ(e->what(), "Max line length exceeded.");
   }
   server.finish();
 }
@@ -137,11 +135,8 @@ TEST(IdTCPConnection, ALineBeforeThePeerClosesCanStillBeRead) {
   client->OnDisconnected = [&](TIdComponent*) { ++disconnects; };
   EXPECT_EQ(server.finish(), "");
   EXPECT_EQ(client->ReadTextLine(), "221 bye");
-  try {
-    client->ReadTextLine();
-    FAIL() << "no exception";
-  } catch (const EIdConnClosedGracefully& e) {
-    EXPECT_STREQ(e.what(), "Connection Closed Gracefully.");
+  if (auto e = Raised<EIdConnClosedGracefully>([&] { client->ReadTextLine(); })) {
+    EXPECT_STREQ(e->what(), "Connection Closed Gracefully.");
   }
   EXPECT_FALSE(client->IsConnected());
   EXPECT_EQ(statuses, std::vector<TIdStatus>{hsDisconnected});
@@ -162,11 +157,8 @@ TEST(IdTCPConnection, ReadTimeoutBoundsTheWait) {
   ScriptedServer server({Stall()});
   auto client = ConnectTo(server);
   client->ReadTimeout = 100;
-  try {
-    client->ReadReply();
-    FAIL() << "no exception";
-  } catch (const EIdReadTimeout& e) {
-    EXPECT_STREQ(e.what(), "Read Timeout");
+  if (auto e = Raised<EIdReadTimeout>([&] { client->ReadReply(); })) {
+    EXPECT_STREQ(e->what(), "Read Timeout");
   }
   EXPECT_EQ(client->FillInputBuffer(true, 50, false), -1);
   server.finish();
@@ -218,11 +210,8 @@ TEST(IdTCPConnection, SendStreamEndsItsWorkWhenTheStreamRunsDry) {
   int ended = 0;
   client->OnWorkEnd = [&](TIdComponent*, TWorkMode) { ++ended; };
   ShrunkStream stream("only ten b");
-  try {
-    client->SendStream(stream);
-    FAIL() << "no exception";
-  } catch (const EIdNoDataToRead& e) {
-    EXPECT_STREQ(e.what(), "No data to read.");
+  if (auto e = Raised<EIdNoDataToRead>([&] { client->SendStream(stream); })) {
+    EXPECT_STREQ(e->what(), "No data to read.");
   }
   EXPECT_EQ(ended, 1);
   server.finish();
@@ -231,11 +220,8 @@ TEST(IdTCPConnection, SendStreamEndsItsWorkWhenTheStreamRunsDry) {
 TEST(IdBuffer, ExtractBeyondTheContentRaises) {
   TIdBuffer buffer;
   buffer.Append("abc", 3);
-  try {
-    buffer.Extract(4);
-    FAIL() << "no exception";
-  } catch (const EIdNotEnoughDataInBuffer& e) {
-    EXPECT_STREQ(e.what(), "Not enough data in buffer.");
+  if (auto e = Raised<EIdNotEnoughDataInBuffer>([&] { buffer.Extract(4); })) {
+    EXPECT_STREQ(e->what(), "Not enough data in buffer.");
   }
   EXPECT_EQ(buffer.Extract(2), "ab");
   EXPECT_EQ(buffer.View(), "c");
