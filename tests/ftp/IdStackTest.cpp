@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -153,6 +154,40 @@ TEST_F(StackTest, PortRangeIsTriedFromTheTop) {
   handle.ClientPortMax = taken.Port;
   handle.BindLocal();
   EXPECT_EQ(handle.Port, taken.Port - 1);
+}
+
+// The fixed messages and where each class sits in the tree.
+TEST(IdException, ClassesCarryTheirMessages) {
+  auto check = [](const EIdException& e, const char* message, bool isBase) {
+    EXPECT_STREQ(e.what(), message);
+    EXPECT_TRUE(isBase) << message;
+  };
+  check(EIdConnClosedGracefully(), "Connection Closed Gracefully.",
+        std::is_base_of_v<EIdSilentException, EIdConnClosedGracefully>);
+  check(EIdInvalidSocket(), "Cannot allocate socket.", true);
+  check(EIdClosedSocket(), "Disconnected.", true);
+  check(EIdConnectTimeout(), "Connect timed out.", true);
+  check(EIdStackSetSizeExceeded(), "Set Size Exceeded.", std::is_base_of_v<EIdStackError, EIdStackSetSizeExceeded>);
+  check(EIdStackInitializationFailed(), "Winsock Initialization Error.",
+        std::is_base_of_v<EIdStackError, EIdStackInitializationFailed>);
+  check(EIdCouldNotBindSocket(), "Could not bind socket. Address and port are already in use.",
+        std::is_base_of_v<EIdSocketHandleError, EIdCouldNotBindSocket>);
+  check(EIdCanNotBindPortInRange(1, 2), "Can not bind in port range (1 - 2)",
+        std::is_base_of_v<EIdSocketHandleError, EIdCanNotBindPortInRange>);
+  check(EIdInvalidPortRange(5000, 4000), "Invalid Port Range (5000 - 4000)",
+        std::is_base_of_v<EIdSocketHandleError, EIdInvalidPortRange>);
+  check(EIdAlreadyConnected(), "Already connected.", true);
+  check(EIdReadTimeout(), "Read Timeout", true);
+  check(EIdReadLnMaxLineLengthExceeded(), "Max line length exceeded.", true);
+  check(EIdNotConnected(), "Not Connected", std::is_base_of_v<EIdTCPConnectionError, EIdNotConnected>);
+  check(EIdNotEnoughDataInBuffer(), "Not enough data in buffer.",
+        std::is_base_of_v<EIdTCPConnectionError, EIdNotEnoughDataInBuffer>);
+  check(EIdNoDataToRead(), "No data to read.", std::is_base_of_v<EIdTCPConnectionError, EIdNoDataToRead>);
+  check(EIdWS2StubError("Error on call Winsock2 library function send", 0, "ignored"),
+        "Error on call Winsock2 library function send", true);
+  check(EIdWS2StubError("Error on loading Winsock2 library (WS2_32.DLL)", 126, "The module was not found."),
+        "Error on loading Winsock2 library (WS2_32.DLL): The module was not found.", true);
+  EXPECT_TRUE((std::is_base_of_v<Exception, EIdException>));
 }
 
 TEST(IdComponent, WorkEventsCarryRunningTotalsAndNestOnlyOutside) {

@@ -234,7 +234,7 @@ TEST(IdTCPConnection, RandomStreamsEndInRepliesOrKnownErrors) {
   std::mt19937 random(20261208);
   auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
   const char* pieces[] = {"220", "220-", "-", " ", "\r\n", "\n", "\r", "x", "550 no", "2", "", "\t"};
-  for (int round = 0; round < 1500; ++round) {
+  for (int round = 0; round < 2000; ++round) {
     std::string wire;
     int parts = pick(30);
     for (int i = 0; i < parts; ++i) {
