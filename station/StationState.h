@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "camera/CamDefines.h"
+
 namespace korv {
 
 struct StationState {
@@ -15,6 +17,8 @@ struct StationState {
   int32_t aperture = 0;        // f-number; 0 = automatic
   uint16_t night_exposure = 15;  // 5, 10 or 15: which night preset the evening switch selects
   uint8_t day_mode = 0;        // the camera's shooting mode read at connect
+  TCameraSettings cam_settings;  // last read from and sent to the camera
+  TZoomInfo zoom_info;           // read at connect; Position follows the slider
   uint16_t zoom_max = 0;       // low 16 bits of the camera's zoom maximum
   uint16_t zoom_pos = 0;       // low 16 bits of the zoom position
   uint16_t last_hour = 0;      // hour of the previous timer tick

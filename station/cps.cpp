@@ -17,10 +17,16 @@
 #include <algorithm>
 #include <climits>
 #include <filesystem>
+#include <optional>
 
+#include "camera/Obturo.h"
 #include "runtime/Clock.h"
 #include "runtime/Convert.h"
+#include "station/CaptureCycle.h"
+#include "station/JpegPreview.h"
+#include "station/Presets.h"
 #include "station/Settings.h"
+#include "station/WindowThread.h"
 
 namespace korv {
 
@@ -84,6 +90,18 @@ void FillList(QComboBox* combo, std::initializer_list<const char*> items) {
   for (const char* item : items) combo->addItem(QString::fromUtf8(item));
 }
 
+// The chosen item: the one whose text the field shows, -1 for none (an
+// edit field can hold a text that matches no item).
+int ItemIndex(const QComboBox* combo) { return combo->findText(combo->currentText(), Qt::MatchExactly); }
+
+void SelectItem(QComboBox* combo, std::optional<int> item) {
+  if (item) combo->setCurrentIndex(*item);
+}
+
+void SetIf(uint8_t& field, std::optional<uint8_t> value) {
+  if (value) field = *value;
+}
+
 }  // namespace
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent) {
@@ -98,6 +116,12 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   move(198, 119);
 
   CreateControls();
+  Obturo1 = std::make_unique<TObturo>();
+  // The camera library may report from a thread of its own; the handler
+  // touches controls, so it runs on the window's thread, the library waiting.
+  Obturo1->OnRemoteEvent = [this](RemoteEventCallbackType event, AdditionNotifyRemoteEventType eventData) {
+    RunOnWindowThread(this, [&] { Handlers.Run([&] { Obturo1RemoteEvent(event, eventData); }); });
+  };
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
   Timer1->setInterval(10000);
@@ -105,7 +129,10 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   Handlers.Run([this] { FormCreate(); });
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  Timer1->stop();
+  Obturo1->OnRemoteEvent = nullptr;
+}
 
 void TForm1::CreateControls() {
   Button1 = Captioned<QPushButton>(this, "Button1", "Kapcsolódás", 424, 24, 75, 25);
@@ -212,16 +239,48 @@ void TForm1::Wire(Sender* sender, Signal signal, void (TForm1::*handler)()) {
   connect(sender, signal, this, [this, handler] { Handlers.Run([this, handler] { (this->*handler)(); }); });
 }
 
+void TForm1::WireSelected(QRadioButton* button, void (TForm1::*handler)()) {
+  connect(button, &QRadioButton::toggled, this, [this, handler](bool selected) {
+    if (selected) Handlers.Run([this, handler] { (this->*handler)(); });
+  });
+}
+
 void TForm1::WireHandlers() {
   // Program changes of Edit2's text count as edits; lists react only to a
   // user's choice; radio buttons when they become selected, by whoever.
+  Wire(Button1, &QPushButton::clicked, &TForm1::Button1Click);
+  Wire(Button2, &QPushButton::clicked, &TForm1::Button2Click);
+  Wire(Button3, &QPushButton::clicked, &TForm1::Button3Click);
+  Wire(Button4, &QPushButton::clicked, &TForm1::Button4Click);
+  Wire(Timer1, &QTimer::timeout, &TForm1::Timer1Timer);
+  WireSelected(RadioButton1, &TForm1::RadioButton1Click);
+  WireSelected(RadioButton2, &TForm1::RadioButton2Click);
+  WireSelected(RadioButton3, &TForm1::RadioButton3Click);
+  WireSelected(RadioButton4, &TForm1::RadioButton4Click);
+  WireSelected(RadioButton5, &TForm1::RadioButton5Click);
   Wire(Edit2, &QLineEdit::textChanged, &TForm1::Edit2Change);
+  Wire(ComboBox2, &QComboBox::activated, &TForm1::ComboBox2Change);
+  Wire(ComboBox3, &QComboBox::activated, &TForm1::ComboBox3Change);
+  Wire(ComboBox4, &QComboBox::activated, &TForm1::ComboBox4Change);
+  Wire(CheckBox7, &QCheckBox::toggled, &TForm1::CheckBox7Click);
+  Wire(TrackBar1, &QSlider::valueChanged, &TForm1::TrackBar1Change);
 }
 
 void TForm1::SetEdit2Text(const QString& text) {
   if (Edit2->text() == text) return;
   Edit2->setText(text);
   Handlers.Propagate();
+}
+
+void TForm1::Select(QRadioButton* button) {
+  if (button->isChecked()) return;
+  button->setChecked(true);
+  Handlers.Propagate();
+}
+
+void TForm1::ShowStatus(const std::string& text) {
+  Edit1->setText(QString::fromStdString(text));
+  Edit1->repaint();  // the handler keeps the window busy for a while yet
 }
 
 void TForm1::SetTimer1Enabled(bool on) {
@@ -288,6 +347,187 @@ void TForm1::FormCreate() {
     std::filesystem::create_directory(State.picture_dir, error);  // a failure shows at the first picture
     State.picture_counter = 1;
   }
+}
+
+void TForm1::save_settings() {
+  SaveSettings(State.ftp_user, State.ftp_password, State.base_interval, State.night_exposure);
+}
+
+void TForm1::Button1Click() {
+  Obturo1->EnumerateCameras();
+  Obturo1->Connect(CameraKindPowerShot, 0);
+  CheckBox1->setChecked(Obturo1->IsRemoteCapable());
+  TRemoteCapabilities capabilities =
+      Obturo1->EnterRemoteMode(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, false);
+  CheckBox2->setChecked(capabilities[CapSettings] != 0);
+  State.cam_settings = Obturo1->GetCameraSettings();
+  State.day_mode = State.cam_settings.ShootingMode;
+  State.zoom_max = 0;
+  State.zoom_info = Obturo1->GetZoomInfo();
+  State.zoom_max = static_cast<uint16_t>(State.zoom_info.MaxPosition);
+  State.zoom_pos = static_cast<uint16_t>(State.zoom_info.Position);
+  Edit10->setText(QString::number(State.zoom_max));
+  Edit9->setText(QString::number(State.zoom_pos));
+  if (State.zoom_max != 0) {
+    TrackBar1->setRange(0, State.zoom_max);
+    TrackBar1->setEnabled(true);
+  }
+  for (QWidget* control : std::initializer_list<QWidget*>{RadioButton1, RadioButton2, RadioButton3, RadioButton4,
+                                                           RadioButton5, GroupBox2, Button2, Button3, Button4}) {
+    control->setEnabled(true);
+  }
+}
+
+void TForm1::Refresh_settings() {
+  SetEdit2Text(QString::number(State.interval));
+  SelectItem(ComboBox4, ExposureItemOf(State.exposure_s));
+  SelectItem(ComboBox3, ApertureItemOf(State.aperture));
+  SelectItem(ComboBox2, IsoItemOf(State.iso));
+  set_cam_parameters();
+}
+
+void TForm1::Button2Click() {
+  set_cam_parameters();
+  Obturo1->TakePicture();
+}
+
+void TForm1::Button3Click() {
+  set_cam_parameters();
+  ComboBox1->setEnabled(false);
+  if (!Edit4->text().isEmpty() && !Edit5->text().isEmpty()) {
+    State.ftp_user = Edit4->text().toStdString();
+    State.ftp_password = Edit5->text().toStdString();
+    save_settings();
+  }
+  SetTimer1Enabled(true);
+}
+
+void TForm1::Button4Click() {
+  ComboBox1->setEnabled(true);
+  SetTimer1Enabled(false);
+}
+
+void TForm1::Timer1Timer() {
+  LocalTime now = TheClock().Now();
+  SwitchHours hours = switch_hours(now.Month);
+  State.evening_hour = hours.Evening;
+  State.morning_hour = hours.Morning;
+  auto hour = static_cast<uint16_t>(now.Hour);
+
+  if (MorningSwitchDue(hour, State.last_hour, State.morning_hour)) {
+    State.interval = std::max(State.base_interval, 5);
+    State.exposure_s = State.iso = State.aperture = 0;
+    Select(RadioButton1);
+    ComboBox2->setEnabled(false);
+    ComboBox3->setEnabled(false);
+    ComboBox4->setEnabled(false);
+    Refresh_settings();
+  }
+  if (EveningSwitchDue(hour, State.last_hour, State.evening_hour)) {
+    int32_t night = 2 * State.night_exposure;
+    State.interval = night < State.base_interval ? State.base_interval : night;
+    State.exposure_s = State.night_exposure;
+    State.iso = 50;
+    State.aperture = 0;
+    ComboBox2->setEnabled(true);
+    ComboBox4->setEnabled(true);
+    ComboBox3->setEnabled(false);
+    Refresh_settings();  // still the preset selected so far
+    switch (State.night_exposure) {
+      case 5: Select(RadioButton3); break;
+      case 10: Select(RadioButton4); break;
+      case 15: Select(RadioButton5); break;
+      default: break;
+    }
+  }
+  State.last_hour = hour;
+  ShowStatus("Kép készítése");
+  Obturo1->TakePicture();
+}
+
+void TForm1::Obturo1RemoteEvent(RemoteEventCallbackType Event, AdditionNotifyRemoteEventType /*EventData*/) {
+  if (Event != RemoteEventCallbackReleaseComplete) return;
+  std::string name = PictureFileName(State.picture_counter);
+  std::string path = State.picture_dir + "/" + name;
+  ShowStatus("Kép mentése " + name);
+  Obturo1->GetReleasedPicture(path);
+  ShowStatus("Kép beolvasása -" + name);
+  Image1->setPixmap(QPixmap::fromImage(LoadPreview(path, Image1->size())));
+  Image1->repaint();
+  WritePictureCounter(State.picture_counter + 1);
+  if (CheckBox4->isChecked()) upload_picture(path, name);
+  ++State.picture_counter;
+}
+
+void TForm1::upload_picture(const std::string& /*path*/, const std::string& /*name*/) {
+  // The FTP upload comes here.
+}
+
+void TForm1::set_cam_parameters() {
+  TCameraSettings& settings = State.cam_settings;
+  settings = Obturo1->GetCameraSettings();
+  SetIf(settings.ImageSize, ImageSizeOfItem(ItemIndex(ComboBox1)));
+  if (RadioButton1->isChecked()) {
+    settings.ShootingMode = State.day_mode;
+    settings.ISO = kIsoAutomatic;
+    settings.Av = 0;  // 0: left as the camera has it
+    settings.Tv = 0;
+  }
+  if (RadioButton2->isChecked()) {
+    settings.ShootingMode = kShootingModeManual;
+    settings.ISO = kIsoAutomatic;  // whatever the disabled ISO list shows
+    SetIf(settings.Av, AvOfItem(ItemIndex(ComboBox3)));
+  }
+  bool night = RadioButton3->isChecked() || RadioButton4->isChecked() || RadioButton5->isChecked();
+  if (night) {
+    settings.ShootingMode = kShootingModeShutterPriority;
+    settings.Av = 0;
+    SetIf(settings.ISO, IsoOfItem(ItemIndex(ComboBox2)));
+  }
+  if (night || RadioButton2->isChecked()) SetIf(settings.Tv, TvOfItem(ItemIndex(ComboBox4)));
+  settings.FlashMode = FlashModeOf(CheckBox7->isChecked());
+  if (RadioButton6->isChecked()) settings.Quality = 1;
+  if (RadioButton7->isChecked()) settings.Quality = 2;
+  if (RadioButton8->isChecked()) settings.Quality = 3;
+  settings.ColorSaturation = kColorSaturationHigh;
+  SetIf(settings.ImageSize, ImageSizeOfItem(ItemIndex(ComboBox1)));
+  int64_t seconds = CheckBox4->isChecked() ? int64_t{State.interval} + State.upload_extra_s : State.interval;
+  SetTimer1Interval(seconds * 1000);
+  Obturo1->SetCameraSettings(settings);
+}
+
+void TForm1::ApplyPreset(int button) {
+  const Preset& preset = PresetOf(button);
+  State.interval = std::max(State.base_interval, preset.MinInterval);
+  State.exposure_s = preset.ExposureS;
+  State.iso = preset.Iso;
+  State.aperture = preset.Aperture;
+  ComboBox2->setEnabled(preset.IsoListEnabled);
+  ComboBox3->setEnabled(preset.ApertureListEnabled);
+  ComboBox4->setEnabled(preset.ExposureListEnabled);
+  if (preset.NightExposure != 0) {
+    State.night_exposure = preset.NightExposure;
+    save_settings();
+  }
+  Refresh_settings();
+}
+
+void TForm1::RadioButton1Click() { ApplyPreset(1); }
+void TForm1::RadioButton2Click() { ApplyPreset(2); }
+void TForm1::RadioButton3Click() { ApplyPreset(3); }
+void TForm1::RadioButton4Click() { ApplyPreset(4); }
+void TForm1::RadioButton5Click() { ApplyPreset(5); }
+
+void TForm1::ComboBox2Change() { set_cam_parameters(); }
+void TForm1::ComboBox3Change() { set_cam_parameters(); }
+void TForm1::ComboBox4Change() { set_cam_parameters(); }
+void TForm1::CheckBox7Click() { set_cam_parameters(); }
+
+void TForm1::TrackBar1Change() {
+  int position = TrackBar1->value();
+  State.zoom_pos = static_cast<uint16_t>(position);
+  State.zoom_info.Position = static_cast<uint32_t>(position);
+  Obturo1->SetZoom(static_cast<uint32_t>(position));
 }
 
 void TForm1::Edit2Change() {

@@ -6,6 +6,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <string>
+
+#include "camera/CamDefines.h"
 
 #include "station/ErrorReport.h"
 #include "station/StationState.h"
@@ -23,6 +27,8 @@ class QSlider;
 class QTimer;
 
 namespace korv {
+
+class TObturo;
 
 class TForm1 : public QWidget {
 public:
@@ -103,8 +109,8 @@ public:
   QRadioButton* RadioButton8;
   QButtonGroup* QualityButtons;
 
-  // Owned objects. The camera component (Obturo1) and the FTP client
-  // (IdFTP1) join them here.
+  // Owned objects. The FTP client (IdFTP1) joins them here.
+  std::unique_ptr<TObturo> Obturo1;
   QTimer* Timer1;
 
   StationState State;
@@ -112,9 +118,32 @@ public:
   // True while Timer1 is switched on, even when its interval (0) keeps it silent.
   bool Timer1Enabled() const { return Timer1On; }
 
-  // Handlers.
+  // Handlers: start-up.
   void FormCreate();
+  // Camera connection and settings display.
+  void Button1Click();
+  void Refresh_settings();
+  void Button2Click();
+  // Capture cycle.
+  void Button3Click();
+  void Button4Click();
+  void Timer1Timer();
+  void Obturo1RemoteEvent(RemoteEventCallbackType Event, AdditionNotifyRemoteEventType EventData);
+  // Presets and manual corrections.
+  void set_cam_parameters();
+  void RadioButton1Click();
+  void RadioButton2Click();
+  void RadioButton3Click();
+  void RadioButton4Click();
+  void RadioButton5Click();
   void Edit2Change();
+  void ComboBox2Change();
+  void ComboBox3Change();
+  void ComboBox4Change();
+  void CheckBox7Click();
+  void TrackBar1Change();
+  // Settings file.
+  void save_settings();
 
 private:
   void CreateControls();
@@ -122,10 +151,18 @@ private:
   // Connects `signal` of `sender` to `handler` through the handler runner.
   template <class Sender, class Signal>
   void Wire(Sender* sender, Signal signal, void (TForm1::*handler)());
+  // Connects a radio button's selection to its click handler.
+  void WireSelected(QRadioButton* button, void (TForm1::*handler)());
 
   // Program changes that run handlers: an error of the handler they start
   // ends the caller too.
   void SetEdit2Text(const QString& text);
+  void Select(QRadioButton* button);
+
+  void ApplyPreset(int button);
+  void ShowStatus(const std::string& text);
+  // Uploads the picture just saved; catches its own errors.
+  void upload_picture(const std::string& path, const std::string& name);
 
   void SetTimer1Enabled(bool on);
   void SetTimer1Interval(int64_t milliseconds);

@@ -1,4 +1,5 @@
 #include <QComboBox>
+#include <QPushButton>
 #include <QDate>
 #include <QLineEdit>
 #include <QLocale>
