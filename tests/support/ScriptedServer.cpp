@@ -315,7 +315,7 @@ bool ScriptedServer::RunStep(const Step& step) {
       std::string numbers = Address;
       for (char& c : numbers)
         if (c == '.') c = ',';
-      numbers += "," + std::to_string(dataPort / 256) + "," + std::to_string(dataPort % 256);
+      for (int part : {dataPort / 256, dataPort % 256}) numbers.append(",").append(std::to_string(part));
       std::string reply = step.text;
       if (size_t at = reply.find("{}"); at != std::string::npos) reply.replace(at, 2, numbers);
       if (ControlFd < 0) return Fail(step, "the control connection is closed");

@@ -1,0 +1,156 @@
+// Uploads to one local vsftpd with this client and with `curl -T`, in turn
+// (who goes first alternates), in active and in passive mode:
+//  - a 2 MB picture, timing the whole session (connect, log in, CWD, store,
+//    sign off): this client should take no longer than curl;
+//  - a 200 MB file: this client's throughput should be at least 90% of curl's.
+// Each benchmark reports the medians of both and their ratio. curl's time
+// includes starting its process, as a station calling it would pay too.
+// Needs what the vsftpd tests need (root, tests/ftp/prepare-login) and curl.
+#include <benchmark/benchmark.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "ftp/IdFTP.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Vsftpd.h"
+
+extern char** environ;
+
+namespace korv {
+namespace {
+
+const char* const RemoteName = "koftplive.jpg";
+test::Vsftpd* Server = nullptr;
+
+void UploadWithThisClient(const std::string& path, bool passive) {
+  TIdFTP ftp;
+  ftp.Host = Server->host();
+  ftp.Port = Server->port();
+  ftp.Username = test::Vsftpd::User;
+  ftp.Password = test::Vsftpd::Password;
+  ftp.Passive = passive;
+  ftp.ConnectServer(true, -1);
+  ftp.ChangeDirectory("public_html");
+  ftp.UploadFile(path, RemoteName, false);
+  ftp.SignOff();
+}
+
+void UploadWithCurl(const std::string& path, bool passive) {
+  std::string url = "ftp://" + Server->host() + ":" + std::to_string(Server->port()) + "/public_html/" + RemoteName;
+  std::string account = std::string(test::Vsftpd::User) + ":" + test::Vsftpd::Password;
+  std::vector<std::string> args = {"curl", "-sS", "-u", account, "-T", path, url};
+  if (!passive) args.insert(args.end() - 1, {"--ftp-port", "-"});
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  pid_t pid;
+  if (::posix_spawnp(&pid, "curl", nullptr, nullptr, argv.data(), environ) != 0)
+    throw std::runtime_error("cannot start curl");
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) throw std::runtime_error("curl failed to upload " + path);
+}
+
+void CheckStored(const std::string& path) {
+  struct stat local{}, stored{};
+  std::string remote = Server->publicHtml() + "/" + RemoteName;
+  if (::stat(path.c_str(), &local) != 0 || ::stat(remote.c_str(), &stored) != 0 || local.st_size != stored.st_size)
+    throw std::runtime_error("the stored file differs in size from " + path);
+  ::unlink(remote.c_str());
+}
+
+template <typename Upload>
+double SecondsFor(Upload upload) {
+  auto start = std::chrono::steady_clock::now();
+  upload();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  size_t n = values.size();
+  return n == 0 ? 0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+void Upload(benchmark::State& state, const std::string& path, double megabytes, bool passive) {
+  std::vector<double> ours, curl;
+  bool curlFirst = false;
+  for (auto _ : state) {
+    auto runOurs = [&] {
+      ours.push_back(SecondsFor([&] { UploadWithThisClient(path, passive); }));
+      CheckStored(path);
+    };
+    auto runCurl = [&] {
+      curl.push_back(SecondsFor([&] { UploadWithCurl(path, passive); }));
+      CheckStored(path);
+    };
+    if (curlFirst) {
+      runCurl();
+      runOurs();
+    } else {
+      runOurs();
+      runCurl();
+    }
+    curlFirst = !curlFirst;
+    state.SetIterationTime(ours.back());
+  }
+  double oursMedian = Median(ours), curlMedian = Median(curl);
+  state.counters["ours_ms"] = oursMedian * 1000;
+  state.counters["curl_ms"] = curlMedian * 1000;
+  state.counters["ours_MBps"] = megabytes / oursMedian;
+  state.counters["curl_MBps"] = megabytes / curlMedian;
+  // Above 1: this client is faster than curl.
+  state.counters["speed_vs_curl"] = curlMedian / oursMedian;
+}
+
+void WriteRandomFile(const std::string& path, size_t size) {
+  std::vector<char> block(1 << 20);
+  std::mt19937 random(7);
+  for (char& c : block) c = static_cast<char>(random());
+  block[0] = static_cast<char>(0xFF);  // the start of a JPEG, for the look of it
+  block[1] = static_cast<char>(0xD8);
+  std::ofstream out(path, std::ios::binary);
+  for (size_t written = 0; written < size; written += block.size())
+    out.write(block.data(), static_cast<std::streamsize>(std::min(block.size(), size - written)));
+}
+
+}  // namespace
+}  // namespace korv
+
+int main(int argc, char** argv) {
+  using namespace korv;
+  if (std::string why = test::Vsftpd::Unavailable(); !why.empty()) {
+    std::fprintf(stderr, "ftp_curl_bench: %s\n", why.c_str());
+    return 0;
+  }
+  test::TempDir dir;
+  const std::string picture = dir.file("picture.jpg"), large = dir.file("large.bin");
+  WriteRandomFile(picture, 2 * 1000 * 1000);
+  WriteRandomFile(large, 200 * 1000 * 1000);
+  test::Vsftpd server;
+  Server = &server;
+
+  for (bool passive : {false, true}) {
+    const char* mode = passive ? "passive" : "active";
+    benchmark::RegisterBenchmark((std::string("Session2MB/") + mode).c_str(),
+                                 [=](benchmark::State& s) { Upload(s, picture, 2, passive); })
+        ->UseManualTime()->Iterations(30)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((std::string("Throughput200MB/") + mode).c_str(),
+                                 [=](benchmark::State& s) { Upload(s, large, 200, passive); })
+        ->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+  }
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
