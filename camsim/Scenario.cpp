@@ -1,6 +1,7 @@
 #include "camsim/Scenario.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -111,6 +112,23 @@ std::string ParseCameraLine(const std::string& key, std::istringstream& words, C
     std::string mode = Rest(words);
     if (mode != "call" && mode != "thread") return "events must be \"call\" or \"thread\"";
     camera.EventsFromThread = mode == "thread";
+  } else if (key == "time" || key == "date") {
+    std::string text = Rest(words);
+    int first = -1, second = -1;
+    char separator = 0, extra = 0;
+    bool time = key == "time";
+    if (std::sscanf(text.c_str(), "%d%c%d %c", &first, &separator, &second, &extra) != 3 ||
+        separator != (time ? ':' : '-') || first < (time ? 0 : 1) || first > (time ? 23 : 12) ||
+        second < (time ? 0 : 1) || second > (time ? 59 : 31))
+      return time ? "time must be HH:MM" : "date must be MM-DD";
+    (time ? camera.Hour : camera.Month) = first;
+    (time ? camera.Minute : camera.Day) = second;
+  } else if (key == "clouds") {
+    uint32_t percent = 0;
+    std::string word;
+    words >> word;
+    if (!ParseNumber(word, percent) || percent > 100) return "clouds takes a percentage 0-100";
+    camera.CloudPercent = static_cast<int>(percent);
   } else if (key == "power" || key == "faculty" || key == "zoom") {
     std::vector<uint32_t> numbers;
     for (std::string w; words >> w;) {

@@ -31,6 +31,11 @@ struct CameraSpec {
   uint32_t ZoomMax1 = 12;  // reported first by the maximum-zoom entry
   uint32_t ZoomMax2 = 4;
   bool EventsFromThread = false;  // release events after the release call returned
+  // The sky of the pictures: fixed local time and date (-1/0: the clock's),
+  // cloud cover in percent (-1: the day's own weather).
+  int Hour = -1, Minute = 0;
+  int Month = 0, Day = 0;
+  int CloudPercent = -1;
   // By setting name (see SettingNames()); an ImageFormat code is
   // quality << 16 | size.
   std::map<std::string, SettingSpec, std::less<>> Settings;

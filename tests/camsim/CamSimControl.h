@@ -1,0 +1,48 @@
+// Test access to the control entries of the simulated camera libraries
+// (camsim/README.md), for any test that drives the camera side.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace korv::test {
+
+struct LoggedCall {
+  std::string Entry;
+  std::vector<uint64_t> Args;
+};
+
+class SimulatedLibrary {
+public:
+  // Loads the library through the program's loader (LoadCDSDK, ...), so the
+  // test works on the very library the camera side uses.
+  static SimulatedLibrary& CD();
+  static SimulatedLibrary& PR();
+  static SimulatedLibrary& RC();
+
+  // Default scenario, no handles, empty log, no failures.
+  void Reset();
+  // Replaces the scenario; a text the library can't read fails the test's
+  // assumption with std::runtime_error naming the line.
+  void LoadScenario(const std::string& text);
+  void FailNext(const std::string& entry, uint32_t count, uint32_t status);
+  std::vector<LoggedCall> Log() const;
+  // The calls of one entry, in order.
+  std::vector<LoggedCall> Calls(const std::string& entry) const;
+  void ClearLog();
+  // Waits for background events; false when `timeoutMs` passed first.
+  bool WaitIdle(uint32_t timeoutMs = 10000);
+  // CD only: events as the camera would send them.
+  void RaiseCameraEvent(uint32_t event, uint32_t word);
+  void RaiseReleaseEvent(uint32_t event, uint32_t word0, uint32_t word1);
+
+private:
+  explicit SimulatedLibrary(void* handle);
+  template <class F>
+  F* Bind(const char* name) const;
+
+  void* Handle;
+};
+
+}  // namespace korv::test
