@@ -111,6 +111,14 @@ void WriteValue(void* data, uint32_t width, uint32_t value) {
 
 // ---- Generic forms of the entries ------------------------------------------
 
+// Runs `action` on the camera of an open source, under the state lock.
+template <class Action>
+TSDKStatus OnCamera(TSDKHandle source, Action action) {
+  auto lock = LockState();
+  Camera* camera = Lib().Source(source);
+  return camera == nullptr ? StatusInvalidHandle : action(*camera);
+}
+
 TSDKStatus EnumCount(TSDKHandle handle, uint32_t* count) {
   auto lock = LockState();
   Enumeration* e = Lib().Enum(handle);
@@ -144,34 +152,31 @@ TSDKStatus EnumRelease(TSDKHandle handle) {
 }
 
 TSDKStatus EnumSettingReset(TSDKHandle source, std::string_view setting, TSDKHandle* handle) {
-  auto lock = LockState();
-  Camera* camera = Lib().Source(source);
-  if (camera == nullptr) return StatusInvalidHandle;
-  if (handle == nullptr) return StatusInvalidPointer;
-  const SettingSpec& spec = camera->Setting(setting);
-  if (!spec.Listable) return StatusNotSupported;
-  *handle = Lib().NewHandle();
-  Lib().Enumerations[*handle] = {spec.Codes, 0, 0};
-  return SDKOk;
+  return OnCamera(source, [&](Camera& camera) {
+    if (handle == nullptr) return StatusInvalidPointer;
+    const SettingSpec& spec = camera.Setting(setting);
+    if (!spec.Listable) return StatusNotSupported;
+    *handle = Lib().NewHandle();
+    Lib().Enumerations[*handle] = {spec.Codes, 0, 0};
+    return SDKOk;
+  });
 }
 
 TSDKStatus GetCode(TSDKHandle source, std::string_view setting, uint16_t* code) {
-  auto lock = LockState();
-  Camera* camera = Lib().Source(source);
-  if (camera == nullptr) return StatusInvalidHandle;
-  if (code == nullptr) return StatusInvalidPointer;
-  *code = static_cast<uint16_t>(camera->Setting(setting).Current);
-  return SDKOk;
+  return OnCamera(source, [&](Camera& camera) {
+    if (code == nullptr) return StatusInvalidPointer;
+    *code = static_cast<uint16_t>(camera.Setting(setting).Current);
+    return SDKOk;
+  });
 }
 
 TSDKStatus SetCode(TSDKHandle source, std::string_view setting, uint32_t code) {
-  auto lock = LockState();
-  Camera* camera = Lib().Source(source);
-  if (camera == nullptr) return StatusInvalidHandle;
-  SettingSpec& spec = camera->Setting(setting);
-  if (!spec.Accepts(code)) return StatusDeviceInvalidParameter;
-  spec.Current = code;
-  return SDKOk;
+  return OnCamera(source, [&](Camera& camera) {
+    SettingSpec& spec = camera.Setting(setting);
+    if (!spec.Accepts(code)) return StatusDeviceInvalidParameter;
+    spec.Current = code;
+    return SDKOk;
+  });
 }
 
 // ---- Pictures ----------------------------------------------------------------
@@ -325,15 +330,14 @@ TSDKStatus CDOpenSource(const void* record, TSDKHandle* source) {
 TSDKStatus CDRegisterEventCallbackFunction(TSDKHandle source, TSDKEventCallback callback, uint32_t context,
                                            TSDKHandle* registration) {
   CAMSIM_ENTER(source, callback, context, registration);
-  auto lock = LockState();
-  Camera* camera = Lib().Source(source);
-  if (camera == nullptr) return StatusInvalidHandle;
-  if (callback == nullptr) return StatusInvalidFunctionPointer;
-  if (registration == nullptr) return StatusInvalidPointer;
-  camera->EventCallback = callback;
-  camera->EventContext = context;
-  *registration = Lib().NewHandle();
-  return SDKOk;
+  return OnCamera(source, [&](Camera& camera) {
+    if (callback == nullptr) return StatusInvalidFunctionPointer;
+    if (registration == nullptr) return StatusInvalidPointer;
+    camera.EventCallback = callback;
+    camera.EventContext = context;
+    *registration = Lib().NewHandle();
+    return SDKOk;
+  });
 }
 
 TSDKStatus CDEnumDevicePropertyReset(TSDKHandle source, uint32_t option, TSDKHandle* handle) {
@@ -361,59 +365,55 @@ TSDKStatus CDEnumDevicePropertyRelease(TSDKHandle handle) {
 TSDKStatus CDGetDevicePropertyData(TSDKHandle source, uint32_t id, uint32_t* size, void* buffer,
                                    uint32_t option) {
   CAMSIM_ENTER(source, id, size, buffer, option);
-  auto lock = LockState();
-  Camera* camera = Lib().Source(source);
-  if (camera == nullptr) return StatusInvalidHandle;
-  if (size == nullptr || buffer == nullptr) return StatusInvalidPointer;
-  if (id == SDKPropOwnerName) {
-    // The text with its zero, cut to the buffer as the camera does.
-    const std::string& owner = camera->Spec.Owner;
-    uint32_t n = std::min<uint32_t>(*size, static_cast<uint32_t>(owner.size() + 1));
-    std::memcpy(buffer, owner.c_str(), n);
-    *size = n;
+  return OnCamera(source, [&](Camera& camera) {
+    if (size == nullptr || buffer == nullptr) return StatusInvalidPointer;
+    if (id == SDKPropOwnerName) {
+      // The text with its zero, cut to the buffer as the camera does.
+      const std::string& owner = camera.Spec.Owner;
+      uint32_t n = std::min<uint32_t>(*size, static_cast<uint32_t>(owner.size() + 1));
+      std::memcpy(buffer, owner.c_str(), n);
+      *size = n;
+      return SDKOk;
+    }
+    if (std::find(std::begin(DeviceProperties), std::end(DeviceProperties), id) == std::end(DeviceProperties))
+      return StatusNotSupported;
+    if (*size < 4) return StatusInvalidLength;
+    WriteValue(buffer, 4, id == SDKPropPowerState ? camera.Spec.PowerState : 0);
+    *size = 4;
     return SDKOk;
-  }
-  if (std::find(std::begin(DeviceProperties), std::end(DeviceProperties), id) == std::end(DeviceProperties))
-    return StatusNotSupported;
-  if (*size < 4) return StatusInvalidLength;
-  WriteValue(buffer, 4, id == SDKPropPowerState ? camera->Spec.PowerState : 0);
-  *size = 4;
-  return SDKOk;
+  });
 }
 
 // ---- Release control -----------------------------------------------------------
 
 TSDKStatus CDEnterReleaseControl(TSDKHandle source, TSDKEventCallback callback, uint32_t context) {
   CAMSIM_ENTER(source, callback, context);
-  auto lock = LockState();
-  Camera* camera = Lib().Source(source);
-  if (camera == nullptr) return StatusInvalidHandle;
-  if (callback == nullptr) return StatusInvalidFunctionPointer;
-  camera->InReleaseControl = true;
-  camera->ReleaseCallback = callback;
-  camera->ReleaseContext = context;
-  return SDKOk;
+  return OnCamera(source, [&](Camera& camera) {
+    if (callback == nullptr) return StatusInvalidFunctionPointer;
+    camera.InReleaseControl = true;
+    camera.ReleaseCallback = callback;
+    camera.ReleaseContext = context;
+    return SDKOk;
+  });
 }
 
 TSDKStatus CDGetReleaseControlFaculty(TSDKHandle source, uint32_t* faculty) {
   CAMSIM_ENTER(source, faculty);
-  auto lock = LockState();
-  Camera* camera = Lib().Source(source);
-  if (camera == nullptr) return StatusInvalidHandle;
-  if (faculty == nullptr) return StatusInvalidPointer;
-  *faculty = camera->Spec.Faculty;
-  return SDKOk;
+  return OnCamera(source, [&](Camera& camera) {
+    if (faculty == nullptr) return StatusInvalidPointer;
+    *faculty = camera.Spec.Faculty;
+    return SDKOk;
+  });
 }
 
 TSDKStatus CDSelectReleaseDataKind(TSDKHandle source, uint32_t kind) {
   CAMSIM_ENTER(source, kind);
-  auto lock = LockState();
-  Camera* camera = Lib().Source(source);
-  if (camera == nullptr) return StatusInvalidHandle;
-  if (!camera->InReleaseControl) return StatusInvalidFunctionCall;
-  if (kind == 0 || kind > 0xF) return StatusInvalidParameter;
-  camera->DataKind = kind;
-  return SDKOk;
+  return OnCamera(source, [&](Camera& camera) {
+    if (!camera.InReleaseControl) return StatusInvalidFunctionCall;
+    if (kind == 0 || kind > 0xF) return StatusInvalidParameter;
+    camera.DataKind = kind;
+    return SDKOk;
+  });
 }
 
 TSDKStatus CDRelease(TSDKHandle source, uint32_t option, TSDKProgressCallback progress, uint32_t context,
@@ -494,33 +494,30 @@ TSDKStatus CDGetReleasedData(TSDKHandle source, TSDKProgressCallback progress, u
 
 TSDKStatus CDGetMaximumZoomPos(TSDKHandle source, uint32_t* first, uint32_t* second) {
   CAMSIM_ENTER(source, first, second);
-  auto lock = LockState();
-  Camera* camera = Lib().Source(source);
-  if (camera == nullptr) return StatusInvalidHandle;
-  if (first == nullptr || second == nullptr) return StatusInvalidPointer;
-  *first = camera->Spec.ZoomMax1;
-  *second = camera->Spec.ZoomMax2;
-  return SDKOk;
+  return OnCamera(source, [&](Camera& camera) {
+    if (first == nullptr || second == nullptr) return StatusInvalidPointer;
+    *first = camera.Spec.ZoomMax1;
+    *second = camera.Spec.ZoomMax2;
+    return SDKOk;
+  });
 }
 
 TSDKStatus CDGetZoomPos(TSDKHandle source, uint32_t* position) {
   CAMSIM_ENTER(source, position);
-  auto lock = LockState();
-  Camera* camera = Lib().Source(source);
-  if (camera == nullptr) return StatusInvalidHandle;
-  if (position == nullptr) return StatusInvalidPointer;
-  *position = camera->Spec.ZoomPosition;
-  return SDKOk;
+  return OnCamera(source, [&](Camera& camera) {
+    if (position == nullptr) return StatusInvalidPointer;
+    *position = camera.Spec.ZoomPosition;
+    return SDKOk;
+  });
 }
 
 TSDKStatus CDSetZoomPos(TSDKHandle source, uint32_t position) {
   CAMSIM_ENTER(source, position);
-  auto lock = LockState();
-  Camera* camera = Lib().Source(source);
-  if (camera == nullptr) return StatusInvalidHandle;
-  if (position > std::max(camera->Spec.ZoomMax1, camera->Spec.ZoomMax2)) return StatusDeviceInvalidParameter;
-  camera->Spec.ZoomPosition = position;
-  return SDKOk;
+  return OnCamera(source, [&](Camera& camera) {
+    if (position > std::max(camera.Spec.ZoomMax1, camera.Spec.ZoomMax2)) return StatusDeviceInvalidParameter;
+    camera.Spec.ZoomPosition = position;
+    return SDKOk;
+  });
 }
 
 // ---- Settings ----------------------------------------------------------------------
@@ -554,14 +551,13 @@ TSDKStatus CDSetImageFormatAttribute(TSDKHandle source, uint32_t quality, uint32
 }
 TSDKStatus CDGetImageFormatAttribute(TSDKHandle source, uint16_t* quality, uint16_t* size) {
   CAMSIM_ENTER(source, quality, size);
-  auto lock = LockState();
-  Camera* camera = Lib().Source(source);
-  if (camera == nullptr) return StatusInvalidHandle;
-  if (quality == nullptr || size == nullptr) return StatusInvalidPointer;
-  uint32_t format = camera->Setting("ImageFormat").Current;
-  *quality = static_cast<uint16_t>(format >> 16);
-  *size = static_cast<uint16_t>(format);
-  return SDKOk;
+  return OnCamera(source, [&](Camera& camera) {
+    if (quality == nullptr || size == nullptr) return StatusInvalidPointer;
+    uint32_t format = camera.Setting("ImageFormat").Current;
+    *quality = static_cast<uint16_t>(format >> 16);
+    *size = static_cast<uint16_t>(format);
+    return SDKOk;
+  });
 }
 
 // The six entries of a setting that travels as one 16-bit code.
@@ -601,27 +597,25 @@ CAMSIM_CODE_SETTING(AFDistanceSetting, "AFDistance")
 // Flash: a mode and a compensation, each left alone when given as 0xFF.
 TSDKStatus CDSetFlashSetting(TSDKHandle source, uint32_t mode, uint32_t compensation) {
   CAMSIM_ENTER(source, mode, compensation);
-  auto lock = LockState();
-  Camera* camera = Lib().Source(source);
-  if (camera == nullptr) return StatusInvalidHandle;
-  SettingSpec& modes = camera->Setting("FlashMode");
-  SettingSpec& compensations = camera->Setting("FlashCompensation");
-  if ((mode != SDKFlashUnchanged && !modes.Accepts(mode)) ||
-      (compensation != SDKFlashUnchanged && !compensations.Accepts(compensation)))
-    return StatusDeviceInvalidParameter;
-  if (mode != SDKFlashUnchanged) modes.Current = mode;
-  if (compensation != SDKFlashUnchanged) compensations.Current = compensation;
-  return SDKOk;
+  return OnCamera(source, [&](Camera& camera) {
+    SettingSpec& modes = camera.Setting("FlashMode");
+    SettingSpec& compensations = camera.Setting("FlashCompensation");
+    if ((mode != SDKFlashUnchanged && !modes.Accepts(mode)) ||
+        (compensation != SDKFlashUnchanged && !compensations.Accepts(compensation)))
+      return StatusDeviceInvalidParameter;
+    if (mode != SDKFlashUnchanged) modes.Current = mode;
+    if (compensation != SDKFlashUnchanged) compensations.Current = compensation;
+    return SDKOk;
+  });
 }
 TSDKStatus CDGetFlashSetting(TSDKHandle source, uint16_t* mode, uint16_t* compensation) {
   CAMSIM_ENTER(source, mode, compensation);
-  auto lock = LockState();
-  Camera* camera = Lib().Source(source);
-  if (camera == nullptr) return StatusInvalidHandle;
-  if (mode == nullptr || compensation == nullptr) return StatusInvalidPointer;
-  *mode = static_cast<uint16_t>(camera->Setting("FlashMode").Current);
-  *compensation = static_cast<uint16_t>(camera->Setting("FlashCompensation").Current);
-  return SDKOk;
+  return OnCamera(source, [&](Camera& camera) {
+    if (mode == nullptr || compensation == nullptr) return StatusInvalidPointer;
+    *mode = static_cast<uint16_t>(camera.Setting("FlashMode").Current);
+    *compensation = static_cast<uint16_t>(camera.Setting("FlashCompensation").Current);
+    return SDKOk;
+  });
 }
 TSDKStatus CDEnumFlashSettingReset(TSDKHandle source, TSDKHandle* handle) {
   CAMSIM_ENTER(source, handle);
@@ -643,16 +637,15 @@ TSDKStatus CDEnumFlashSettingRelease(TSDKHandle handle) {
 // Release-camera settings: values of 1 or 2 bytes by setting id.
 TSDKStatus CDEnumRelCamSettingDataReset(TSDKHandle source, uint32_t id, TSDKHandle* handle, uint32_t* size) {
   CAMSIM_ENTER(source, id, handle, size);
-  auto lock = LockState();
-  Camera* camera = Lib().Source(source);
-  if (camera == nullptr) return StatusInvalidHandle;
-  if (handle == nullptr || size == nullptr) return StatusInvalidPointer;
-  const RelCamSetting* setting = FindRelCam(id);
-  if (setting == nullptr || !camera->Setting(setting->Name).Listable) return StatusNotSupported;
-  *handle = Lib().NewHandle();
-  *size = setting->Width;
-  Lib().Enumerations[*handle] = {camera->Setting(setting->Name).Codes, 0, setting->Width};
-  return SDKOk;
+  return OnCamera(source, [&](Camera& camera) {
+    if (handle == nullptr || size == nullptr) return StatusInvalidPointer;
+    const RelCamSetting* setting = FindRelCam(id);
+    if (setting == nullptr || !camera.Setting(setting->Name).Listable) return StatusNotSupported;
+    *handle = Lib().NewHandle();
+    *size = setting->Width;
+    Lib().Enumerations[*handle] = {camera.Setting(setting->Name).Codes, 0, setting->Width};
+    return SDKOk;
+  });
 }
 TSDKStatus CDGetRelCamSettingDataCount(TSDKHandle handle, uint32_t* count) {
   CAMSIM_ENTER(handle, count);
@@ -676,31 +669,29 @@ TSDKStatus CDEnumRelCamSettingDataRelease(TSDKHandle handle) {
 }
 TSDKStatus CDGetRelCamSettingData(TSDKHandle source, uint32_t id, uint32_t* size, void* data) {
   CAMSIM_ENTER(source, id, size, data);
-  auto lock = LockState();
-  Camera* camera = Lib().Source(source);
-  if (camera == nullptr) return StatusInvalidHandle;
-  if (size == nullptr || data == nullptr) return StatusInvalidPointer;
-  const RelCamSetting* setting = FindRelCam(id);
-  if (setting == nullptr) return StatusNotSupported;
-  if (*size < setting->Width) return StatusInvalidLength;
-  WriteValue(data, setting->Width, camera->Setting(setting->Name).Current);
-  *size = setting->Width;
-  return SDKOk;
+  return OnCamera(source, [&](Camera& camera) {
+    if (size == nullptr || data == nullptr) return StatusInvalidPointer;
+    const RelCamSetting* setting = FindRelCam(id);
+    if (setting == nullptr) return StatusNotSupported;
+    if (*size < setting->Width) return StatusInvalidLength;
+    WriteValue(data, setting->Width, camera.Setting(setting->Name).Current);
+    *size = setting->Width;
+    return SDKOk;
+  });
 }
 TSDKStatus CDSetRelCamSettingData(TSDKHandle source, uint32_t id, uint32_t size, const void* data) {
   CAMSIM_ENTER(source, id, size, data);
-  auto lock = LockState();
-  Camera* camera = Lib().Source(source);
-  if (camera == nullptr) return StatusInvalidHandle;
-  if (data == nullptr) return StatusInvalidPointer;
-  const RelCamSetting* setting = FindRelCam(id);
-  if (setting == nullptr) return StatusNotSupported;
-  if (size != setting->Width) return StatusInvalidLength;
-  SettingSpec& spec = camera->Setting(setting->Name);
-  uint32_t value = ReadValue(data, size);
-  if (!spec.Accepts(value)) return StatusDeviceInvalidParameter;
-  spec.Current = value;
-  return SDKOk;
+  return OnCamera(source, [&](Camera& camera) {
+    if (data == nullptr) return StatusInvalidPointer;
+    const RelCamSetting* setting = FindRelCam(id);
+    if (setting == nullptr) return StatusNotSupported;
+    if (size != setting->Width) return StatusInvalidLength;
+    SettingSpec& spec = camera.Setting(setting->Name);
+    uint32_t value = ReadValue(data, size);
+    if (!spec.Accepts(value)) return StatusDeviceInvalidParameter;
+    spec.Current = value;
+    return SDKOk;
+  });
 }
 
 // ---- Control entries of this library ------------------------------------------------
