@@ -111,6 +111,15 @@ void WriteValue(void* data, uint32_t width, uint32_t value) {
 
 // ---- Generic forms of the entries ------------------------------------------
 
+// Two outputs at once, as the pair-valued entries give them.
+template <class T>
+TSDKStatus PutPair(T* first, T* second, uint32_t firstValue, uint32_t secondValue) {
+  if (first == nullptr || second == nullptr) return StatusInvalidPointer;
+  *first = static_cast<T>(firstValue);
+  *second = static_cast<T>(secondValue);
+  return SDKOk;
+}
+
 // Runs `action` on the camera of an open source, under the state lock.
 template <class Action>
 TSDKStatus OnCamera(TSDKHandle source, Action action) {
@@ -495,10 +504,7 @@ TSDKStatus CDGetReleasedData(TSDKHandle source, TSDKProgressCallback progress, u
 TSDKStatus CDGetMaximumZoomPos(TSDKHandle source, uint32_t* first, uint32_t* second) {
   CAMSIM_ENTER(source, first, second);
   return OnCamera(source, [&](Camera& camera) {
-    if (first == nullptr || second == nullptr) return StatusInvalidPointer;
-    *first = camera.Spec.ZoomMax1;
-    *second = camera.Spec.ZoomMax2;
-    return SDKOk;
+    return PutPair(first, second, camera.Spec.ZoomMax1, camera.Spec.ZoomMax2);
   });
 }
 
@@ -536,9 +542,7 @@ TSDKStatus CDEnumImageFormatAttributeNext(TSDKHandle handle, uint16_t* quality, 
   if (quality == nullptr || size == nullptr) return StatusInvalidPointer;
   uint32_t format = 0;
   if (TSDKStatus status = EnumNextItem(handle, format)) return status;
-  *quality = static_cast<uint16_t>(format >> 16);
-  *size = static_cast<uint16_t>(format);
-  return SDKOk;
+  return PutPair(quality, size, format >> 16, format & 0xFFFF);
 }
 TSDKStatus CDEnumImageFormatAttributeRelease(TSDKHandle handle) {
   CAMSIM_ENTER(handle);
@@ -552,11 +556,8 @@ TSDKStatus CDSetImageFormatAttribute(TSDKHandle source, uint32_t quality, uint32
 TSDKStatus CDGetImageFormatAttribute(TSDKHandle source, uint16_t* quality, uint16_t* size) {
   CAMSIM_ENTER(source, quality, size);
   return OnCamera(source, [&](Camera& camera) {
-    if (quality == nullptr || size == nullptr) return StatusInvalidPointer;
     uint32_t format = camera.Setting("ImageFormat").Current;
-    *quality = static_cast<uint16_t>(format >> 16);
-    *size = static_cast<uint16_t>(format);
-    return SDKOk;
+    return PutPair(quality, size, format >> 16, format & 0xFFFF);
   });
 }
 
@@ -611,10 +612,8 @@ TSDKStatus CDSetFlashSetting(TSDKHandle source, uint32_t mode, uint32_t compensa
 TSDKStatus CDGetFlashSetting(TSDKHandle source, uint16_t* mode, uint16_t* compensation) {
   CAMSIM_ENTER(source, mode, compensation);
   return OnCamera(source, [&](Camera& camera) {
-    if (mode == nullptr || compensation == nullptr) return StatusInvalidPointer;
-    *mode = static_cast<uint16_t>(camera.Setting("FlashMode").Current);
-    *compensation = static_cast<uint16_t>(camera.Setting("FlashCompensation").Current);
-    return SDKOk;
+    return PutPair(mode, compensation, camera.Setting("FlashMode").Current,
+                   camera.Setting("FlashCompensation").Current);
   });
 }
 TSDKStatus CDEnumFlashSettingReset(TSDKHandle source, TSDKHandle* handle) {
