@@ -123,11 +123,18 @@ std::vector<uint8_t> RenderPixels(const SkyShot& shot) {
   double zoom = std::max(shot.ZoomFactor, 1.0);
   double starCell = 7.0 * zoom;  // pixels per star cell: zooming spreads the stars
 
+  // The line of the hills, per column.
+  std::vector<double> hills(w);
+  for (int x = 0; x < w; ++x) {
+    double u = x / double(w);
+    hills[x] = 0.84 + 0.03 * std::sin(u * 7.3 + 1) + 0.02 * std::sin(u * 17.1) + 0.03 * (Fractal(u * 8, 3, 5) - 0.5);
+  }
+
   std::vector<uint8_t> pixels(size_t(w) * h * 3);
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
       double u = x / double(w), v = y / double(h);
-      double horizon = 0.84 + 0.03 * std::sin(u * 7.3 + 1) + 0.02 * std::sin(u * 17.1) + 0.03 * (Fractal(u * 8, 3, 5) - 0.5);
+      double horizon = hills[x];
       Rgb light;
       if (v > horizon) {
         light = Blend(&Palette::Ground, day, dusk, night);

@@ -6,6 +6,7 @@
 
 #include <jpeglib.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -377,6 +378,15 @@ TEST_F(CDSimulator, ControlEntriesRaiseCameraAndReleaseEvents) {
   EXPECT_EQ(events[1].Context, 7u);
 }
 
+uint32_t ListedCameras() {
+  TSDKHandle list = 0;
+  uint32_t count = 0;
+  EXPECT_EQ(CDEnumDeviceReset(1, &list), SDKOk);
+  EXPECT_EQ(CDGetDeviceCount(list, &count), SDKOk);
+  CDEnumDeviceRelease(list);
+  return count;
+}
+
 TEST(CamSimScenario, ABadScenarioIsRefusedWithItsLineAndTheOldOneStays) {
   LoadCDSDK();
   auto& sim = SimulatedLibrary::CD();
@@ -390,12 +400,26 @@ TEST(CamSimScenario, ABadScenarioIsRefusedWithItsLineAndTheOldOneStays) {
   } catch (const std::runtime_error& e) {
     EXPECT_STREQ(e.what(), "scenario line 5 not understood");
   }
-  TSDKHandle list = 0;
-  uint32_t count = 0;
-  ASSERT_EQ(CDEnumDeviceReset(1, &list), SDKOk);
-  EXPECT_EQ(CDGetDeviceCount(list, &count), SDKOk);
-  EXPECT_EQ(count, 1u);
-  CDEnumDeviceRelease(list);
+  EXPECT_EQ(ListedCameras(), 1u);
+}
+
+TEST(CamSimScenario, TheDefaultScenarioComesFromTheFileNamedInTheEnvironment) {
+  LoadCDSDK();
+  auto& sim = SimulatedLibrary::CD();
+  test::TempDir dir;
+  test::WriteFile(dir.file("two.txt"), "camera CD\ncamera CD\nmodel Canon PowerShot S45\n");
+  test::WriteFile(dir.file("bad.txt"), "camera CD\nzoom far\n");
+  setenv("CAMSIM_SCENARIO", dir.file("two.txt").c_str(), 1);
+  sim.Reset();
+  EXPECT_EQ(ListedCameras(), 2u);
+  for (const char* unusable : {"bad.txt", "missing.txt"}) {
+    setenv("CAMSIM_SCENARIO", dir.file(unusable).c_str(), 1);
+    sim.Reset();
+    EXPECT_EQ(ListedCameras(), 0u) << unusable << ": reported, and no camera attached";
+  }
+  unsetenv("CAMSIM_SCENARIO");
+  sim.Reset();
+  EXPECT_EQ(ListedCameras(), 1u);
 }
 
 TEST(PRAndRCSimulators, StartAndListNoCamera) {
