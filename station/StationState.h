@@ -7,6 +7,10 @@
 
 #include "camera/CamDefines.h"
 
+#ifndef KORV_UPLOAD_HOST
+#define KORV_UPLOAD_HOST "localhost"
+#endif
+
 namespace korv {
 
 struct StationState {
@@ -29,7 +33,10 @@ struct StationState {
   std::string ftp_user;         // the account stored in the settings file
   std::string ftp_password;
   int32_t upload_extra_s = 0;   // s; added to the interval while uploading
-  int32_t upload_file_size = 0;  // bytes of the file being uploaded
+  int64_t upload_file_size = 0;  // bytes of the file being uploaded
+  std::string upload_host = KORV_UPLOAD_HOST;  // the FTP server that receives the live picture
+  int upload_port = 21;
+  int upload_read_timeout_ms = 60000;  // a server that stops answering costs one upload, not the station
 };
 
 }  // namespace korv

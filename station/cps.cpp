@@ -125,6 +125,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
   Timer1->setInterval(10000);
+  CreateIdFTP1();
   WireHandlers();
   Handlers.Run([this] { FormCreate(); });
 }
@@ -264,6 +265,7 @@ void TForm1::WireHandlers() {
   Wire(ComboBox4, &QComboBox::activated, &TForm1::ComboBox4Change);
   Wire(CheckBox7, &QCheckBox::toggled, &TForm1::CheckBox7Click);
   Wire(TrackBar1, &QSlider::valueChanged, &TForm1::TrackBar1Change);
+  Wire(CheckBox4, &QCheckBox::toggled, &TForm1::CheckBox4Click);
 }
 
 void TForm1::SetEdit2Text(const QString& text) {
@@ -457,10 +459,6 @@ void TForm1::Obturo1RemoteEvent(RemoteEventCallbackType Event, AdditionNotifyRem
   WritePictureCounter(State.picture_counter + 1);
   if (CheckBox4->isChecked()) upload_picture(path, name);
   ++State.picture_counter;
-}
-
-void TForm1::upload_picture(const std::string& /*path*/, const std::string& /*name*/) {
-  // The FTP upload comes here.
 }
 
 void TForm1::set_cam_parameters() {

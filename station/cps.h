@@ -28,7 +28,13 @@ class QTimer;
 
 namespace korv {
 
+class TIdFTP;
 class TObturo;
+
+// The FTP client is a complete type only where the upload is driven.
+struct IdFTPDeleter {
+  void operator()(TIdFTP* client) const;
+};
 
 class TForm1 : public QWidget {
 public:
@@ -109,9 +115,10 @@ public:
   QRadioButton* RadioButton8;
   QButtonGroup* QualityButtons;
 
-  // Owned objects. The FTP client (IdFTP1) joins them here.
+  // Owned objects.
   std::unique_ptr<TObturo> Obturo1;
   QTimer* Timer1;
+  std::unique_ptr<TIdFTP, IdFTPDeleter> IdFTP1;
 
   StationState State;
 
@@ -144,9 +151,14 @@ public:
   void TrackBar1Change();
   // Settings file.
   void save_settings();
+  // Upload of the picture just saved; catches its own errors.
+  void upload_picture(const std::string& path, const std::string& name);
+  void IdFTP1Work(int64_t AWorkCount);
+  void CheckBox4Click();
 
 private:
   void CreateControls();
+  void CreateIdFTP1();
   void WireHandlers();
   // Connects `signal` of `sender` to `handler` through the handler runner.
   template <class Sender, class Signal>
@@ -161,8 +173,7 @@ private:
 
   void ApplyPreset(int button);
   void ShowStatus(const std::string& text);
-  // Uploads the picture just saved; catches its own errors.
-  void upload_picture(const std::string& path, const std::string& name);
+  void ShowUploadStatus(const std::string& text);
 
   void SetTimer1Enabled(bool on);
   void SetTimer1Interval(int64_t milliseconds);
