@@ -394,17 +394,23 @@ void TObturo::HandleReleaseEvent(uint32_t eventId, const void* data) {
   OnRemoteEvent(event, eventData);
 }
 
-// Pictures released to the camera only still wait in the library: fetch each
-// into a scratch file and delete it. The backend serving the camera does it.
+// Pictures released to the camera only may still wait in the library: fetch
+// each into a scratch file and delete it, through the backend serving the
+// camera. A library that keeps nothing for the computer refuses the fetch;
+// then there is nothing to discard, and the release must not fail for it.
 void TObturo::DiscardReleasedPictures(uint32_t count) {
   const std::string scratch = ProgramDir() + "/Temp.jpg";
-  for (uint32_t i = 0; i < count; ++i) {
-    switch (Serving()) {
-      case Backend::CD: FCDSDK->GetReleasedPicture(scratch, nullptr, 0); break;
-      case Backend::RC: FRCSDK->GetReleasedPicture(scratch, nullptr, 0); break;
-      case Backend::PR:
-      case Backend::None: return;  // PR transfers announce themselves through PR events
+  try {
+    for (uint32_t i = 0; i < count; ++i) {
+      switch (Serving()) {
+        case Backend::CD: FCDSDK->GetReleasedPicture(scratch, nullptr, 0); break;
+        case Backend::RC: FRCSDK->GetReleasedPicture(scratch, nullptr, 0); break;
+        case Backend::PR:
+        case Backend::None: return;  // PR transfers announce themselves through PR events
+      }
+      std::remove(scratch.c_str());
     }
+  } catch (const ECamException&) {
     std::remove(scratch.c_str());
   }
 }

@@ -202,8 +202,9 @@ void TCDSDK::ProbeSettings(TRemoteCapabilities& caps) {
     const int sizeBase = CapabilityBase(CameraSetting::ImageSize);
     bool found = false;
     TSDKHandle enumeration = 0;
+    const TSDKStatus reset = CDEnumImageFormatAttributeReset(SourceHandle, &enumeration);
     const bool listed = ListValues(
-        CDEnumImageFormatAttributeReset(SourceHandle, &enumeration), enumeration, CDGetImageFormatAttributeCount,
+        reset, enumeration, CDGetImageFormatAttributeCount,
         CDEnumImageFormatAttributeRelease, [&] {
           uint16_t quality = 0, size = 0;
           CheckResult("CDEnumImageFormatAttributeNext", CDEnumImageFormatAttributeNext(enumeration, &quality, &size));
@@ -230,8 +231,8 @@ void TCDSDK::ProbeSettings(TRemoteCapabilities& caps) {
     const int base = CapabilityBase(entries.Setting);
     bool found = false;
     TSDKHandle enumeration = 0;
-    const bool listed =
-        ListValues(entries.Reset(SourceHandle, &enumeration), enumeration, entries.Count, entries.Release, [&] {
+    const TSDKStatus reset = entries.Reset(SourceHandle, &enumeration);
+    const bool listed = ListValues(reset, enumeration, entries.Count, entries.Release, [&] {
           uint16_t code = 0;
           CheckResult(entries.Next.exportName(), entries.Next(enumeration, &code));
           Mark(caps, base, CodeToOrdinal(CD, entries.Setting, code));
@@ -255,7 +256,8 @@ void TCDSDK::ProbeSettings(TRemoteCapabilities& caps) {
     const int compensationBase = CapabilityBase(CameraSetting::FlashCompensation);
     bool modeFound = false;
     TSDKHandle enumeration = 0;
-    const bool listed = ListValues(CDEnumFlashSettingReset(SourceHandle, &enumeration), enumeration,
+    const TSDKStatus reset = CDEnumFlashSettingReset(SourceHandle, &enumeration);
+    const bool listed = ListValues(reset, enumeration,
                                    CDGetFlashSettingCount, CDEnumFlashSettingRelease, [&] {
                                      uint16_t code = 0;
                                      CheckResult("CDEnumFlashSettingNext", CDEnumFlashSettingNext(enumeration, &code));

@@ -1,6 +1,5 @@
 // The component and the CD backend through the real loader and the simulated
 // CDSDK.DLL, steered by its control entries (scenario, failures, call log).
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <jpeglib.h>
 
@@ -16,15 +15,13 @@
 #include "camera/sdk/CDAPI.h"
 #include "camera/sdk/CamErrors.h"
 #include "camera/sdk/TCDSDK.h"
-#include "camsim/Control.h"
 #include "runtime/Clock.h"
 #include "runtime/ProgramDir.h"
+#include "tests/camsim/CamSimControl.h"
 #include "tests/support/TempDir.h"
 
 namespace korv {
 namespace {
-
-using namespace camsim;
 
 // Width and height of a JPEG file, or {0, 0} when it does not decode.
 std::pair<unsigned, unsigned> DecodeJpeg(const std::string& path) {
@@ -83,46 +80,26 @@ protected:
   void SetUp() override {
     previousClock = SetClock(&clock);
     LoadCDSDK();
-    ASSERT_EQ(Control<TCamSimReset>("CamSimReset")(), 0u);
+    library.Reset();
   }
   void TearDown() override {
-    Control<TCamSimWaitIdle>("CamSimWaitIdle")(10000);
+    library.WaitIdle();
     SetClock(previousClock);
   }
 
-  template <typename T>
-  T* Control(const char* name) {
-    auto entry = reinterpret_cast<T*>(dlsym(CDSDKLibrary().handle(), name));
-    if (!entry) ADD_FAILURE() << name << " is not exported";
-    return entry;
-  }
-  void Scenario(const char* text) { ASSERT_EQ(Control<TCamSimLoadScenario>("CamSimLoadScenario")(text), 0u); }
-  void FailNext(const char* entry, uint32_t count, uint32_t status) {
-    Control<TCamSimFailNext>("CamSimFailNext")(entry, count, status);
-  }
-  void ClearLog() { Control<TCamSimClearLog>("CamSimClearLog")(); }
-  // The calls received, each as its entry name and arguments without the
-  // leading handle; `keepArgs` limits the arguments kept (pointers vary).
+  void Scenario(const char* text) { library.LoadScenario(text); }
+  // The calls received, each as its entry name and up to `keepArgs` of its
+  // arguments after the leading handle (pointers vary from run to run).
   std::vector<std::string> Calls(size_t keepArgs = 8) {
-    std::vector<char> buffer(1 << 20);
-    Control<TCamSimReadLog>("CamSimReadLog")(buffer.data(), static_cast<uint32_t>(buffer.size()));
     std::vector<std::string> calls;
-    std::istringstream lines(buffer.data());
-    for (std::string line; std::getline(lines, line);) {
-      std::istringstream words(line);
-      std::string name, handle, word, call;
-      words >> name >> handle;
-      call = name;
-      for (size_t kept = 0; kept < keepArgs && words >> word; ++kept) call += " " + word;
-      calls.push_back(call);
+    for (const auto& call : library.Log()) {
+      std::string text = call.Entry;
+      for (size_t i = 1; i < call.Args.size() && i <= keepArgs; ++i) text += " " + std::to_string(call.Args[i]);
+      calls.push_back(text);
     }
     return calls;
   }
-  size_t CountCalls(const std::string& name) {
-    size_t n = 0;
-    for (const auto& call : Calls(0)) n += call == name;
-    return n;
-  }
+  size_t CountCalls(const std::string& entry) { return library.Calls(entry).size(); }
 
   void Connect() {
     obturo.EnumerateCameras();
@@ -134,6 +111,7 @@ protected:
     return obturo.EnterRemoteMode(mode, kind, probe);
   }
 
+  test::SimulatedLibrary& library = test::SimulatedLibrary::CD();
   NoPauseClock clock;
   Clock* previousClock = nullptr;
   TObturo obturo;
@@ -182,7 +160,7 @@ TEST_F(CDBackendTest, ConnectRefusesNumbersOutsideTheList) {
 
 TEST_F(CDBackendTest, AFailedConnectLeavesNoCameraSoARetryWorks) {
   obturo.EnumerateCameras();
-  FailNext("CDOpenSource", 1, 0x04000081);
+  library.FailNext("CDOpenSource", 1, 0x04000081);
   EXPECT_EQ(MessageOf([&] { obturo.Connect(CameraKindPowerShot, 0); }),
             "CDOpenSource errorcode 0x04000081, Device busy");
   EXPECT_EQ(obturo.ConnectInfo().Kind, 0);
@@ -193,7 +171,7 @@ TEST_F(CDBackendTest, RemoteCapabilityFollowsFacultyBit30) {
   Scenario("camera CD\nfaculty 0x1F\n");
   Connect();
   EXPECT_FALSE(obturo.IsRemoteCapable());
-  FailNext("CDGetReleaseControlFaculty", 1, 0x02);
+  library.FailNext("CDGetReleaseControlFaculty", 1, 0x02);
   EXPECT_TRUE(obturo.IsRemoteCapable()) << "a failing query counts as capable";
 }
 
@@ -201,7 +179,7 @@ TEST_F(CDBackendTest, WithoutProbingOnlyTheFacultyFlagsAreSet) {
   Scenario("camera CD\nfaculty 0x4000000B\n");
   std::vector<int32_t> progress;
   obturo.OnRemoteProbeParamEvent = [&](int32_t percent) { progress.push_back(percent); };
-  ClearLog();
+  library.ClearLog();
   const TRemoteCapabilities caps = EnterRemote(false, ReleaseModeBothPCAndCamera, ReleaseDataKindTakeOnlyPicture);
   TRemoteCapabilities expected{};
   expected[0] = expected[1] = expected[3] = 1;
@@ -266,11 +244,12 @@ TEST_F(CDBackendTest, FullProbeMarksWhatTheCameraListsOrAccepts) {
 
 TEST_F(CDBackendTest, ASettingWhoseListFailsIsFoundByTrialWrites) {
   const TRemoteCapabilities listed = EnterRemote(true);
-  ASSERT_EQ(Control<TCamSimReset>("CamSimReset")(), 0u);
+  library.Reset();
   TObturo second;
+  second.EnumerateCameras();
   second.Connect(CameraKindPowerShot, 0);
-  FailNext("CDEnumWBSettingReset", 1, 0xF0);
-  ClearLog();
+  library.FailNext("CDEnumWBSettingReset", 1, 0xF0);
+  library.ClearLog();
   const TRemoteCapabilities tried = second.EnterRemoteMode(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, true);
   EXPECT_EQ(CountCalls("CDSetWBSetting"), 16u + 1u) << "every ordinal, then the write-back";
   EXPECT_EQ(tried, listed);
@@ -298,7 +277,7 @@ TEST_F(CDBackendTest, AvAndTvAreTriedInManualMode) {
 
 TEST_F(CDBackendTest, AllZeroSettingsMakeNoCall) {
   EnterRemote(false);
-  ClearLog();
+  library.ClearLog();
   obturo.SetCameraSettings({});
   EXPECT_TRUE(Calls().empty());
 }
@@ -324,7 +303,7 @@ TEST_F(CDBackendTest, SettingsGoOutInOrderWithTheirCodes) {
   settings.ExposureCompensation = 7;
   settings.PhotoEffect = 3;
   settings.Beep = 2;
-  ClearLog();
+  library.ClearLog();
   obturo.SetCameraSettings(settings);
   EXPECT_EQ(Calls(2), (std::vector<std::string>{
                           "CDSetImageFormatAttribute 5 2",
@@ -354,7 +333,7 @@ TEST_F(CDBackendTest, ZoomMaximaComeInTheLibrarysOrder) {
   EXPECT_EQ(obturo.GetZoomInfo(), (TZoomInfo{3, 4, 12}));
   obturo.SetZoom(2);
   EXPECT_EQ(obturo.GetZoomInfo().Position, 2u);
-  FailNext("CDSetZoomPos", 1, 0x86);
+  library.FailNext("CDSetZoomPos", 1, 0x86);
   EXPECT_EQ(MessageOf([&] { obturo.SetZoom(1); }), "CDSetZoomPos errorcode 0x00000086, Device invalid parameter");
 }
 
@@ -380,7 +359,7 @@ TEST_P(CDReleaseTest, TheHandlerFetchesTheAnnouncedPicture) {
   obturo.SetCameraSettings(small);
 
   EXPECT_EQ(obturo.TakePicture(), 1u);
-  ASSERT_EQ(Control<TCamSimWaitIdle>("CamSimWaitIdle")(10000), 0u);
+  ASSERT_TRUE(library.WaitIdle());
   ASSERT_EQ(events.size(), 2u);
   EXPECT_EQ(events[0].Event, RemoteEventCallbackReleaseStart);
   EXPECT_EQ(events[1].Event, RemoteEventCallbackReleaseComplete);
@@ -395,10 +374,10 @@ TEST_P(CDReleaseTest, TheHandlerFetchesTheAnnouncedPicture) {
   // A larger image size gives a larger picture.
   TCameraSettings large;
   large.Quality = 2;
-  large.ImageSize = 1;
+  large.ImageSize = 6;
   obturo.SetCameraSettings(large);
   obturo.TakePicture();
-  ASSERT_EQ(Control<TCamSimWaitIdle>("CamSimWaitIdle")(10000), 0u);
+  ASSERT_TRUE(library.WaitIdle());
   EXPECT_GT(DecodeJpeg(dir.file("000001.jpg")).first, width);
 }
 
@@ -411,9 +390,9 @@ TEST_F(CDBackendTest, CameraOnlyReleasesAreFetchedAndDiscarded) {
     events.push_back({event, data});
   };
   EnterRemote(false, ReleaseModeOnlyToCamera, ReleaseDataKindTakeOnlyPicture);
-  ClearLog();
+  library.ClearLog();
   obturo.TakePicture();
-  ASSERT_EQ(Control<TCamSimWaitIdle>("CamSimWaitIdle")(10000), 0u);
+  ASSERT_TRUE(library.WaitIdle());
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0].Event, RemoteEventCallbackReleaseStart);
   EXPECT_EQ(CountCalls("CDGetReleasedData"), 1u);
@@ -424,10 +403,10 @@ TEST_F(CDBackendTest, CameraEventsReachOnEvent) {
   std::vector<EventCallbackType> events;
   obturo.OnEvent = [&](EventCallbackType event) { events.push_back(event); };
   Connect();
-  Control<TCamSimRaiseCameraEvent>("CamSimRaiseCameraEvent")(0x00020001, 0x10000004);
-  ClearLog();
-  Control<TCamSimRaiseCameraEvent>("CamSimRaiseCameraEvent")(5, 0);
-  Control<TCamSimWaitIdle>("CamSimWaitIdle")(10000);
+  library.RaiseCameraEvent(0x00020001, 0x10000004);
+  library.ClearLog();
+  library.RaiseCameraEvent(5, 0);
+  library.WaitIdle();
   EXPECT_EQ(events, (std::vector<EventCallbackType>{{2, 2}}));
   EXPECT_GT(CountCalls("CDGetDevicePropertyData"), 0u) << "event 5 reads the text property";
 }
