@@ -18,6 +18,7 @@
 #include "runtime/Clock.h"
 #include "runtime/ProgramDir.h"
 #include "tests/camsim/CamSimControl.h"
+#include "tests/camera/RaisedMessage.h"
 #include "tests/support/TempDir.h"
 
 namespace korv {
@@ -54,14 +55,7 @@ std::pair<unsigned, unsigned> DecodeJpeg(const std::string& path) {
   return size;
 }
 
-std::string MessageOf(const std::function<void()>& operation) {
-  try {
-    operation();
-  } catch (const Exception& e) {
-    return e.what();
-  }
-  return "<nothing raised>";
-}
+using test::MessageOf;
 
 // Progress pauses are the library's pacing only; tests need not wait them out.
 class NoPauseClock : public Clock {

@@ -10,6 +10,7 @@
 
 #include "camera/sdk/CamErrors.h"
 #include "runtime/Clock.h"
+#include "tests/camera/RaisedMessage.h"
 #include "tests/support/TempDir.h"
 
 namespace korv {
@@ -38,14 +39,7 @@ public:
   std::vector<uint32_t> Sleeps;
 };
 
-std::string MessageOf(const std::function<void()>& operation) {
-  try {
-    operation();
-  } catch (const Exception& e) {
-    return e.what();
-  }
-  return "<nothing raised>";
-}
+using test::MessageOf;
 
 struct RemoteEvent {
   RemoteEventCallbackType Event;
