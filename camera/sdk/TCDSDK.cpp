@@ -145,9 +145,13 @@ void TCDSDK::Connect(int32_t ConnectToCamera, TSDKEventCallback Callback, uint32
 void TCDSDK::ReadDeviceProperty(uint32_t PropertyId, void* Buffer, uint32_t Size) {
   TSDKHandle enumeration = 0;
   CheckResult("CDEnumDevicePropertyReset", CDEnumDevicePropertyReset(SourceHandle, 0, &enumeration));
+  // Released whatever happens; its status is of no interest. An unbound entry
+  // would raise, which a destructor must not do.
   struct ReleaseAlways {
     TSDKHandle Enumeration;
-    ~ReleaseAlways() { CDEnumDevicePropertyRelease(Enumeration); }
+    ~ReleaseAlways() {
+      if (CDEnumDevicePropertyRelease.bound()) CDEnumDevicePropertyRelease(Enumeration);
+    }
   } release{enumeration};
   uint32_t id = SDKPropEnumStart;
   for (uint32_t listed = 0; id != PropertyId; ++listed) {

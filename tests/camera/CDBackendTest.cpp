@@ -161,6 +161,17 @@ TEST_F(CDBackendTest, AFailedConnectLeavesNoCameraSoARetryWorks) {
   EXPECT_EQ(obturo.Connect(CameraKindPowerShot, 0).Kind, CameraKindPowerShot);
 }
 
+TEST_F(CDBackendTest, APropertyReadReleasesItsEnumerationAlsoWhenItFails) {
+  obturo.EnumerateCameras();
+  library.FailNext("CDGetDevicePropertyData", 1, 0x50);
+  library.ClearLog();
+  EXPECT_EQ(MessageOf([&] { obturo.Connect(CameraKindPowerShot, 0); }),
+            "CDGetDevicePropertyData errorcode 0x00000050, Properties unavailable");
+  EXPECT_EQ(CountCalls("CDEnumDevicePropertyReset"), 1u);
+  EXPECT_EQ(CountCalls("CDEnumDevicePropertyRelease"), 1u);
+  EXPECT_EQ(obturo.ConnectInfo().Kind, 0);
+}
+
 TEST_F(CDBackendTest, RemoteCapabilityFollowsFacultyBit30) {
   Scenario("camera CD\nfaculty 0x1F\n");
   Connect();
@@ -414,6 +425,28 @@ TEST_F(CDBackendTest, ComponentsShareTheNameLists) {
   Scenario("camera CD\nname first\ncamera CD\nname second\n");
   other.EnumerateCameras();
   EXPECT_EQ(*mine.PowerShotNames, (std::vector<std::string>{"first", "second"}));
+}
+
+// Starting is once per process, so this runs in a fresh process of its own.
+TEST(ObturoStartTest, AFailedStartLeavesTheLibrariesToBeStartedAgain) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        auto& cd = test::SimulatedLibrary::CD();
+        auto& pr = test::SimulatedLibrary::PR();
+        cd.Reset();
+        pr.Reset();
+        pr.FailNext("PR_StartSDK", 1, 0x07);
+        TObturo obturo;
+        const bool failed = MessageOf([&] { obturo.EnumerateCameras(); }) == "PR_StartSDK errorcode 0x00000007, Not supported";
+        const bool retried = MessageOf([&] { obturo.EnumerateCameras(); }) == "<nothing raised>";
+        const bool once = MessageOf([&] { obturo.StartSDK(); }) == "<nothing raised>";
+        std::exit(failed && retried && once && cd.Calls("CDStartSDK").size() == 2 &&
+                          pr.Calls("PR_StartSDK").size() == 2
+                      ? 0
+                      : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
