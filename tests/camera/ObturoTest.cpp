@@ -22,6 +22,12 @@ public:
     obturo.FPictureFileName = file;
   }
   static bool PictureStreamOpen(const TObturo& obturo) { return obturo.FPictureStream.is_open(); }
+  // As if a PR camera were connected and in remote mode.
+  static void PretendPRCamera(TObturo& obturo) {
+    obturo.FConnectInfo.Kind = CameraKindPowerShot;
+    obturo.FCameraNumber = static_cast<int32_t>(CDDeviceList().size());
+    obturo.FRemoteMode = true;
+  }
   static std::vector<uint16_t> PendingCodes(TObturo& obturo) {
     std::vector<uint16_t> codes;
     for (const auto& record : obturo.FPendingReleases) codes.push_back(static_cast<uint16_t>(record[6] | record[7] << 8));
@@ -289,6 +295,21 @@ TEST_F(ObturoTest, PRDataChunksFillTheFileAndTheLastClosesIt) {
   EXPECT_FALSE(ObturoTestAccess::PictureStreamOpen(obturo));
   EXPECT_EQ(test::ReadFile(file), std::string(1000, 'a') + std::string(500, 'b'));
   EXPECT_EQ(progress, (std::vector<int32_t>{66, 100, 100}));
+}
+
+TEST_F(ObturoTest, APRTransferOpensTheFileAfreshAndKeepsTheReleaseUntilItSucceeds) {
+  test::TempDir dir;
+  const std::string file = dir.file("picture.jpg");
+  test::WriteFile(file, "older picture");
+  ObturoTestAccess::PretendPRCamera(obturo);
+  EXPECT_EQ(MessageOf([&] { obturo.GetReleasedPicture(file); }), "List index out of bounds (0)");
+  EXPECT_EQ(test::ReadFile(file), "");
+  EXPECT_FALSE(ObturoTestAccess::PictureStreamOpen(obturo));
+
+  PREvent(0xC009);
+  EXPECT_THROW(obturo.GetReleasedPicture(file), Exception);  // no PR camera to transfer from
+  EXPECT_FALSE(ObturoTestAccess::PictureStreamOpen(obturo));
+  EXPECT_EQ(ObturoTestAccess::PendingCodes(obturo), std::vector<uint16_t>{0xC009});
 }
 
 TEST_F(ObturoTest, CallbacksForAnUnknownComponentAreAnsweredAndIgnored) {
