@@ -27,8 +27,7 @@ using namespace korv::camsim;
 namespace {
 
 constexpr uint32_t RecordMagic = 0x4D495343;  // "CSIM" at byte 0 of our source records
-constexpr TSDKStatus StatusInvalidFunctionPointer = 0x65;
-constexpr TSDKStatus StatusDeviceNotFound = 0x80;
+constexpr size_t PendingLimit = 64;  // released parts the camera holds until fetched
 
 // One released picture waiting for CDGetReleasedData.
 struct Picture {
@@ -433,6 +432,7 @@ TSDKStatus CDRelease(TSDKHandle source, uint32_t option, TSDKProgressCallback pr
   if (camera == nullptr) return StatusInvalidHandle;
   if (!camera->InReleaseControl) return StatusInvalidFunctionCall;
   if (count == nullptr) return StatusInvalidPointer;
+  if (camera->Pending.size() >= PendingLimit) return StatusDeviceMemoryFull;
   uint32_t kind = camera->DataKind;
   bool fromThread = camera->Spec.EventsFromThread;
   TSDKEventCallback callback = camera->ReleaseCallback;

@@ -63,6 +63,8 @@ private:
   std::thread Worker;
 };
 
+constexpr size_t LogLimit = 4 << 20;
+
 struct Failure {
   uint32_t Count = 0;
   TSDKStatus Status = 0;
@@ -112,6 +114,9 @@ TSDKStatus EnterWords(const char* entry, std::initializer_list<uint64_t> args) {
   log += entry;
   for (uint64_t arg : args) log += ' ' + std::to_string(arg);
   log += '\n';
+  // A station left running for weeks must not grow without end: past the
+  // limit the older half of the log goes.
+  if (log.size() > LogLimit) log.erase(0, log.find('\n', log.size() / 2) + 1);
   auto failure = Sim().Failures.find(std::string_view(entry));
   if (failure == Sim().Failures.end()) return SDKOk;
   TSDKStatus status = failure->second.Status;

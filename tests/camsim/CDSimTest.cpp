@@ -305,6 +305,17 @@ TEST_F(CDSimulator, APictureThatCannotBeWrittenStaysInTheCamera) {
   EXPECT_EQ(DecodeJpeg(good).Width, 640);
 }
 
+TEST_F(CDSimulator, ACameraFullOfUnfetchedPicturesRefusesToRelease) {
+  TSDKHandle source = OpenInReleaseControl(SDKDataThumbnailToPC);
+  uint32_t count = 0;
+  for (int i = 0; i < 64; ++i) ASSERT_EQ(CDRelease(source, 0, nullptr, 0, SDKProgressOption, &count), SDKOk);
+  EXPECT_EQ(CDRelease(source, 0, nullptr, 0, SDKProgressOption, &count), 0x84u) << "device memory full";
+  std::string file = Dir.file("first.jpg");
+  TSDKStorageRecord storage{0, file.c_str()};
+  ASSERT_EQ(CDGetReleasedData(source, nullptr, 0, SDKProgressOption, nullptr, &storage), SDKOk);
+  EXPECT_EQ(CDRelease(source, 0, nullptr, 0, SDKProgressOption, &count), SDKOk);
+}
+
 TEST_F(CDSimulator, ReleaseEventsCanArriveFromAnotherThreadAfterTheCall) {
   SimulatedLibrary::CD().LoadScenario("camera CD\nevents thread\n");
   TSDKHandle source = OpenInReleaseControl();
