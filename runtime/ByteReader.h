@@ -22,6 +22,8 @@ public:
   uint16_t U16() { return static_cast<uint16_t>(Read(2)); }
   uint32_t U32() { return static_cast<uint32_t>(Read(4)); }
   uint64_t U64() { return Read(8); }
+  // A value whose width (1 to 8 bytes) the record itself declares.
+  uint64_t Unsigned(size_t width) { return width >= 1 && width <= 8 ? Read(width) : (Failed = true, 0); }
 
   // The next `count` bytes, or an empty span when fewer are left.
   std::span<const uint8_t> Bytes(size_t count);
