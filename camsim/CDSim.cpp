@@ -20,10 +20,6 @@
 using namespace korv;
 using namespace korv::camsim;
 
-// Logs the call with its arguments and returns early when a failure is due.
-#define CAMSIM_ENTER(...) \
-  if (TSDKStatus failure = Enter(__func__, __VA_ARGS__)) return failure
-
 namespace {
 
 constexpr uint32_t RecordMagic = 0x4D495343;  // "CSIM" at byte 0 of our source records
@@ -207,33 +203,10 @@ SkyShot ShotOf(Camera& camera, bool thumbnail) {
   if (thumbnail) shot.Width = 160, shot.Height = 120;
   shot.JpegQuality = quality >= 1 && quality <= 5 ? JpegQualities[quality] : 75;
 
-  LocalTime now = TheClock().Now();
-  const CameraSpec& spec = camera.Spec;
-  shot.Month = spec.Month > 0 ? spec.Month : now.Month;
-  shot.Day = spec.Month > 0 ? spec.Day : now.Day;
-  shot.Hour = spec.Hour >= 0 ? spec.Hour : now.Hour;
-  shot.Minute = spec.Hour >= 0 ? spec.Minute : now.Minute;
-  shot.CloudPercent = spec.CloudPercent;
-
-  // Exposure values at ISO 100: what the sky gives and what the camera takes.
-  double scene = SkyExposureValue(shot.Month, shot.Day, shot.Hour, shot.Minute);
-  uint32_t isoCode = camera.Setting("ISO").Current;
-  double iso = isoCode == 0 ? 100 : 100 * std::pow(2.0, (double(isoCode) - 0x48) / 8);
-  double taken = 0;
-  if (camera.Setting("ShootingMode").Current == 0) {
-    // Automatic: the camera meters, but can't go beyond 1 s at f/2.8, ISO 400.
-    taken = std::clamp(scene, 1.0, 17.0) - (double(camera.Setting("ExposureComp").Current) - 24) / 8;
-    shot.ExposureSeconds = std::min(1.0, 8.0 / std::pow(2.0, taken));
-  } else {
-    double fNumber = std::pow(2.0, (double(camera.Setting("Av").Current) - 8) / 16);
-    shot.ExposureSeconds = std::pow(2.0, (56 - double(camera.Setting("Tv").Current)) / 8);
-    taken = std::log2(fNumber * fNumber / shot.ExposureSeconds) - std::log2(iso / 100);
-  }
-  shot.ExposureStops = scene - taken;
-  shot.Iso = iso;
-  uint32_t widest = std::max({spec.ZoomMax1, spec.ZoomMax2, 1u});
-  shot.ZoomFactor = 1 + 2.0 * std::min(spec.ZoomPosition, widest) / widest;
-  shot.Seed = camera.PicturesTaken * 7919 + 1;
+  Expose(shot, camera.Spec,
+         {camera.Setting("ShootingMode").Current == 0, camera.Setting("Av").Current, camera.Setting("Tv").Current,
+          camera.Setting("ISO").Current, camera.Setting("ExposureComp").Current},
+         camera.PicturesTaken);
   return shot;
 }
 

@@ -64,6 +64,11 @@ TSDKStatus Enter(const char* entry, Args... args) {
   return EnterWords(entry, {LogWord(args)...});
 }
 
+// Start of an entry's body: logs the call under the entry's own name and
+// returns early when a failure is due.
+#define CAMSIM_ENTER(...) \
+  if (korv::TSDKStatus failure = korv::camsim::Enter(__func__ __VA_OPT__(, ) __VA_ARGS__)) return failure
+
 // What an entry without a simulation answers.
 TSDKStatus Unhandled(const char* entry);
 

@@ -13,6 +13,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "runtime/Clock.h"
+
 namespace korv::camsim {
 
 namespace {
@@ -199,6 +201,34 @@ double SkyExposureValue(int month, int day, int hour, int minute) {
     if (e <= curve[i][0])
       return curve[i - 1][1] + (curve[i][1] - curve[i - 1][1]) * (e - curve[i - 1][0]) / (curve[i][0] - curve[i - 1][0]);
   return curve.back()[1];
+}
+
+void Expose(SkyShot& shot, const CameraSpec& spec, const ExposureCodes& codes, uint32_t picturesTaken) {
+  LocalTime now = TheClock().Now();
+  shot.Month = spec.Month > 0 ? spec.Month : now.Month;
+  shot.Day = spec.Month > 0 ? spec.Day : now.Day;
+  shot.Hour = spec.Hour >= 0 ? spec.Hour : now.Hour;
+  shot.Minute = spec.Hour >= 0 ? spec.Minute : now.Minute;
+  shot.CloudPercent = spec.CloudPercent;
+
+  // Exposure values at ISO 100: what the sky gives and what the camera takes.
+  double scene = SkyExposureValue(shot.Month, shot.Day, shot.Hour, shot.Minute);
+  double iso = codes.Iso == 0 ? 100 : 100 * std::pow(2.0, (double(codes.Iso) - 0x48) / 8);
+  double taken = 0;
+  if (codes.Automatic) {
+    // Automatic: the camera meters, but can't go beyond 1 s at f/2.8, ISO 400.
+    taken = std::clamp(scene, 1.0, 17.0) - (double(codes.ExposureComp) - 24) / 8;
+    shot.ExposureSeconds = std::min(1.0, 8.0 / std::pow(2.0, taken));
+  } else {
+    double fNumber = std::pow(2.0, (double(codes.Av) - 8) / 16);
+    shot.ExposureSeconds = std::pow(2.0, (56 - double(codes.Tv)) / 8);
+    taken = std::log2(fNumber * fNumber / shot.ExposureSeconds) - std::log2(iso / 100);
+  }
+  shot.ExposureStops = scene - taken;
+  shot.Iso = iso;
+  uint32_t widest = std::max({spec.ZoomMax1, spec.ZoomMax2, 1u});
+  shot.ZoomFactor = 1 + 2.0 * std::min(spec.ZoomPosition, widest) / widest;
+  shot.Seed = picturesTaken * 7919 + 1;
 }
 
 std::string RenderSkyJpeg(const SkyShot& shot) {

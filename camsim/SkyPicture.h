@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "camsim/Scenario.h"
+
 namespace korv::camsim {
 
 struct SkyShot {
@@ -27,6 +29,18 @@ struct SkyShot {
 // Brightness of the open sky at that time as an exposure value at ISO 100,
 // from the sun's height over a mid-European horizon.
 double SkyExposureValue(int month, int day, int hour, int minute);
+
+// The settings of a PowerShot that expose a shot, in the codes both
+// PowerShot libraries share (eighth stops for Av, Tv and exposure
+// compensation; ISO 0 = automatic, 0x48 = ISO 100).
+struct ExposureCodes {
+  bool Automatic = true;  // the camera meters itself, within its limits
+  uint32_t Av = 32, Tv = 56, Iso = 0, ExposureComp = 24;
+};
+
+// Sets the time (the scenario's or the clock's), clouds, exposure, noise
+// and zoom of `shot` for picture number `picturesTaken` of the camera.
+void Expose(SkyShot& shot, const CameraSpec& spec, const ExposureCodes& codes, uint32_t picturesTaken);
 
 // JPEG bytes of the picture.
 std::string RenderSkyJpeg(const SkyShot& shot);
