@@ -56,6 +56,28 @@ CameraSpec CameraSpec::PowerShot() {
   s["PhotoEffect"] = Accepted({0, 1, 2, 3}, 0);
   s["Beep"] = Listed({0, 1}, 1);
   s["ColorTemperature"] = {false, true, {}, 5200};
+
+  // The same camera as the PR library sees it, in PR codes.
+  auto& p = camera.Properties;
+  p[0xD006] = Listed({1, 2, 3, 5}, 2);                         // quality
+  p[0xD007] = Listed({1, 2}, 1);                               // file format, 2 = lossless
+  p[0xD008] = Listed({0, 1, 2, 3, 7}, 2);                      // image size
+  p[0xD00A] = Listed({0, 1, 2}, 0);                            // flash mode
+  p[0xD00B] = Listed({0, 1}, 1);                               // beep
+  p[0xD00C] = Listed({0, 1, 2, 3, 4, 5, 6}, 0);                // shooting mode
+  p[0xD010] = Listed({0, 1, 2}, 0);                            // metering
+  p[0xD011] = Listed({0, 1, 2}, 0);                            // AF distance
+  p[0xD013] = Listed({0, 1, 2, 3, 4, 7, 10}, 0);               // white balance
+  p[0xD017] = p[0xD018] = p[0xD019] = Listed({0xFF, 0, 1}, 0);  // contrast, saturation, sharpness
+  p[0xD01C] = Listed({0, 0x40, 0x48, 0x50, 0x58, 0x60, 0x68}, 0);
+  p[0xD01D] = Listed(ThirdStops(24, 56), 32);
+  p[0xD01E] = Listed(ThirdStops(16, 144), 96);
+  p[0xD01F] = p[0xD020] = Listed(ThirdStops(8, 40), 24);        // exposure and flash compensation
+  p[0xD029] = Listed({1, 2, 3, 4, 8, 12}, 8);                   // capture transfer mode
+  p[0xD02A] = Listed({}, 0);                                    // zoom: the "zoom" line gives its range
+  p[0xD03D] = Listed({}, 0);
+  p[0xD040] = Listed({0, 1, 2, 3}, 0);                          // photo effect
+  camera.Operations = {0x1001, 0x1002, 0x1003, 0x1014, 0x1015, 0x1016, 0x9008, 0x900B, 0x9014};
   return camera;
 }
 
@@ -103,6 +125,42 @@ std::string Rest(std::istringstream& words) {
   return rest;
 }
 
+std::string ParseNumbers(std::istringstream& words, std::vector<uint32_t>& numbers) {
+  for (std::string w; words >> w;) {
+    uint32_t n = 0;
+    if (!ParseNumber(w, n)) return "not a number: " + w;
+    numbers.push_back(n);
+  }
+  return "";
+}
+
+// The lines that describe a camera as the PR library sees it.
+std::string ParsePRLine(const std::string& key, std::istringstream& words, CameraSpec& camera) {
+  std::vector<uint32_t> numbers;
+  if (key == "property") {
+    std::string code, mode;
+    words >> code >> mode;
+    uint32_t property = 0;
+    if (!ParseNumber(code, property) || property > 0xFFFF) return "not a property code: " + code;
+    if (mode != "list" && mode != "none") return "property mode must be list or none";
+    if (std::string error = ParseNumbers(words, numbers); !error.empty()) return error;
+    SettingSpec& spec = camera.Properties[property];
+    spec.Listable = mode == "list";
+    spec.Codes = numbers;
+    if (!numbers.empty() && !spec.Accepts(spec.Current)) spec.Current = numbers[0];
+    return "";
+  }
+  if (std::string error = ParseNumbers(words, numbers); !error.empty()) return error;
+  if (key == "operations") camera.Operations = numbers;
+  else if (key == "releaseevents") camera.ReleaseEvents = numbers;
+  else if (numbers.size() != 2) return key + " takes 2 numbers";
+  else if (key == "battery") camera.BatteryKind = numbers[0], camera.BatteryLevel = numbers[1];
+  else if (auto found = camera.Properties.find(numbers[0]); found != camera.Properties.end())
+    found->second.Current = numbers[1];
+  else return "unknown property: " + std::to_string(numbers[0]);
+  return "";
+}
+
 // One line into `camera`; an empty result means the line was understood.
 std::string ParseCameraLine(const std::string& key, std::istringstream& words, CameraSpec& camera) {
   if (key == "model") camera.Model = camera.ListName = Rest(words);
@@ -129,6 +187,9 @@ std::string ParseCameraLine(const std::string& key, std::istringstream& words, C
     words >> word;
     if (!ParseNumber(word, percent) || percent > 100) return "clouds takes a percentage 0-100";
     camera.CloudPercent = static_cast<int>(percent);
+  } else if (key == "property" || key == "propvalue" || key == "operations" || key == "releaseevents" ||
+             key == "battery") {
+    return ParsePRLine(key, words, camera);
   } else if (key == "power" || key == "faculty" || key == "zoom") {
     std::vector<uint32_t> numbers;
     for (std::string w; words >> w;) {

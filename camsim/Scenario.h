@@ -39,6 +39,14 @@ struct CameraSpec {
   // By setting name (see SettingNames()); an ImageFormat code is
   // quality << 16 | size.
   std::map<std::string, SettingSpec, std::less<>> Settings;
+  // PR cameras (PTP): device properties by code (listed in DeviceInfo or
+  // not; the values the descriptor offers and a write accepts; the current
+  // value), the operations DeviceInfo lists, the events one release sends
+  // (each a picture to fetch) and the battery properties.
+  std::map<uint32_t, SettingSpec> Properties;
+  std::vector<uint32_t> Operations;
+  std::vector<uint32_t> ReleaseEvents{0xC008};
+  uint32_t BatteryKind = 1, BatteryLevel = 3;
 
   // A PowerShot camera with every setting listed or accepted as a typical
   // model of its kind would.
