@@ -35,4 +35,8 @@ using TCamSimRaiseCameraEvent = uint32_t(uint32_t EventId, uint32_t DataWord);
 // the event id and two data words.
 using TCamSimRaiseReleaseEvent = uint32_t(uint32_t EventId, uint32_t Word0, uint32_t Word1);
 
+// PR: calls the event callback of every connected camera with a record of
+// this event code and 32-bit parameter (at byte 16), as the camera would.
+using TCamSimRaisePREvent = uint32_t(uint32_t EventCode, uint32_t Parameter);
+
 }  // namespace korv::camsim

@@ -1,31 +1,438 @@
-// PRSDK.DLL stand-in: starts and lists no camera; every other entry answers
-// "Unimplemented".
+// PRSDK.DLL stand-in: PowerShot cameras reached over PTP, as the scenario's
+// "camera PR" entries describe them. DeviceInfo and the property
+// descriptors are built from the scenario; property values are PR codes;
+// a release announces its pictures as PTP events and a transfer hands the
+// JPEG over in blocks. Other entries answer "Unimplemented" (Defaults.cpp).
 #include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "camera/sdk/PTPDataset.h"
+#include "camsim/Control.h"
+#include "camsim/SkyPicture.h"
+#include "runtime/ByteReader.h"
 
 #define CAMSIM_TABLE KORV_PR_ENTRIES
 #include "camsim/Exports.h"
 
-namespace korv::camsim {
-const char* const LibraryTag = "PR";
-void ResetLibraryState(const Scenario&) {}
-}  // namespace korv::camsim
-
 using namespace korv;
 using namespace korv::camsim;
 
-extern "C" {
+namespace {
 
-TSDKStatus PR_StartSDK() {
-  return Enter("PR_StartSDK");
+// PTP responses and library statuses the simulation answers with.
+constexpr TSDKStatus PRStatusInvalidHandle = 0x22;
+constexpr TSDKStatus PRStatusInvalidFunctionCall = 0x61;
+constexpr TSDKStatus PRStatusSessionNotOpen = 0x2003;
+constexpr TSDKStatus PRStatusInvalidObjectHandle = 0x2009;
+constexpr TSDKStatus PRStatusPropertyNotSupported = 0x200A;
+constexpr TSDKStatus PRStatusDeviceBusy = 0x2019;
+constexpr TSDKStatus PRStatusInvalidPropertyFormat = 0x201B;
+constexpr TSDKStatus PRStatusInvalidPropertyValue = 0x201C;
+
+constexpr uint32_t RecordMagic = 0x4D495350;  // "PSIM" at byte 0 of our device records
+constexpr uint32_t ThumbnailEvent = PREventThumbnailAdded;
+// Events DeviceInfo lists: property changed, then the vendor's.
+constexpr uint16_t ListedEvents[] = {0x4006, 0xC001, 0xC005, 0xC006, 0xC007, 0xC008, 0xC009, 0xC00A, 0xC00B};
+
+// A released picture or thumbnail waiting in the camera for its transfer.
+struct ReleasedObject {
+  uint32_t EventCode;
+  std::string Jpeg;
+};
+
+struct Camera {
+  CameraSpec Spec;
+  bool Connected = false;
+  TPREventCallback EventCallback = nullptr;
+  uint32_t EventContext = 0;
+  bool InReleaseControl = false;
+  uint32_t PicturesTaken = 0;
+  std::map<uint32_t, ReleasedObject> Objects;  // by object handle
+
+  SettingSpec* Property(uint32_t code) {
+    auto found = Spec.Properties.find(code);
+    return found == Spec.Properties.end() || !found->second.Listable ? nullptr : &found->second;
+  }
+  uint32_t Current(uint32_t code) {
+    const SettingSpec* spec = Property(code);
+    return spec == nullptr ? 0 : spec->Current;
+  }
+};
+
+struct Library {
+  std::vector<Camera> Cameras;
+  uint32_t Generation = 0;  // device records of an earlier scenario are refused
+  std::map<TSDKHandle, size_t> CameraObjects;
+  TSDKHandle LastHandle = 0x200;
+
+  TSDKHandle NewHandle() { return ++LastHandle; }
+  Camera* Object(TSDKHandle handle) {
+    auto found = CameraObjects.find(handle);
+    return found == CameraObjects.end() ? nullptr : &Cameras[found->second];
+  }
+};
+
+Library& Lib() {
+  static Library library;
+  return library;
 }
 
-TSDKStatus PR_GetDeviceList(uint32_t* size, void* buffer) {
-  if (TSDKStatus failure = Enter("PR_GetDeviceList", size, buffer)) return failure;
+// Runs `action` on the camera of a connected camera object, under the state lock.
+template <class Action>
+TSDKStatus OnConnected(TSDKHandle handle, Action action) {
+  auto lock = LockState();
+  Camera* camera = Lib().Object(handle);
+  if (camera == nullptr) return PRStatusInvalidHandle;
+  if (!camera->Connected) return PRStatusSessionNotOpen;
+  return action(*camera);
+}
+
+// Copies a built dataset or value into the caller's buffer of `*size` bytes.
+TSDKStatus Deliver(const std::vector<uint8_t>& bytes, uint32_t* size, void* buffer) {
   if (size == nullptr || buffer == nullptr) return PRStatusInvalidParameter;
-  if (*size < 4) return PRStatusInsufficientBuffer;
-  std::memset(buffer, 0, 4);
-  *size = 4;
+  if (*size < bytes.size()) return PRStatusInsufficientBuffer;
+  std::memcpy(buffer, bytes.data(), bytes.size());
+  *size = static_cast<uint32_t>(bytes.size());
   return SDKOk;
 }
 
+std::vector<uint8_t> LittleEndian(uint32_t value, size_t width) {
+  std::vector<uint8_t> bytes;
+  AppendLittleEndian(bytes, value, width);
+  return bytes;
+}
+
+// One past the last optical zoom position: the scenario's own value, else
+// from the "zoom" line (none when the whole range is optical).
+uint32_t OpticalZoomEnd(Camera& camera) {
+  if (uint32_t set = camera.Current(PRPropOpticalZoomEnd)) return set;
+  const CameraSpec& spec = camera.Spec;
+  return spec.ZoomMax2 >= spec.ZoomMax1 ? PRNoOpticalZoomEnd : spec.ZoomMax2 + 1;
+}
+
+uint32_t CurrentValue(Camera& camera, uint32_t code) {
+  switch (code) {
+    case PRPropZoomPosition: return camera.Spec.ZoomPosition;
+    case PRPropOpticalZoomEnd: return OpticalZoomEnd(camera);
+    default: return camera.Current(code);
+  }
+}
+
+std::vector<uint8_t> PropDesc(Camera& camera, uint32_t code) {
+  const size_t width = PRPropertyWidth(static_cast<uint16_t>(code));
+  PTPPropDescSpec desc;
+  desc.Code = static_cast<uint16_t>(code);
+  desc.Width = width;
+  const bool signedByte = code == PRPropContrast || code == PRPropColorSaturation || code == PRPropSharpness ||
+                          code == PRPropExposureCompensation || code == PRPropFlashCompensation;
+  desc.DataType = width == 2 ? PTPTypeUInt16 : signedByte ? PTPTypeInt8 : PTPTypeUInt8;
+  desc.Current = desc.FactoryDefault = CurrentValue(camera, code);
+  if (code == PRPropZoomPosition) {
+    desc.Form = PTPFormRange;
+    desc.Maximum = camera.Spec.ZoomMax1;
+  } else if (code == PRPropOpticalZoomEnd) {
+    desc.Settable = false;
+    desc.Form = PTPFormNone;
+  } else {
+    desc.Values = camera.Property(code)->Codes;
+  }
+  return BuildPropDesc(desc);
+}
+
+// The owner property: a 32-bit length, then the text with its zero.
+std::vector<uint8_t> OwnerValue(const std::string& owner) {
+  std::vector<uint8_t> bytes = LittleEndian(static_cast<uint32_t>(owner.size() + 1), 4);
+  bytes.insert(bytes.end(), owner.begin(), owner.end());
+  bytes.push_back(0);
+  return bytes;
+}
+
+// UTF-8 to the UTF-16 of the device record (characters beyond 16 bits are
+// left out: model names don't have them).
+std::u16string Utf16(const std::string& text) {
+  std::u16string out;
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<uint8_t>(text[i]);
+    const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    uint32_t code = length == 1 ? c : c & (0xFF >> (length + 1));
+    for (size_t k = 1; k < length && i + k < text.size(); ++k) code = code << 6 | (text[i + k] & 0x3F);
+    if (code < 0x10000) out += static_cast<char16_t>(code);
+    i += length;
+  }
+  return out;
+}
+
+// ---- Pictures ----------------------------------------------------------------------
+
+struct PixelSize {
+  uint32_t Code, Width, Height;
+};
+constexpr PixelSize PixelSizes[] = {{0, 2048, 1536}, {1, 1600, 1200}, {2, 640, 480}, {3, 1280, 960}, {7, 1024, 768}};
+constexpr int JpegQualities[] = {0, 45, 70, 85, 97, 92};  // by quality code 1-5
+constexpr int LosslessJpegQuality = 97;
+
+SkyShot ShotOf(Camera& camera, bool thumbnail) {
+  SkyShot shot;
+  for (const auto& p : PixelSizes)
+    if (p.Code == camera.Current(PRPropImageSize))
+      shot.Width = static_cast<int>(p.Width), shot.Height = static_cast<int>(p.Height);
+  if (thumbnail) shot.Width = 160, shot.Height = 120;
+  const uint32_t quality = camera.Current(PRPropQuality);
+  shot.JpegQuality = camera.Current(PRPropFileFormat) == 2           ? LosslessJpegQuality
+                     : quality >= 1 && quality <= 5 ? JpegQualities[quality]
+                                                    : 75;
+  Expose(shot, camera.Spec,
+         {camera.Current(PRPropShootingMode) == 0, camera.Current(PRPropAv), camera.Current(PRPropTv),
+          camera.Current(PRPropISO), camera.Current(PRPropExposureCompensation)},
+         camera.PicturesTaken);
+  return shot;
+}
+
+// A 412-byte event record: length, container type, code at 6, transaction,
+// object handle at 12, parameter at 16.
+std::vector<uint8_t> EventRecord(uint32_t code, uint32_t objectHandle, uint32_t parameter) {
+  std::vector<uint8_t> record(PREventRecordSize);
+  auto put = [&](size_t at, uint32_t value, size_t width) {
+    for (size_t i = 0; i < width; ++i) record[at + i] = static_cast<uint8_t>(value >> (8 * i));
+  };
+  put(0, 20, 4);
+  put(4, 4, 2);  // event container
+  put(PREventCodeOffset, code, 2);
+  put(PREventObjectHandleOffset, objectHandle, 4);
+  put(PREventParameterOffset, parameter, 4);
+  return record;
+}
+
+void SendEvents(TPREventCallback callback, uint32_t context, const std::vector<std::vector<uint8_t>>& records) {
+  if (callback == nullptr) return;
+  for (const auto& record : records) callback(0, context, record.data());
+}
+
+}  // namespace
+
+namespace korv::camsim {
+
+const char* const LibraryTag = "PR";
+
+void ResetLibraryState(const Scenario& scenario) {
+  Library& lib = Lib();
+  lib.Cameras.clear();
+  for (const CameraSpec& spec : scenario.PR) lib.Cameras.emplace_back().Spec = spec;
+  lib.CameraObjects.clear();
+  ++lib.Generation;
+}
+
+}  // namespace korv::camsim
+
+extern "C" {
+
+// ---- Start, devices, connection ---------------------------------------------------
+
+TSDKStatus PR_StartSDK() {
+  CAMSIM_ENTER();
+  return SDKOk;
+}
+
+TSDKStatus PR_GetDeviceList(uint32_t* size, void* buffer) {
+  CAMSIM_ENTER(size, buffer);
+  auto lock = LockState();
+  const auto& cameras = Lib().Cameras;
+  std::vector<uint8_t> list = LittleEndian(static_cast<uint32_t>(cameras.size()), 4);
+  for (uint32_t index = 0; index < cameras.size(); ++index) {
+    const size_t at = list.size();
+    list.resize(at + PRDeviceRecordSize);
+    uint8_t* record = list.data() + at;
+    std::memcpy(record, LittleEndian(RecordMagic, 4).data(), 4);
+    std::memcpy(record + 4, LittleEndian(index, 4).data(), 4);
+    std::memcpy(record + 8, LittleEndian(Lib().Generation, 4).data(), 4);
+    const std::u16string model = Utf16(cameras[index].Spec.Model);
+    const size_t units = std::min(model.size(), (PRDeviceRecordSize - PRDeviceModelNameOffset) / 2 - 1);
+    for (size_t i = 0; i < units; ++i)
+      std::memcpy(record + PRDeviceModelNameOffset + 2 * i, LittleEndian(model[i], 2).data(), 2);
+  }
+  return Deliver(list, size, buffer);
+}
+
+TSDKStatus PR_CreateCameraObject(const void* record, TSDKHandle* handle) {
+  CAMSIM_ENTER(record, handle);
+  auto lock = LockState();
+  if (record == nullptr || handle == nullptr) return PRStatusInvalidParameter;
+  ByteReader reader(record, PRDeviceRecordSize);
+  const uint32_t magic = reader.U32(), index = reader.U32(), generation = reader.U32();
+  if (magic != RecordMagic || generation != Lib().Generation || index >= Lib().Cameras.size())
+    return PRStatusInvalidParameter;
+  *handle = Lib().NewHandle();
+  Lib().CameraObjects[*handle] = index;
+  return SDKOk;
+}
+
+TSDKStatus PR_ConnectCamera(TSDKHandle handle) {
+  CAMSIM_ENTER(handle);
+  auto lock = LockState();
+  Camera* camera = Lib().Object(handle);
+  if (camera == nullptr) return PRStatusInvalidHandle;
+  if (camera->Connected) return PRStatusDeviceBusy;
+  camera->Connected = true;
+  return SDKOk;
+}
+
+TSDKStatus PR_SetEventCallBack(TSDKHandle handle, uint32_t context, TPREventCallback callback) {
+  CAMSIM_ENTER(handle, context, callback);
+  return OnConnected(handle, [&](Camera& camera) {
+    if (callback == nullptr) return PRStatusInvalidParameter;
+    camera.EventCallback = callback;
+    camera.EventContext = context;
+    return SDKOk;
+  });
+}
+
+// ---- Datasets and properties ---------------------------------------------------------
+
+TSDKStatus PR_GetDeviceInfo(TSDKHandle handle, uint32_t* size, void* buffer) {
+  CAMSIM_ENTER(handle, size, buffer);
+  return OnConnected(handle, [&](Camera& camera) {
+    PTPDeviceInfo info;
+    for (uint32_t code : camera.Spec.Operations) info.Operations.push_back(static_cast<uint16_t>(code));
+    info.Events.assign(std::begin(ListedEvents), std::end(ListedEvents));
+    info.DeviceProperties = {PRPropBatteryKind, PRPropBatteryLevel, PRPropOwnerName};
+    for (const auto& [code, spec] : camera.Spec.Properties)
+      if (spec.Listable) info.DeviceProperties.push_back(static_cast<uint16_t>(code));
+    return Deliver(BuildDeviceInfo(info), size, buffer);
+  });
+}
+
+TSDKStatus PR_GetDevicePropDesc(TSDKHandle handle, uint32_t code, uint32_t* size, void* buffer) {
+  CAMSIM_ENTER(handle, code, size, buffer);
+  return OnConnected(handle, [&](Camera& camera) {
+    if (camera.Property(code) == nullptr) return PRStatusPropertyNotSupported;
+    return Deliver(PropDesc(camera, code), size, buffer);
+  });
+}
+
+TSDKStatus PR_GetDevicePropValue(TSDKHandle handle, uint32_t code, uint32_t* size, void* buffer) {
+  CAMSIM_ENTER(handle, code, size, buffer);
+  return OnConnected(handle, [&](Camera& camera) {
+    const size_t width = PRPropertyWidth(static_cast<uint16_t>(code));
+    switch (code) {
+      case PRPropOwnerName: return Deliver(OwnerValue(camera.Spec.Owner), size, buffer);
+      case PRPropBatteryKind: return Deliver(LittleEndian(camera.Spec.BatteryKind, width), size, buffer);
+      case PRPropBatteryLevel: return Deliver(LittleEndian(camera.Spec.BatteryLevel, width), size, buffer);
+      default:
+        if (camera.Property(code) == nullptr) return PRStatusPropertyNotSupported;
+        return Deliver(LittleEndian(CurrentValue(camera, code), width), size, buffer);
+    }
+  });
+}
+
+TSDKStatus PR_SetDevicePropValue(TSDKHandle handle, uint32_t code, uint32_t size, const void* data) {
+  CAMSIM_ENTER(handle, code, size, data);
+  return OnConnected(handle, [&](Camera& camera) {
+    if (data == nullptr) return PRStatusInvalidParameter;
+    SettingSpec* spec = camera.Property(code);
+    if (spec == nullptr || code == PRPropOpticalZoomEnd) return PRStatusPropertyNotSupported;
+    if (size != PRPropertyWidth(static_cast<uint16_t>(code))) return PRStatusInvalidPropertyFormat;
+    const auto value = static_cast<uint32_t>(ByteReader(data, size).Unsigned(size));
+    if (code == PRPropZoomPosition) {
+      if (value > camera.Spec.ZoomMax1) return PRStatusInvalidPropertyValue;
+      camera.Spec.ZoomPosition = value;
+      return SDKOk;
+    }
+    if (!spec->Accepts(value)) return PRStatusInvalidPropertyValue;
+    spec->Current = value;
+    return SDKOk;
+  });
+}
+
+// ---- Release control ---------------------------------------------------------------
+
+TSDKStatus PR_InitiateReleaseControl(TSDKHandle handle) {
+  CAMSIM_ENTER(handle);
+  return OnConnected(handle, [&](Camera& camera) {
+    camera.InReleaseControl = true;
+    return SDKOk;
+  });
+}
+
+// Shoots one picture per release event of the scenario (a thumbnail for
+// 0xC009) and announces each with its object handle, inside the call or,
+// with "events thread", after it from the library's thread. Pictures kept
+// on the card only are not announced.
+TSDKStatus PR_RC_Release(TSDKHandle handle) {
+  CAMSIM_ENTER(handle);
+  auto lock = LockState();
+  Camera* camera = Lib().Object(handle);
+  if (camera == nullptr) return PRStatusInvalidHandle;
+  if (!camera->Connected) return PRStatusSessionNotOpen;
+  if (!camera->InReleaseControl) return PRStatusInvalidFunctionCall;
+  ++camera->PicturesTaken;
+  const bool toComputer = (camera->Current(PRPropCaptureTransferMode) & 3) != 0;
+  std::vector<std::vector<uint8_t>> records;
+  for (uint32_t code : camera->Spec.ReleaseEvents) {
+    if (!toComputer) break;
+    const uint32_t object = Lib().NewHandle();
+    camera->Objects[object] = {code, RenderSkyJpeg(ShotOf(*camera, code == ThumbnailEvent))};
+    records.push_back(EventRecord(code, object, 0));
+  }
+  const TPREventCallback callback = camera->EventCallback;
+  const uint32_t context = camera->EventContext;
+  const bool fromThread = camera->Spec.EventsFromThread;
+  lock.unlock();
+  if (fromThread) Post([=] { SendEvents(callback, context, records); });
+  else SendEvents(callback, context, records);
+  return SDKOk;
+}
+
+TSDKStatus PR_RC_GetReleasedData(TSDKHandle handle, uint32_t object, uint32_t eventCode, uint32_t blockSize,
+                                 uint32_t context, TPRDataCallback callback) {
+  CAMSIM_ENTER(handle, object, eventCode, blockSize, context, callback);
+  auto lock = LockState();
+  Camera* camera = Lib().Object(handle);
+  if (camera == nullptr) return PRStatusInvalidHandle;
+  if (!camera->Connected) return PRStatusSessionNotOpen;
+  if (callback == nullptr || blockSize == 0) return PRStatusInvalidParameter;
+  auto found = camera->Objects.find(object);
+  if (found == camera->Objects.end() || found->second.EventCode != eventCode) return PRStatusInvalidObjectHandle;
+  const std::string jpeg = std::move(found->second.Jpeg);
+  camera->Objects.erase(found);
+  lock.unlock();
+
+  // Blocks of at most the asked size (and never more than the library's
+  // own), then a last call without data.
+  const size_t block = std::min<size_t>(blockSize, PRTransferBlockSize);
+  uint8_t record[PRDataBlockSize] = {};
+  auto deliver = [&](size_t sent, const char* chunk, size_t length) {
+    const auto percent = static_cast<uint32_t>(jpeg.empty() ? 100 : sent * 100 / jpeg.size());
+    std::memcpy(record + PRDataProgressOffset, &percent, sizeof percent);
+    const auto length32 = static_cast<uint32_t>(length);
+    std::memcpy(record + PRDataLengthOffset, &length32, sizeof length32);
+    std::memcpy(record + PRDataPointerOffset, &chunk, sizeof chunk);
+    callback(0, 0, context, record);
+  };
+  for (size_t sent = 0; sent < jpeg.size();) {
+    const size_t length = std::min(block, jpeg.size() - sent);
+    deliver(sent + length, jpeg.data() + sent, length);
+    sent += length;
+  }
+  deliver(jpeg.size(), nullptr, 0);
+  return SDKOk;
+}
+
+// ---- Control entries of this library ---------------------------------------------
+
+CAMSIM_EXPORT uint32_t CamSimRaisePREvent(uint32_t code, uint32_t parameter) {
+  std::vector<std::pair<TPREventCallback, uint32_t>> targets;
+  {
+    auto lock = LockState();
+    for (const Camera& camera : Lib().Cameras)
+      if (camera.Connected && camera.EventCallback) targets.emplace_back(camera.EventCallback, camera.EventContext);
+  }
+  const auto record = EventRecord(code, 0, parameter);
+  for (auto [callback, context] : targets) callback(0, context, record.data());
+  return 0;
+}
+
 }  // extern "C"
+
+static_assert(std::is_same_v<decltype(CamSimRaisePREvent), TCamSimRaisePREvent>);
