@@ -9,6 +9,7 @@
 #include "camera/sdk/PRAPI.h"
 #include "camera/sdk/PTPDataset.h"
 #include "runtime/ByteReader.h"
+#include "runtime/Convert.h"
 
 namespace korv {
 
@@ -148,11 +149,18 @@ void TPRSDK::EnumerateCameras(std::vector<std::string>& Names) {
 }
 
 void TPRSDK::Connect(TPREventCallback Callback, int32_t ConnectToCamera, uint32_t Context, ConnectInfoType& Info) {
+  // The number counts the PowerShot name list, in which the PR cameras
+  // follow the CD cameras; numbers below those are the CD backend's.
   const auto& devices = PRDeviceList();
-  CheckCameraNumber(ConnectToCamera, devices.size(), "PowerShot cameras", "PowerShot cameras (newer than S80)");
+  const size_t cdCameras = CDDeviceList().size();
+  CheckCameraNumber(ConnectToCamera, devices.empty() ? 0 : cdCameras + devices.size(), "PowerShot cameras",
+                    "PowerShot cameras (newer than S80)");
+  if (static_cast<size_t>(ConnectToCamera) < cdCameras)
+    throw ECamException("Camera " + IntToStr(ConnectToCamera) + " is served by the CD library");
+  const size_t index = ConnectToCamera - cdCameras;
   ComponentIndex = Context;
   ConnectInfo.Kind = CameraKindNone;
-  const PRDeviceRecord& device = devices[ConnectToCamera];
+  const PRDeviceRecord& device = devices[index];
   CheckResult("PR_CreateCameraObject", PR_CreateCameraObject(device.data(), &CameraHandle));
   CheckResult("PR_ConnectCamera", PR_ConnectCamera(CameraHandle));
   ConnectInfo.Kind = CameraKindPowerShot;

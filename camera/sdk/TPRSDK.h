@@ -22,7 +22,8 @@ public:
   // names; a camera both libraries list is kept as a PR camera only (its CD
   // name and CD device record are removed).
   void EnumerateCameras(std::vector<std::string>& Names);
-  // `ConnectToCamera` indexes the PR device list directly.
+  // `ConnectToCamera` is the camera's place in the PowerShot name list,
+  // where the PR cameras follow those the CD backend serves.
   void Connect(TPREventCallback Callback, int32_t ConnectToCamera, uint32_t Context, ConnectInfoType& Info);
   // Whether the last DeviceInfo listed the remote release operation.
   bool IsRemoteCapable();
