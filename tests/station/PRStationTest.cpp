@@ -1,0 +1,65 @@
+// The station with a camera that only the PR library lists: connecting,
+// the capture cycle and the pictures it saves.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+
+#include "camera/Obturo.h"
+#include "station/CaptureCycle.h"
+#include "station/JpegPreview.h"
+#include "tests/camsim/CamSimControl.h"
+#include "tests/station/StationFixture.h"
+
+namespace korv::test {
+namespace {
+
+bool IsWholeJpeg(const std::string& bytes) {
+  return bytes.size() > 4 && static_cast<uint8_t>(bytes[0]) == 0xFF && static_cast<uint8_t>(bytes[1]) == 0xD8 &&
+         static_cast<uint8_t>(bytes[bytes.size() - 2]) == 0xFF && static_cast<uint8_t>(bytes.back()) == 0xD9;
+}
+
+class PRStationTest : public StationTest {
+protected:
+  PRStationTest() {
+    SimulatedLibrary::CD().LoadScenario("");
+    SimulatedLibrary::RC().LoadScenario("");
+    SimulatedLibrary::PR().LoadScenario("camera PR\nmodel Canon PowerShot G7\ntime 13:30\ndate 03-14\n");
+  }
+  std::string PicturePath(int32_t counter) const {
+    return Form->State.picture_dir + "/" + PictureFileName(counter);
+  }
+};
+
+TEST_F(PRStationTest, ConnectsThroughThePRLibraryAndSavesEachPictureWhole) {
+  TForm1& form = Start();
+  form.CheckBox4->setChecked(false);  // no upload
+  form.Button1Click();
+  ASSERT_TRUE(Errors.empty()) << Errors.front();
+  EXPECT_EQ(form.Obturo1->ConnectInfo().Kind, CameraKindPowerShot);
+  EXPECT_EQ(form.Obturo1->ConnectInfo().ModelName, "Canon PowerShot G7");
+  EXPECT_EQ(SimulatedLibrary::PR().Calls("PR_InitiateReleaseControl").size(), 1u);
+  EXPECT_TRUE(SimulatedLibrary::CD().Calls("CDOpenSource").empty());
+
+  form.Button3Click();
+  const int32_t first = form.State.picture_counter;
+  form.Timer1Timer();
+  ASSERT_TRUE(Errors.empty()) << Errors.front();
+  const std::string picture = ReadFile(PicturePath(first));
+  EXPECT_TRUE(IsWholeJpeg(picture));
+  EXPECT_FALSE(LoadPreview(PicturePath(first), QSize(160, 120)).isNull());
+  EXPECT_EQ(form.State.picture_counter, first + 1);
+
+  // A leftover, longer file of the next number keeps none of its bytes.
+  const std::string leftover(2 << 20, 'x');
+  WriteFile(PicturePath(first + 1), leftover);
+  form.Timer1Timer();
+  ASSERT_TRUE(Errors.empty()) << Errors.front();
+  const std::string second = ReadFile(PicturePath(first + 1));
+  EXPECT_TRUE(IsWholeJpeg(second));
+  EXPECT_LT(second.size(), leftover.size());
+  EXPECT_FALSE(LoadPreview(PicturePath(first + 1), QSize(160, 120)).isNull());
+  EXPECT_EQ(SimulatedLibrary::PR().Calls("PR_RC_GetReleasedData").size(), 2u);
+}
+
+}  // namespace
+}  // namespace korv::test
