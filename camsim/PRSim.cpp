@@ -79,14 +79,21 @@ Library& Lib() {
   return library;
 }
 
+// The camera of a connected camera object, or nullptr with the status to
+// answer. Call with the state lock held.
+Camera* ConnectedCamera(TSDKHandle handle, TSDKStatus& status) {
+  Camera* camera = Lib().Object(handle);
+  status = camera == nullptr ? PRStatusInvalidHandle : !camera->Connected ? PRStatusSessionNotOpen : SDKOk;
+  return status == SDKOk ? camera : nullptr;
+}
+
 // Runs `action` on the camera of a connected camera object, under the state lock.
 template <class Action>
 TSDKStatus OnConnected(TSDKHandle handle, Action action) {
   auto lock = LockState();
-  Camera* camera = Lib().Object(handle);
-  if (camera == nullptr) return PRStatusInvalidHandle;
-  if (!camera->Connected) return PRStatusSessionNotOpen;
-  return action(*camera);
+  TSDKStatus status = SDKOk;
+  Camera* camera = ConnectedCamera(handle, status);
+  return camera == nullptr ? status : action(*camera);
 }
 
 // Copies a built dataset or value into the caller's buffer of `*size` bytes.
@@ -362,9 +369,9 @@ TSDKStatus PR_InitiateReleaseControl(TSDKHandle handle) {
 TSDKStatus PR_RC_Release(TSDKHandle handle) {
   CAMSIM_ENTER(handle);
   auto lock = LockState();
-  Camera* camera = Lib().Object(handle);
-  if (camera == nullptr) return PRStatusInvalidHandle;
-  if (!camera->Connected) return PRStatusSessionNotOpen;
+  TSDKStatus status = SDKOk;
+  Camera* camera = ConnectedCamera(handle, status);
+  if (camera == nullptr) return status;
   if (!camera->InReleaseControl) return PRStatusInvalidFunctionCall;
   ++camera->PicturesTaken;
   const bool toComputer = (camera->Current(PRPropCaptureTransferMode) & 3) != 0;
@@ -388,9 +395,9 @@ TSDKStatus PR_RC_GetReleasedData(TSDKHandle handle, uint32_t object, uint32_t ev
                                  uint32_t context, TPRDataCallback callback) {
   CAMSIM_ENTER(handle, object, eventCode, blockSize, context, callback);
   auto lock = LockState();
-  Camera* camera = Lib().Object(handle);
-  if (camera == nullptr) return PRStatusInvalidHandle;
-  if (!camera->Connected) return PRStatusSessionNotOpen;
+  TSDKStatus status = SDKOk;
+  Camera* camera = ConnectedCamera(handle, status);
+  if (camera == nullptr) return status;
   if (callback == nullptr || blockSize == 0) return PRStatusInvalidParameter;
   auto found = camera->Objects.find(object);
   if (found == camera->Objects.end() || found->second.EventCode != eventCode) return PRStatusInvalidObjectHandle;

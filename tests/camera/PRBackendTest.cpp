@@ -165,6 +165,19 @@ TEST_F(PRBackendTest, RemoteCapabilityFollowsTheListedReleaseOperation) {
   EXPECT_FALSE(other.IsRemoteCapable());
 }
 
+TEST_F(PRBackendTest, CameraEventsFromTheLibraryReachTheComponent) {
+  std::vector<EventCallbackType> events;
+  std::vector<RemoteEventCallbackType> remote;
+  Obturo.OnEvent = [&](EventCallbackType event) { events.push_back(event); };
+  Obturo.OnRemoteEvent = [&](RemoteEventCallbackType event, AdditionNotifyRemoteEventType) { remote.push_back(event); };
+  Connect();
+  Library().RaisePREvent(0xC00A, 3);  // battery
+  Library().RaisePREvent(0xC001, 0);
+  Library().RaisePREvent(0x4006, 0);  // a property changed on the camera
+  EXPECT_EQ(events, (std::vector<EventCallbackType>{{2, 3}, {3, 6}}));
+  EXPECT_EQ(remote, std::vector<RemoteEventCallbackType>{RemoteEventCallbackChangedByUI});
+}
+
 // ---- Remote mode -------------------------------------------------------------------------
 
 TEST_F(PRBackendTest, TransferModeWrittenForEachReleaseModeAndDataKind) {

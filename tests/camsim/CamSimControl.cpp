@@ -87,4 +87,8 @@ void SimulatedLibrary::RaiseReleaseEvent(uint32_t event, uint32_t word0, uint32_
   Bind<camsim::TCamSimRaiseReleaseEvent>("CamSimRaiseReleaseEvent")(event, word0, word1);
 }
 
+void SimulatedLibrary::RaisePREvent(uint32_t code, uint32_t parameter) {
+  Bind<camsim::TCamSimRaisePREvent>("CamSimRaisePREvent")(code, parameter);
+}
+
 }  // namespace korv::test

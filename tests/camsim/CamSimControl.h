@@ -36,6 +36,8 @@ public:
   // CD only: events as the camera would send them.
   void RaiseCameraEvent(uint32_t event, uint32_t word);
   void RaiseReleaseEvent(uint32_t event, uint32_t word0, uint32_t word1);
+  // PR only: an event record with this code and parameter.
+  void RaisePREvent(uint32_t code, uint32_t parameter);
 
 private:
   explicit SimulatedLibrary(void* handle);
