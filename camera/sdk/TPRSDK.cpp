@@ -84,8 +84,15 @@ std::string ModelName(const PRDeviceRecord& record) {
   while (reader.Remaining() >= 2) {
     uint32_t c = reader.U16();
     if (c == 0) break;
-    if (c >= 0xD800 && c < 0xDC00 && reader.Remaining() >= 2) {
-      const uint32_t low = reader.U16();
+    if (c >= 0xD800 && c < 0xE000) {
+      // A surrogate pair; a lone half stands for nothing readable.
+      ByteReader next = reader;
+      const uint32_t low = next.U16();
+      if (c >= 0xDC00 || !next.Ok() || low < 0xDC00 || low >= 0xE000) {
+        text += '?';
+        continue;
+      }
+      reader = next;
       c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
     }
     if (c < 0x80) {

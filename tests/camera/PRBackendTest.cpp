@@ -137,11 +137,11 @@ TEST_F(PRBackendTest, ConnectReportsOwnerAndBatteryWithinTheirRanges) {
     uint8_t Kind, Level;
   };
   for (const Case& c : {Case{"5 3", 5, 3}, Case{"1 1", 1, 1}, Case{"6 4", 0, 0}, Case{"0 0", 0, 0}}) {
-    auto obturo = Connected(std::string("camera PR\nmodel Canon PowerShot G7\nowner Tető kamera\nbattery ") +
+    auto obturo = Connected(std::string("camera PR\nmodel Canon PowerShot Gé7\nowner Tető kamera\nbattery ") +
                             c.Battery + "\n");
     const ConnectInfoType& info = obturo->ConnectInfo();
     EXPECT_EQ(info.Kind, CameraKindPowerShot);
-    EXPECT_EQ(info.ModelName, "Canon PowerShot G7");
+    EXPECT_EQ(info.ModelName, "Canon PowerShot Gé7");
     EXPECT_EQ(info.CameraOwner, "Tető kamera");
     EXPECT_EQ(info.BatteryKind, c.Kind) << c.Battery;
     EXPECT_EQ(info.BatteryLevel, c.Level) << c.Battery;
