@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <optional>
 
 #include "camera/sdk/CamErrors.h"
@@ -60,6 +61,20 @@ public:
 
 private:
   std::atomic_flag& Flag;
+};
+
+// Component operations in progress on this thread. A library that calls back
+// inside one of them lets a callback's exception travel back through the
+// library to the operation's caller; on a thread of the library's own there
+// is no caller to raise to.
+thread_local int OperationsInProgress = 0;
+
+class InOperation {
+public:
+  InOperation() { ++OperationsInProgress; }
+  ~InOperation() { --OperationsInProgress; }
+  InOperation(const InOperation&) = delete;
+  InOperation& operator=(const InOperation&) = delete;
 };
 
 constexpr int ProgressPause = 10;  // ms after each progress report, the libraries' only pacing
@@ -183,6 +198,7 @@ TObturo::Backend TObturo::Serving() const {
 
 ConnectInfoType TObturo::Connect(CameraKind Kind, int32_t ConnectToCamera) {
   BusyFlag busy(Lists().ConnectBusy);
+  InOperation operation;
   FCameraNumber = ConnectToCamera;
   if (FConnectInfo.Kind != CameraKindNone) throw ECamException("Camera already connected.");
   ConnectInfoType info;
@@ -212,6 +228,7 @@ void TObturo::CheckRemoteAndConnected() const {
 // when none does.
 template <typename Operation>
 void TObturo::OnServingBackend(Operation operation) {
+  InOperation inOperation;
   switch (Serving()) {
     case Backend::CD: operation(*FCDSDK); break;
     case Backend::PR: operation(*FPRSDK); break;
@@ -250,6 +267,7 @@ uint32_t TObturo::TakePicture() {
 
 void TObturo::GetReleasedPicture(const std::string& FileName) {
   CheckRemoteAndConnected();
+  InOperation operation;
   switch (Serving()) {
     case Backend::CD: FCDSDK->GetReleasedPicture(FileName, GetPictureProgressCallback, Context()); break;
     case Backend::RC: FRCSDK->GetReleasedPicture(FileName, GetPictureProgressCallback, Context()); break;
@@ -320,9 +338,27 @@ std::string TObturo::GetDevicePropertyText() {
 
 // ---- Library callbacks ----------------------------------------------------
 
-TSDKStatus TObturo::CameraEventCallback(uint32_t EventId, const void* EventData, uint32_t, uint32_t Context) {
-  if (TObturo* component = FromRegistry(Context)) component->HandleCameraEvent(EventId, EventData);
+template <typename Handler>
+TSDKStatus TObturo::Deliver(uint32_t Context, Handler handler) {
+  TObturo* component = FromRegistry(Context);
+  if (!component) return 0;
+  if (OperationsInProgress > 0) {
+    handler(*component);
+    return 0;
+  }
+  // Letting it escape would end the program; say what was lost instead.
+  try {
+    handler(*component);
+  } catch (const std::exception& e) {
+    std::cerr << "Camera event lost: " << e.what() << std::endl;
+  } catch (...) {
+    std::cerr << "Camera event lost" << std::endl;
+  }
   return 0;
+}
+
+TSDKStatus TObturo::CameraEventCallback(uint32_t EventId, const void* EventData, uint32_t, uint32_t Context) {
+  return Deliver(Context, [&](TObturo& component) { component.HandleCameraEvent(EventId, EventData); });
 }
 
 void TObturo::HandleCameraEvent(uint32_t eventId, const void* data) {
@@ -349,8 +385,7 @@ void TObturo::HandleCameraEvent(uint32_t eventId, const void* data) {
 }
 
 TSDKStatus TObturo::ReleaseEventCallback(uint32_t EventId, const void* EventData, uint32_t, uint32_t Context) {
-  if (TObturo* component = FromRegistry(Context)) component->HandleReleaseEvent(EventId, EventData);
-  return 0;
+  return Deliver(Context, [&](TObturo& component) { component.HandleReleaseEvent(EventId, EventData); });
 }
 
 void TObturo::HandleReleaseEvent(uint32_t eventId, const void* data) {
@@ -416,23 +451,25 @@ void TObturo::DiscardReleasedPictures(uint32_t count) {
 }
 
 TSDKStatus TObturo::TakePictureProgressCallback(uint32_t Progress, uint32_t, uint32_t Context) {
-  if (TObturo* component = FromRegistry(Context); component && component->OnRemoteTakePictureEvent)
-    component->OnRemoteTakePictureEvent(static_cast<int32_t>(Progress));
+  Deliver(Context, [&](TObturo& component) {
+    if (component.OnRemoteTakePictureEvent) component.OnRemoteTakePictureEvent(static_cast<int32_t>(Progress));
+  });
   Sleep(ProgressPause);
   return 0;
 }
 
 TSDKStatus TObturo::GetPictureProgressCallback(uint32_t Progress, uint32_t, uint32_t Context) {
-  if (TObturo* component = FromRegistry(Context); component && component->OnRemoteGetPictureEvent)
-    component->OnRemoteGetPictureEvent(static_cast<int32_t>(Progress));
+  Deliver(Context, [&](TObturo& component) {
+    if (component.OnRemoteGetPictureEvent) component.OnRemoteGetPictureEvent(static_cast<int32_t>(Progress));
+  });
   Sleep(ProgressPause);
   return 0;
 }
 
 TSDKStatus TObturo::PREventCallback(uint32_t, uint32_t Context, const void* EventRecord) {
-  if (TObturo* component = FromRegistry(Context); component && EventRecord)
-    component->HandlePREvent(static_cast<const uint8_t*>(EventRecord));
-  return 0;
+  if (!EventRecord) return 0;
+  return Deliver(Context,
+                 [&](TObturo& component) { component.HandlePREvent(static_cast<const uint8_t*>(EventRecord)); });
 }
 
 void TObturo::HandlePREvent(const uint8_t* record) {
@@ -486,9 +523,9 @@ void TObturo::HandlePREvent(const uint8_t* record) {
 }
 
 TSDKStatus TObturo::PRDataCallback(uint32_t, uint32_t, uint32_t Context, const void* DataBlock) {
-  if (TObturo* component = FromRegistry(Context); component && DataBlock)
-    component->HandlePRData(static_cast<const uint8_t*>(DataBlock));
-  return 0;
+  if (!DataBlock) return 0;
+  return Deliver(Context,
+                 [&](TObturo& component) { component.HandlePRData(static_cast<const uint8_t*>(DataBlock)); });
 }
 
 void TObturo::HandlePRData(const uint8_t* block) {

@@ -107,6 +107,11 @@ private:
   void CheckConnected() const;
   void CheckRemoteAndConnected() const;
 
+  // Runs `handler` on the component registered under `Context`. Inside a
+  // component operation on this thread its exceptions travel back through the
+  // library to the caller; on a library thread they are reported on stderr.
+  template <typename Handler>
+  static TSDKStatus Deliver(uint32_t Context, Handler handler);
   void HandleCameraEvent(uint32_t eventId, const void* data);
   void HandleReleaseEvent(uint32_t eventId, const void* data);
   void HandlePREvent(const uint8_t* record);

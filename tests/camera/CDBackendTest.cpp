@@ -386,6 +386,27 @@ TEST_P(CDReleaseTest, TheHandlerFetchesTheAnnouncedPicture) {
   EXPECT_GT(DecodeJpeg(dir.file("000001.jpg")).first, width);
 }
 
+// A handler's error inside the release travels back to the caller; raised on
+// the library's own thread it is lost, not the program.
+TEST_P(CDReleaseTest, AFailingHandlerFailsOnlyACallerItCanReach) {
+  Scenario(GetParam());
+  const bool fromThread = std::string(GetParam()).find("thread") != std::string::npos;
+  obturo.OnRemoteEvent = [&](RemoteEventCallbackType event, AdditionNotifyRemoteEventType) {
+    if (event == RemoteEventCallbackReleaseComplete) throw ECamException("handler failed");
+  };
+  EnterRemote(false);
+  EXPECT_EQ(MessageOf([&] { obturo.TakePicture(); }), fromThread ? "<nothing raised>" : "handler failed");
+  ASSERT_TRUE(library.WaitIdle());
+  int events = 0;
+  obturo.OnRemoteEvent = [&](RemoteEventCallbackType, AdditionNotifyRemoteEventType) { ++events; };
+  EXPECT_EQ(obturo.TakePicture(), 1u);
+  ASSERT_TRUE(library.WaitIdle());
+  EXPECT_EQ(events, 2);
+  library.RaiseReleaseEvent(34, 0, 7);  // unknown picture type, outside any operation
+  EXPECT_TRUE(library.WaitIdle());
+  EXPECT_EQ(events, 2);
+}
+
 INSTANTIATE_TEST_SUITE_P(EventDelivery, CDReleaseTest,
                          ::testing::Values("camera CD\nevents call\n", "camera CD\nevents thread\n"));
 
