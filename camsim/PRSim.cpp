@@ -401,8 +401,7 @@ TSDKStatus PR_RC_GetReleasedData(TSDKHandle handle, uint32_t object, uint32_t ev
   if (callback == nullptr || blockSize == 0) return PRStatusInvalidParameter;
   auto found = camera->Objects.find(object);
   if (found == camera->Objects.end() || found->second.EventCode != eventCode) return PRStatusInvalidObjectHandle;
-  const std::string jpeg = std::move(found->second.Jpeg);
-  camera->Objects.erase(found);
+  const std::string jpeg = found->second.Jpeg;
   lock.unlock();
 
   // Blocks of at most the asked size (and never more than the library's
@@ -423,6 +422,9 @@ TSDKStatus PR_RC_GetReleasedData(TSDKHandle handle, uint32_t object, uint32_t ev
     sent += length;
   }
   deliver(jpeg.size(), nullptr, 0);
+  // Only a picture handed over whole leaves the camera.
+  lock.lock();
+  if ((camera = ConnectedCamera(handle, status)) != nullptr) camera->Objects.erase(object);
   return SDKOk;
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "camera/Obturo.h"
@@ -456,6 +457,20 @@ TEST_F(PRReleaseTest, TransferReplacesALongerFileEntirely) {
   const std::string jpeg = test::ReadFile(Files.at(0));
   EXPECT_TRUE(IsWholeJpeg(jpeg));
   EXPECT_LT(jpeg.size(), junk.size());
+}
+
+TEST_F(PRReleaseTest, TransferBrokenOffCanBeRepeated) {
+  Obturo.OnRemoteEvent = [](RemoteEventCallbackType, AdditionNotifyRemoteEventType) {};  // keeps the releases
+  Enter();
+  bool fail = true;
+  Obturo.OnRemoteGetPictureEvent = [&](int32_t) {
+    if (std::exchange(fail, false)) throw EInOutError("disk gone");
+  };
+  Obturo.TakePicture();
+  EXPECT_EQ(MessageOf([&] { FetchNext(); }), "disk gone");
+  Files.clear();
+  FetchNext();
+  EXPECT_TRUE(IsWholeJpeg(test::ReadFile(Files.at(0))));
 }
 
 TEST_F(PRReleaseTest, EventsFromTheLibraryThreadStillFetchThePicture) {

@@ -21,6 +21,21 @@ TEST(ByteReader, ReadsLittleEndianFieldsInOrder) {
   EXPECT_TRUE(in.Ok());
 }
 
+TEST(ByteReader, ValuesOfADeclaredWidth) {
+  const std::array<uint8_t, 7> bytes{0x01, 0x34, 0x12, 0x78, 0x56, 0x34, 0x12};
+  ByteReader in(bytes.data(), bytes.size());
+  EXPECT_EQ(in.Unsigned(1), 1u);
+  EXPECT_EQ(in.Unsigned(2), 0x1234u);
+  EXPECT_EQ(in.Unsigned(4), 0x12345678u);
+  EXPECT_TRUE(in.Ok());
+  ByteReader odd(bytes.data(), bytes.size());
+  EXPECT_EQ(odd.Unsigned(0), 0u);
+  EXPECT_FALSE(odd.Ok());
+  ByteReader wide(bytes.data(), bytes.size());
+  EXPECT_EQ(wide.Unsigned(9), 0u);
+  EXPECT_FALSE(wide.Ok());
+}
+
 TEST(ByteReader, FirstFailureSticksAndYieldsZeros) {
   const std::array<uint8_t, 3> bytes{0xFF, 0xFF, 0xFF};
   ByteReader in(bytes.data(), bytes.size());
