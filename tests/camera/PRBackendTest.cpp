@@ -132,6 +132,15 @@ TEST_F(PRBackendTest, CameraListedByBothLibrariesComesOnceAfterTheCDNamesAndConn
   EXPECT_TRUE(SimulatedLibrary::CD().Calls("CDOpenSource").empty());
 }
 
+TEST_F(PRBackendTest, SampleScenarioAttachesOnePRCamera) {
+  const std::string sample = test::ReadFile(KORV_SOURCE_DIR "/camsim/scenarios/pr-camera.txt");
+  ASSERT_FALSE(sample.empty());
+  EXPECT_EQ(Connect(sample).ModelName, "Canon PowerShot G7");
+  EXPECT_EQ(Names, std::vector<std::string>{"Canon PowerShot G7"});
+  Obturo.EnterRemoteMode(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, false);
+  EXPECT_EQ(Obturo.GetZoomInfo(), (TZoomInfo{0, 5, 24}));
+}
+
 TEST_F(PRBackendTest, ConnectReportsOwnerAndBatteryWithinTheirRanges) {
   struct Case {
     const char* Battery;
