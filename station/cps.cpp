@@ -434,7 +434,16 @@ void TForm1::Timer1Timer() {
     ComboBox2->setEnabled(true);
     ComboBox4->setEnabled(true);
     ComboBox3->setEnabled(false);
-    Refresh_settings();  // still the preset selected so far
+    // Still the preset selected so far, day mode too: the night interval it
+    // shows must not become the day interval.
+    KeepBaseInterval = true;
+    try {
+      Refresh_settings();
+    } catch (...) {
+      KeepBaseInterval = false;
+      throw;
+    }
+    KeepBaseInterval = false;
     switch (State.night_exposure) {
       case 5: Select(RadioButton3); break;
       case 10: Select(RadioButton4); break;
@@ -533,7 +542,7 @@ void TForm1::Edit2Change() {
   if (value <= 0 || value >= 100) return;
   State.interval = value;
   SetTimer1Interval(int64_t{value} * 1000);
-  if (RadioButton1->isChecked()) State.base_interval = value;
+  if (RadioButton1->isChecked() && !KeepBaseInterval) State.base_interval = value;
 }
 
 }  // namespace korv

@@ -180,6 +180,7 @@ private:
 
   HandlerRunner Handlers;
   bool Timer1On = false;
+  bool KeepBaseInterval = false;
 };
 
 }  // namespace korv

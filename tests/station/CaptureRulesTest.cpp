@@ -48,32 +48,6 @@ TEST(CaptureCycleTest, PictureNamesArePaddedToSixDigitsNeverCut) {
   EXPECT_EQ(PictureFileName(2147483647), "2147483647.jpg");
 }
 
-TEST(PresetsTest, TableOfTheFivePresets) {
-  struct Row {
-    int MinInterval, Exposure, Iso, Aperture;
-    bool IsoList, ApertureList, ExposureList;
-    uint16_t Night;
-  };
-  const Row rows[] = {{5, 0, 0, 0, false, false, false, 0},
-                      {7, 2, 50, 8, false, true, true, 0},
-                      {10, 5, 50, 0, true, false, true, 5},
-                      {20, 10, 50, 0, true, false, true, 10},
-                      {30, 15, 50, 0, true, false, true, 15}};
-  for (int button = 1; button <= 5; ++button) {
-    SCOPED_TRACE(button);
-    const Preset& p = PresetOf(button);
-    const Row& r = rows[button - 1];
-    EXPECT_EQ(p.MinInterval, r.MinInterval);
-    EXPECT_EQ(p.ExposureS, r.Exposure);
-    EXPECT_EQ(p.Iso, r.Iso);
-    EXPECT_EQ(p.Aperture, r.Aperture);
-    EXPECT_EQ(p.IsoListEnabled, r.IsoList);
-    EXPECT_EQ(p.ApertureListEnabled, r.ApertureList);
-    EXPECT_EQ(p.ExposureListEnabled, r.ExposureList);
-    EXPECT_EQ(p.NightExposure, r.Night);
-  }
-}
-
 TEST(PresetsTest, ListItemsGiveTheirSettingCodes) {
   auto codes = [](std::optional<uint8_t> (*of)(int), int count) {
     std::vector<int> result;

@@ -165,13 +165,5 @@ INSTANTIATE_TEST_SUITE_P(Texts, Edit2Test,
                                            Edit2Case{"0", false}, Edit2Case{"100", false}, Edit2Case{"-3", false},
                                            Edit2Case{"a", false}, Edit2Case{"4a", false}, Edit2Case{"", false}));
 
-TEST_F(StartTest, Edit2OutsideDayModeChangesOnlyTheInterval) {
-  TForm1& form = Start();
-  form.RadioButton4->setChecked(true);
-  form.Edit2->setText("45");
-  EXPECT_EQ(form.State.interval, 45);
-  EXPECT_EQ(form.State.base_interval, 5);
-}
-
 }  // namespace
 }  // namespace korv::test
