@@ -1,5 +1,6 @@
 #include "camera/sdk/BackendCommon.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "camera/sdk/CamErrors.h"
@@ -37,6 +38,42 @@ std::string SourceText(const CDSourceRecord& Record, size_t Offset) {
   return reader.Text(SDKSourceTextSize);
 }
 
+namespace {
+constexpr uint32_t MaxPropertyIds = 100000;  // a camera lists far fewer; ends a runaway enumeration
+constexpr uint32_t OwnerNameSize = 32;
+}  // namespace
+
+void ReadDeviceProperty(const DevicePropertyEntries& Entries, TSDKHandle Source, uint32_t PropertyId, void* Buffer,
+                        uint32_t BufferSize) {
+  TSDKHandle enumeration = 0;
+  CheckResult(Entries.Reset.exportName(), Entries.Reset(Source, 0, &enumeration));
+  // Released whatever happens; its status is of no interest. An unbound entry
+  // would raise, which a destructor must not do.
+  struct ReleaseAlways {
+    SDKEntry<TSDKEnumRelease>& Release;
+    TSDKHandle Enumeration;
+    ~ReleaseAlways() {
+      if (Release.bound()) Release(Enumeration);
+    }
+  } release{Entries.Release, enumeration};
+  uint32_t id = SDKPropEnumStart;
+  uint32_t size = BufferSize;
+  for (uint32_t listed = 0; id != PropertyId; ++listed) {
+    if (listed == MaxPropertyIds)
+      throw ECamException("The camera does not list device property 0x" + IntToHex(PropertyId, 8));
+    CheckResult(Entries.NextName, Entries.Next(enumeration, id, size));
+  }
+  // The library writes as much as the size says: never more than we hold.
+  size = std::min(size, BufferSize);
+  CheckResult(Entries.GetData.exportName(), Entries.GetData(Source, id, &size, Buffer, 0));
+}
+
+std::string ReadOwnerName(const DevicePropertyEntries& Entries, TSDKHandle Source) {
+  char name[OwnerNameSize] = {};
+  ReadDeviceProperty(Entries, Source, SDKPropOwnerName, name, sizeof name);
+  return ByteReader(name, sizeof name).Text(sizeof name);
+}
+
 void CheckCameraNumber(int32_t ConnectToCamera, size_t Count, std::string_view Cameras,
                        std::string_view ListedCameras) {
   const std::string prefix = "Not valid value in parameter ConnectToCamera when calling Connect. ";
@@ -61,6 +98,31 @@ void DecodePowerState(uint32_t PowerState, ConnectInfoType& Info) {
     case 3: Info.BatteryLevel = 3; break;
     default: Info.BatteryLevel = 0; break;
   }
+}
+
+void ReadZoom(SDKEntry<TSDKGetWordPair>& GetMaximum, SDKEntry<TSDKGetWord>& GetPosition, TSDKHandle Source,
+              TZoomInfo& Zoom) {
+  uint32_t first = 0, second = 0, position = 0;
+  CheckResult(GetMaximum.exportName(), GetMaximum(Source, &first, &second));
+  CheckResult(GetPosition.exportName(), GetPosition(Source, &position));
+  Zoom.Position = position;
+  Zoom.MaxPosition = second;
+  Zoom.MaxPosition2 = first;
+}
+
+uint32_t ReleaseShutter(SDKEntry<TSDKRelease>& Release, TSDKHandle Source, TSDKProgressCallback Progress,
+                        uint32_t Context) {
+  uint32_t count = 0;
+  CheckResult(Release.exportName(), Release(Source, 0, Progress, Context, SDKProgressOption, &count));
+  return count;
+}
+
+void FetchReleasedData(SDKEntry<TSDKGetReleasedData>& GetReleasedData, TSDKHandle Source,
+                       const std::string& FileName, TSDKProgressCallback Progress, uint32_t Context) {
+  uint8_t information[SDKReleaseInfoRecordSize] = {};
+  const TSDKStorageRecord storage{0, FileName.c_str()};
+  CheckResult(GetReleasedData.exportName(),
+              GetReleasedData(Source, Progress, Context, SDKProgressOption, information, &storage));
 }
 
 void RaiseNotSupportedYet(std::string_view Backend, std::string_view Operation) {

@@ -35,6 +35,26 @@ std::array<uint8_t, SDKVersionRecordSize> VersionRecord(uint16_t First, uint16_t
 // A text field of a source record (model name or list name).
 std::string SourceText(const CDSourceRecord& Record, size_t Offset);
 
+// The device-property entries of the CD or RC library. `Next` advances the
+// enumeration and gives the id it reached and, where the library tells it,
+// the size of the property's data (else it leaves `Size` alone).
+struct DevicePropertyEntries {
+  SDKEntry<TSDKEnumDevicePropertyReset>& Reset;
+  TSDKStatus (*Next)(TSDKHandle Enumeration, uint32_t& Id, uint32_t& Size);
+  std::string_view NextName;
+  SDKEntry<TSDKEnumRelease>& Release;
+  SDKEntry<TSDKGetDevicePropertyData>& GetData;
+};
+
+// Runs the device-property enumeration up to `PropertyId` and reads its data
+// into `Buffer`, never more than `BufferSize` bytes. Checked with the CD
+// texts; the enumeration is released in every case.
+void ReadDeviceProperty(const DevicePropertyEntries& Entries, TSDKHandle Source, uint32_t PropertyId, void* Buffer,
+                        uint32_t BufferSize);
+
+// The owner name (device property 0x0800000C, at most 32 characters).
+std::string ReadOwnerName(const DevicePropertyEntries& Entries, TSDKHandle Source);
+
 // Raises the Connect messages for a negative number, an empty device list and
 // a number past its end. `Cameras` names the kind in the count message
 // ("PowerShot cameras"), `ListedCameras` in the empty-list message.
@@ -44,6 +64,20 @@ void CheckCameraNumber(int32_t ConnectToCamera, size_t Count, std::string_view C
 // BatteryKind from bits 28-31 and BatteryLevel from bits 0-3 of the CD/RC
 // power-state property.
 void DecodePowerState(uint32_t PowerState, ConnectInfoType& Info);
+
+// Position and maxima from the maximum-zoom and zoom entries (checked):
+// the first maximum becomes MaxPosition2, the second MaxPosition.
+void ReadZoom(SDKEntry<TSDKGetWordPair>& GetMaximum, SDKEntry<TSDKGetWord>& GetPosition, TSDKHandle Source,
+              TZoomInfo& Zoom);
+
+// Releases the shutter through the release entry (checked); the count the
+// library reports, 0 when it reports none.
+uint32_t ReleaseShutter(SDKEntry<TSDKRelease>& Release, TSDKHandle Source, TSDKProgressCallback Progress,
+                        uint32_t Context);
+
+// Has the library write the released picture into `FileName` (checked).
+void FetchReleasedData(SDKEntry<TSDKGetReleasedData>& GetReleasedData, TSDKHandle Source,
+                       const std::string& FileName, TSDKProgressCallback Progress, uint32_t Context);
 
 // Backend operations that other parts of the program complete later.
 [[noreturn]] void RaiseNotSupportedYet(std::string_view Backend, std::string_view Operation);

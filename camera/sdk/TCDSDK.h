@@ -38,8 +38,6 @@ public:
   uint32_t ComponentIndex = 0;  // the owning component's registry index
 
 private:
-  // Runs the enumeration of `PropertyId` to its place and reads its data.
-  void ReadDeviceProperty(uint32_t PropertyId, void* Buffer, uint32_t Size);
   void ProbeSettings(TRemoteCapabilities& Capabilities);
 
   CDSourceRecord SourceInfo{};
