@@ -57,8 +57,9 @@ void MarkNone(TRemoteCapabilities& caps, int base, bool found) { caps[base] = fo
 
 // Lists an enumeration opened with status `reset`: count, then `next` per
 // value, then release. False when the reset failed: the camera can't list it.
+// `enumeration` is taken by reference: the reset in the same call fills it.
 template <typename Next>
-bool ListValues(TSDKStatus reset, TSDKHandle enumeration, SDKEntry<TSDKEnumCount>& count,
+bool ListValues(TSDKStatus reset, const TSDKHandle& enumeration, SDKEntry<TSDKEnumCount>& count,
                 SDKEntry<TSDKEnumRelease>& release, Next next) {
   if (reset != 0) return false;
   uint32_t n = 0;
