@@ -190,6 +190,10 @@ std::string ParseCameraLine(const std::string& key, std::istringstream& words, C
   } else if (key == "property" || key == "propvalue" || key == "operations" || key == "releaseevents" ||
              key == "battery") {
     return ParsePRLine(key, words, camera);
+  } else if (key == "busy") {
+    std::string word;
+    words >> word;
+    if (!ParseNumber(word, camera.BusyWrites) || !Rest(words).empty()) return "busy takes a number of writes";
   } else if (key == "power" || key == "faculty" || key == "zoom") {
     std::vector<uint32_t> numbers;
     for (std::string w; words >> w;) {

@@ -31,6 +31,7 @@ struct CameraSpec {
   uint32_t ZoomMax1 = 12;  // reported first by the maximum-zoom entry
   uint32_t ZoomMax2 = 4;
   bool EventsFromThread = false;  // release events after the release call returned
+  uint32_t BusyWrites = 0;        // settings writes refused as "Device busy" after attaching
   // The sky of the pictures: fixed local time and date (-1/0: the clock's),
   // cloud cover in percent (-1: the day's own weather).
   int Hour = -1, Minute = 0;
