@@ -74,6 +74,28 @@ std::string ReadOwnerName(const DevicePropertyEntries& Entries, TSDKHandle Sourc
   return ByteReader(name, sizeof name).Text(sizeof name);
 }
 
+void ConnectSource(const SourceOpenEntries& Entries, const std::vector<CDSourceRecord>& Devices,
+                   int32_t ConnectToCamera, std::string_view Cameras, CameraKind Kind, TSDKEventCallback Callback,
+                   uint32_t Context, const SourceConnection& Connection) {
+  CheckCameraNumber(ConnectToCamera, Devices.size(), Cameras, Cameras);
+  ConnectInfoType& info = Connection.ConnectInfo;
+  info.Kind = CameraKindNone;
+  Connection.SourceInfo = Devices[ConnectToCamera];
+  CheckResult(Entries.OpenSource.exportName(),
+              Entries.OpenSource(Connection.SourceInfo.data(), &Connection.SourceHandle));
+  info.Kind = Kind;
+  info.ModelName = SourceText(Connection.SourceInfo, SDKSourceModelNameOffset);
+  info.CameraOwner = ReadOwnerName(Entries.Properties, Connection.SourceHandle);
+
+  uint32_t power = 0;
+  ReadDeviceProperty(Entries.Properties, Connection.SourceHandle, SDKPropPowerState, &power, sizeof power);
+  DecodePowerState(power, info);
+
+  CheckResult(Entries.RegisterEventCallback.exportName(),
+              Entries.RegisterEventCallback(Connection.SourceHandle, Callback, Context,
+                                            &Connection.EventCallbackHandle));
+}
+
 void CheckCameraNumber(int32_t ConnectToCamera, size_t Count, std::string_view Cameras,
                        std::string_view ListedCameras) {
   const std::string prefix = "Not valid value in parameter ConnectToCamera when calling Connect. ";

@@ -55,6 +55,28 @@ void ReadDeviceProperty(const DevicePropertyEntries& Entries, TSDKHandle Source,
 // The owner name (device property 0x0800000C, at most 32 characters).
 std::string ReadOwnerName(const DevicePropertyEntries& Entries, TSDKHandle Source);
 
+// The connection state of a CD or RC backend, in the backend's own fields.
+struct SourceConnection {
+  CDSourceRecord& SourceInfo;
+  TSDKHandle& SourceHandle;
+  ConnectInfoType& ConnectInfo;
+  TSDKHandle& EventCallbackHandle;
+};
+
+struct SourceOpenEntries {
+  SDKEntry<TSDKOpenSource>& OpenSource;
+  const DevicePropertyEntries& Properties;
+  SDKEntry<TSDKRegisterEventCallback>& RegisterEventCallback;
+};
+
+// Connect of the CD and RC backends: checks the camera number against
+// `Devices` (the messages name `Cameras`), opens the camera's source (a
+// failure leaves Kind 0), sets Kind, reads the model name, owner and power
+// state, and registers the camera-event callback. Checked with the CD texts.
+void ConnectSource(const SourceOpenEntries& Entries, const std::vector<CDSourceRecord>& Devices,
+                   int32_t ConnectToCamera, std::string_view Cameras, CameraKind Kind, TSDKEventCallback Callback,
+                   uint32_t Context, const SourceConnection& Connection);
+
 // Raises the Connect messages for a negative number, an empty device list and
 // a number past its end. `Cameras` names the kind in the count message
 // ("PowerShot cameras"), `ListedCameras` in the empty-list message.

@@ -155,7 +155,9 @@ void WriteSourceSettings(const SourceSettingEntries& Entries, TSDKHandle Source,
 }
 
 void ProbeSourceSettings(const SourceSettingEntries& Entries, TSDKHandle Source, TRemoteCapabilities& caps,
-                         uint32_t ComponentIndex, bool ReportAfterFlash) {
+                         uint32_t ComponentIndex, bool ReportAfterFlash, SettingWriter Writer) {
+  TCameraSettings saved;
+  ReadSourceSettings(Entries, Source, saved);
   int counter = 1;
   auto report = [&] {
     TObturo::ReportProbeProgress(ComponentIndex, static_cast<int32_t>(std::lround(counter * 100.0 / ProbeSteps)));
@@ -263,6 +265,8 @@ void ProbeSourceSettings(const SourceSettingEntries& Entries, TSDKHandle Source,
       report();
     }
   }
+
+  WriteSourceSettings(Entries, Source, saved, Writer);
 }
 
 }  // namespace korv

@@ -53,6 +53,29 @@ struct SourceSettingEntries {
   SDKEntry<TSDKEnumRelease>& RelCamRelease;
 };
 
+// The entries of SourceSettingEntries in the library with the prefix P (CD, RC).
+#define KORV_SOURCE_CODE_SETTING(P, Setting, Entry)                                                              \
+  {CameraSetting::Setting, P##Get##Entry, P##Set##Entry, P##Enum##Entry##Reset, P##Get##Entry##Count,          \
+   P##Enum##Entry##Next, P##Enum##Entry##Release}
+#define KORV_SOURCE_SETTING_ENTRIES(P)                                                                            \
+  SourceSettingEntries {                                                                                          \
+    P##GetImageFormatAttribute, P##SetImageFormatAttribute,                                                       \
+        {P##EnumImageFormatAttributeReset, P##GetImageFormatAttributeCount, P##EnumImageFormatAttributeNext,      \
+         P##EnumImageFormatAttributeRelease},                                                                     \
+        {{                                                                                                        \
+            KORV_SOURCE_CODE_SETTING(P, ShootingMode, ShootingMode),                                              \
+            KORV_SOURCE_CODE_SETTING(P, Av, AvValue),                                                             \
+            KORV_SOURCE_CODE_SETTING(P, Tv, TvValue),                                                             \
+            KORV_SOURCE_CODE_SETTING(P, ExposureCompensation, ExposureComp),                                      \
+            KORV_SOURCE_CODE_SETTING(P, WhiteBalance, WBSetting),                                                 \
+            KORV_SOURCE_CODE_SETTING(P, AFDistance, AFDistanceSetting),                                           \
+        }},                                                                                                       \
+        P##GetFlashSetting, P##SetFlashSetting,                                                                   \
+        {P##EnumFlashSettingReset, P##GetFlashSettingCount, P##EnumFlashSettingNext, P##EnumFlashSettingRelease}, \
+        P##GetRelCamSettingData, P##SetRelCamSettingData, P##EnumRelCamSettingDataReset,                          \
+        P##GetRelCamSettingDataCount, P##EnumRelCamSettingDataNext, P##EnumRelCamSettingDataRelease,              \
+  }
+
 // Reads every setting; a read that fails leaves ordinal 0 in its field (and
 // colour temperature 0). No status raises.
 void ReadSourceSettings(const SourceSettingEntries& Entries, TSDKHandle Source, TCameraSettings& Settings);
@@ -68,10 +91,12 @@ void WriteSourceSettings(const SourceSettingEntries& Entries, TSDKHandle Source,
 
 // Finds the values each setting accepts, from the camera's own lists where
 // it can list them, else by trial writes, and marks them in `Capabilities`.
-// Reports progress to the component `ComponentIndex` (the first report
-// before the first step); `ReportAfterFlash` tells whether the flash step
-// reports too. Checked calls raise; the camera keeps what trials left.
+// Trials change the camera's settings: they are read first and written back
+// through `Writer` at the end. Reports progress to the component
+// `ComponentIndex` (the first report before the first step);
+// `ReportAfterFlash` tells whether the flash step reports too. A checked
+// call that fails raises, and the camera keeps what trials left.
 void ProbeSourceSettings(const SourceSettingEntries& Entries, TSDKHandle Source, TRemoteCapabilities& Capabilities,
-                         uint32_t ComponentIndex, bool ReportAfterFlash);
+                         uint32_t ComponentIndex, bool ReportAfterFlash, SettingWriter Writer);
 
 }  // namespace korv

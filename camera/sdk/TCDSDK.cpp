@@ -9,35 +9,7 @@ namespace korv {
 
 namespace {
 
-const SourceSettingEntries CDSettings{
-    CDGetImageFormatAttribute,
-    CDSetImageFormatAttribute,
-    {CDEnumImageFormatAttributeReset, CDGetImageFormatAttributeCount, CDEnumImageFormatAttributeNext,
-     CDEnumImageFormatAttributeRelease},
-    {{
-        {CameraSetting::ShootingMode, CDGetShootingMode, CDSetShootingMode, CDEnumShootingModeReset,
-         CDGetShootingModeCount, CDEnumShootingModeNext, CDEnumShootingModeRelease},
-        {CameraSetting::Av, CDGetAvValue, CDSetAvValue, CDEnumAvValueReset, CDGetAvValueCount, CDEnumAvValueNext,
-         CDEnumAvValueRelease},
-        {CameraSetting::Tv, CDGetTvValue, CDSetTvValue, CDEnumTvValueReset, CDGetTvValueCount, CDEnumTvValueNext,
-         CDEnumTvValueRelease},
-        {CameraSetting::ExposureCompensation, CDGetExposureComp, CDSetExposureComp, CDEnumExposureCompReset,
-         CDGetExposureCompCount, CDEnumExposureCompNext, CDEnumExposureCompRelease},
-        {CameraSetting::WhiteBalance, CDGetWBSetting, CDSetWBSetting, CDEnumWBSettingReset, CDGetWBSettingCount,
-         CDEnumWBSettingNext, CDEnumWBSettingRelease},
-        {CameraSetting::AFDistance, CDGetAFDistanceSetting, CDSetAFDistanceSetting, CDEnumAFDistanceSettingReset,
-         CDGetAFDistanceSettingCount, CDEnumAFDistanceSettingNext, CDEnumAFDistanceSettingRelease},
-    }},
-    CDGetFlashSetting,
-    CDSetFlashSetting,
-    {CDEnumFlashSettingReset, CDGetFlashSettingCount, CDEnumFlashSettingNext, CDEnumFlashSettingRelease},
-    CDGetRelCamSettingData,
-    CDSetRelCamSettingData,
-    CDEnumRelCamSettingDataReset,
-    CDGetRelCamSettingDataCount,
-    CDEnumRelCamSettingDataNext,
-    CDEnumRelCamSettingDataRelease,
-};
+const SourceSettingEntries CDSettings = KORV_SOURCE_SETTING_ENTRIES(CD);
 
 const DevicePropertyEntries CDProperties{
     CDEnumDevicePropertyReset,
@@ -78,22 +50,9 @@ void TCDSDK::EnumerateCameras(std::vector<std::string>& Names) {
 
 void TCDSDK::Connect(int32_t ConnectToCamera, TSDKEventCallback Callback, uint32_t Context, ConnectInfoType& Info) {
   LoadCDSDK();
-  const auto& devices = CDDeviceList();
-  CheckCameraNumber(ConnectToCamera, devices.size(), "PowerShot cameras", "PowerShot cameras");
-
-  ConnectInfo.Kind = CameraKindNone;
-  SourceInfo = devices[ConnectToCamera];
-  CheckResult("CDOpenSource", CDOpenSource(SourceInfo.data(), &SourceHandle));
-  ConnectInfo.Kind = CameraKindPowerShot;
-  ConnectInfo.ModelName = SourceText(SourceInfo, SDKSourceModelNameOffset);
-  ConnectInfo.CameraOwner = GetDevicePropertyText();
-
-  uint32_t power = 0;
-  ReadDeviceProperty(CDProperties, SourceHandle, SDKPropPowerState, &power, sizeof power);
-  DecodePowerState(power, ConnectInfo);
-
-  CheckResult("CDRegisterEventCallbackFunction",
-              CDRegisterEventCallbackFunction(SourceHandle, Callback, Context, &EventCallbackHandle));
+  ConnectSource({CDOpenSource, CDProperties, CDRegisterEventCallbackFunction}, CDDeviceList(), ConnectToCamera,
+                "PowerShot cameras", CameraKindPowerShot, Callback, Context,
+                {SourceInfo, SourceHandle, ConnectInfo, EventCallbackHandle});
   Info = ConnectInfo;
 }
 
@@ -114,15 +73,7 @@ void TCDSDK::EnterRemoteMode(ReleaseModeType Mode, ReleaseDataKindType DataKind,
   CheckResult("CDGetReleaseControlFaculty", CDGetReleaseControlFaculty(SourceHandle, &faculty));
   for (int bit = 0; bit <= CapFocusLock; ++bit) Capabilities[bit] = (faculty >> bit) & 1;
   if (Capabilities[CapSettings] == 0 || !ProbeParameters) return;
-  ProbeSettings(Capabilities);
-}
-
-// Finds the values each setting accepts; the settings are restored afterwards.
-void TCDSDK::ProbeSettings(TRemoteCapabilities& Capabilities) {
-  TCameraSettings saved;
-  GetCameraSettings(saved);
-  ProbeSourceSettings(CDSettings, SourceHandle, Capabilities, ComponentIndex, true);
-  SetCameraSettings(saved);
+  ProbeSourceSettings(CDSettings, SourceHandle, Capabilities, ComponentIndex, true, WriteOnce);
 }
 
 void TCDSDK::GetCameraSettings(TCameraSettings& Settings) { ReadSourceSettings(CDSettings, SourceHandle, Settings); }

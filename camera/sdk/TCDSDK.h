@@ -38,7 +38,6 @@ public:
   uint32_t ComponentIndex = 0;  // the owning component's registry index
 
 private:
-  void ProbeSettings(TRemoteCapabilities& Capabilities);
 
   CDSourceRecord SourceInfo{};
   TSDKHandle SourceHandle = 0;

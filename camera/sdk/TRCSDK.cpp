@@ -13,35 +13,7 @@ namespace korv {
 
 namespace {
 
-const SourceSettingEntries RCSettings{
-    RCGetImageFormatAttribute,
-    RCSetImageFormatAttribute,
-    {RCEnumImageFormatAttributeReset, RCGetImageFormatAttributeCount, RCEnumImageFormatAttributeNext,
-     RCEnumImageFormatAttributeRelease},
-    {{
-        {CameraSetting::ShootingMode, RCGetShootingMode, RCSetShootingMode, RCEnumShootingModeReset,
-         RCGetShootingModeCount, RCEnumShootingModeNext, RCEnumShootingModeRelease},
-        {CameraSetting::Av, RCGetAvValue, RCSetAvValue, RCEnumAvValueReset, RCGetAvValueCount, RCEnumAvValueNext,
-         RCEnumAvValueRelease},
-        {CameraSetting::Tv, RCGetTvValue, RCSetTvValue, RCEnumTvValueReset, RCGetTvValueCount, RCEnumTvValueNext,
-         RCEnumTvValueRelease},
-        {CameraSetting::ExposureCompensation, RCGetExposureComp, RCSetExposureComp, RCEnumExposureCompReset,
-         RCGetExposureCompCount, RCEnumExposureCompNext, RCEnumExposureCompRelease},
-        {CameraSetting::WhiteBalance, RCGetWBSetting, RCSetWBSetting, RCEnumWBSettingReset, RCGetWBSettingCount,
-         RCEnumWBSettingNext, RCEnumWBSettingRelease},
-        {CameraSetting::AFDistance, RCGetAFDistanceSetting, RCSetAFDistanceSetting, RCEnumAFDistanceSettingReset,
-         RCGetAFDistanceSettingCount, RCEnumAFDistanceSettingNext, RCEnumAFDistanceSettingRelease},
-    }},
-    RCGetFlashSetting,
-    RCSetFlashSetting,
-    {RCEnumFlashSettingReset, RCGetFlashSettingCount, RCEnumFlashSettingNext, RCEnumFlashSettingRelease},
-    RCGetRelCamSettingData,
-    RCSetRelCamSettingData,
-    RCEnumRelCamSettingDataReset,
-    RCGetRelCamSettingDataCount,
-    RCEnumRelCamSettingDataNext,
-    RCEnumRelCamSettingDataRelease,
-};
+const SourceSettingEntries RCSettings = KORV_SOURCE_SETTING_ENTRIES(RC);
 
 // The RC enumeration hands out whole property records: the id first, the
 // size of the property's data at byte 8.
@@ -110,22 +82,9 @@ void TRCSDK::EnumerateCameras(std::vector<std::string>& Names) {
 
 void TRCSDK::Connect(int32_t ConnectToCamera, TSDKEventCallback Callback, uint32_t Context, ConnectInfoType& Info) {
   LoadRCSDK();
-  const auto& devices = EOSDeviceList();
-  CheckCameraNumber(ConnectToCamera, devices.size(), "EOS cameras", "EOS cameras");
-
-  ConnectInfo.Kind = CameraKindNone;
-  SourceInfo = devices[ConnectToCamera];
-  CheckResult("RCOpenSource", RCOpenSource(SourceInfo.data(), &SourceHandle));
-  ConnectInfo.Kind = CameraKindEOS;
-  ConnectInfo.ModelName = SourceText(SourceInfo, SDKSourceModelNameOffset);
-  ConnectInfo.CameraOwner = GetDevicePropertyText();
-
-  uint32_t power = 0;
-  ReadDeviceProperty(RCProperties, SourceHandle, SDKPropPowerState, &power, sizeof power);
-  DecodePowerState(power, ConnectInfo);
-
-  CheckResult("RCRegisterEventCallbackFunction",
-              RCRegisterEventCallbackFunction(SourceHandle, Callback, Context, &EventCallbackHandle));
+  ConnectSource({RCOpenSource, RCProperties, RCRegisterEventCallbackFunction}, EOSDeviceList(), ConnectToCamera,
+                "EOS cameras", CameraKindEOS, Callback, Context,
+                {SourceInfo, SourceHandle, ConnectInfo, EventCallbackHandle});
   Info = ConnectInfo;
 }
 
@@ -145,16 +104,9 @@ void TRCSDK::EnterRemoteMode(ReleaseModeType Mode, ReleaseDataKindType DataKind,
   CheckResult("RCGetReleaseControlFaculty", RCGetReleaseControlFaculty(SourceHandle, &faculty));
   for (const auto& [flag, bit] : FacultyFlags) Capabilities[flag] = (faculty & bit) != 0;
   Capabilities[CapSettings] = 1;
-  if (ProbeParameters) ProbeSettings(Capabilities);
-}
-
-// Finds the values each setting accepts; trial writes change the camera's
-// settings, so they are saved first and written back afterwards.
-void TRCSDK::ProbeSettings(TRemoteCapabilities& Capabilities) {
-  TCameraSettings saved;
-  GetCameraSettings(saved);
-  ProbeSourceSettings(RCSettings, SourceHandle, Capabilities, ComponentIndex, false);
-  SetCameraSettings(saved);
+  // Trial writes change the camera's settings; the probe writes them back.
+  if (ProbeParameters)
+    ProbeSourceSettings(RCSettings, SourceHandle, Capabilities, ComponentIndex, false, WriteRetrying);
 }
 
 void TRCSDK::GetCameraSettings(TCameraSettings& Settings) { ReadSourceSettings(RCSettings, SourceHandle, Settings); }

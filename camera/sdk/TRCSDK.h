@@ -57,7 +57,6 @@ public:
   uint32_t ComponentIndex = 0;  // the owning component's registry index
 
 private:
-  void ProbeSettings(TRemoteCapabilities& Capabilities);
   bool ReleaseControl() const { return UsesReleaseControl(ConnectInfo.ModelName); }
 
   CDSourceRecord SourceInfo{};
