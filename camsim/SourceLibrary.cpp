@@ -52,6 +52,13 @@ void WriteValue(void* data, uint32_t width, uint32_t value) {
 
 // ---- Generic forms of the entries ------------------------------------------
 
+// One output, as the word-valued entries give it.
+TSDKStatus PutWord(uint32_t* out, uint32_t value) {
+  if (out == nullptr) return StatusInvalidPointer;
+  *out = value;
+  return SDKOk;
+}
+
 // Two outputs at once, as the pair-valued entries give them.
 template <class T>
 TSDKStatus PutPair(T* first, T* second, uint32_t firstValue, uint32_t secondValue) {
@@ -344,11 +351,7 @@ TSDKStatus StartCaptureSession(TSDKHandle source, TSDKEventCallback callback, ui
 }
 
 TSDKStatus GetReleaseControlFaculty(TSDKHandle source, uint32_t* faculty) {
-  return OnCamera(source, [&](Camera& camera) {
-    if (faculty == nullptr) return StatusInvalidPointer;
-    *faculty = camera.Spec.Faculty;
-    return SDKOk;
-  });
+  return OnCamera(source, [&](Camera& camera) { return PutWord(faculty, camera.Spec.Faculty); });
 }
 
 TSDKStatus SelectReleaseDataKind(TSDKHandle source, uint32_t kind) {
@@ -430,11 +433,7 @@ TSDKStatus GetMaximumZoomPos(TSDKHandle source, uint32_t* first, uint32_t* secon
 }
 
 TSDKStatus GetZoomPos(TSDKHandle source, uint32_t* position) {
-  return OnCamera(source, [&](Camera& camera) {
-    if (position == nullptr) return StatusInvalidPointer;
-    *position = camera.Spec.ZoomPosition;
-    return SDKOk;
-  });
+  return OnCamera(source, [&](Camera& camera) { return PutWord(position, camera.Spec.ZoomPosition); });
 }
 
 TSDKStatus SetZoomPos(TSDKHandle source, uint32_t position) {
