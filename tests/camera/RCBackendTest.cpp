@@ -290,6 +290,16 @@ TEST_F(RCBackendTest, ASettingNobodyAcceptsHasOnlyItsNoneFlag) {
   EXPECT_TRUE(std::all_of(&caps[base + 1], &caps[base + 7], [](uint8_t flag) { return flag == 0; }));
 }
 
+TEST_F(RCBackendTest, AProbeThatFailsLeavesTheCameraAsTheTrialsLeftIt) {
+  ConnectTo(CaptureSessionModel);
+  rc.FailNext("RCGetShootingModeCount", 1, 0x81);
+  EXPECT_EQ(MessageOf([&] { obturo.EnterRemoteMode(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, true); })
+                .rfind("RCGetShootingModeCount errorcode 0x00000081, ", 0),
+            0u);
+  // Nothing is written back after the failure.
+  EXPECT_EQ(rc.Log().back().Entry, "RCGetShootingModeCount");
+}
+
 // ---- Settings ---------------------------------------------------------------------
 
 TEST_F(RCBackendTest, ColourTemperatureFollowsWhiteBalance13) {
@@ -412,6 +422,29 @@ TEST_F(RCBackendTest, PicturesAnnouncedFromTheLibrarysThreadAreQueued) {
     obturo.GetReleasedPicture(file);
     EXPECT_EQ(JpegSize(file), (std::pair{640, 480}));
   }
+}
+
+TEST_F(RCBackendTest, CameraEventsReachOnEventAndAnOwnerChangeIsReadBack) {
+  std::vector<EventCallbackType> events;
+  obturo.OnEvent = [&](EventCallbackType event) { events.push_back(event); };
+  ConnectTo(CaptureSessionModel);
+  rc.ClearLog();
+  rc.RaiseCameraEvent(0x20001, 4);  // severity 2, power state: level 2
+  rc.RaiseCameraEvent(5, 0);        // the owner text changed: read, not reported
+  EXPECT_EQ(events, (std::vector<EventCallbackType>{{2, 2}}));
+  EXPECT_EQ(CallsOf("RCGetDevicePropertyData"), 1u);
+}
+
+TEST_F(RCBackendTest, AnImageOfUnknownTypeIsQueuedAndThenRefused) {
+  EnterRemote(CaptureSessionModel);
+  // Between operations the component reports the refusal itself instead of
+  // raising it into the library.
+  rc.RaiseReleaseEvent(SDKReleaseEventImageReady, 4711, 99);
+  EXPECT_TRUE(remoteEvents.empty());
+  // The record was queued first; the library does not know its id.
+  EXPECT_EQ(MessageOf([&] { obturo.GetReleasedPicture(temp.file("x.jpg")); })
+                .rfind("RCTakeCapturedImage errorcode 0x00000060", 0),
+            0u);
 }
 
 // Released to the camera only: each picture the library still offers is
