@@ -147,8 +147,4 @@ void FetchReleasedData(SDKEntry<TSDKGetReleasedData>& GetReleasedData, TSDKHandl
               GetReleasedData(Source, Progress, Context, SDKProgressOption, information, &storage));
 }
 
-void RaiseNotSupportedYet(std::string_view Backend, std::string_view Operation) {
-  throw ECamException(std::string(Backend) + " " + std::string(Operation) + " not supported yet");
-}
-
 }  // namespace korv

@@ -1,5 +1,7 @@
 // What the camera backends share: listing a library's sources, checking a
-// camera number against a device list, decoding the power state.
+// camera number against a device list, decoding the power state, and the
+// connecting, property reading, zoom and release of the CD and RC backends,
+// whose libraries offer the same entries under their own prefixes.
 #pragma once
 
 #include <array>
@@ -100,8 +102,5 @@ uint32_t ReleaseShutter(SDKEntry<TSDKRelease>& Release, TSDKHandle Source, TSDKP
 // Has the library write the released picture into `FileName` (checked).
 void FetchReleasedData(SDKEntry<TSDKGetReleasedData>& GetReleasedData, TSDKHandle Source,
                        const std::string& FileName, TSDKProgressCallback Progress, uint32_t Context);
-
-// Backend operations that other parts of the program complete later.
-[[noreturn]] void RaiseNotSupportedYet(std::string_view Backend, std::string_view Operation);
 
 }  // namespace korv
