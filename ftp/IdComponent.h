@@ -25,7 +25,6 @@ enum TWorkMode { wmRead, wmWrite };
 
 class TIdComponent;
 
-using TNotifyEvent = std::function<void(TIdComponent* sender)>;
 using TIdStatusEvent = std::function<void(TIdComponent* sender, TIdStatus status, const std::string& statusText)>;
 using TWorkBeginEvent = std::function<void(TIdComponent* sender, TWorkMode mode, int64_t workCountMax)>;
 using TWorkEvent = std::function<void(TIdComponent* sender, TWorkMode mode, int64_t workCount)>;
@@ -40,6 +39,11 @@ public:
   virtual ~TIdComponent();
   TIdComponent(const TIdComponent&) = delete;
   TIdComponent& operator=(const TIdComponent&) = delete;
+
+  // The plain notification of the network components (connected,
+  // disconnected, logged in); a member type, since the camera component has
+  // a TNotifyEvent of its own.
+  using TNotifyEvent = std::function<void(TIdComponent* sender)>;
 
   TIdStatusEvent OnStatus;
   TWorkBeginEvent OnWorkBegin;

@@ -1,8 +1,5 @@
 // The upload driver of the window: each picture goes to the web server as
 // "koftplive.jpg" over its own FTP session.
-//
-// Kept apart from the camera side of the window: the camera component and
-// the FTP client each name an event type TNotifyEvent of their own.
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -37,8 +34,6 @@ int64_t FileSize(const std::string& path) {
 }
 
 }  // namespace
-
-void IdFTPDeleter::operator()(TIdFTP* client) const { delete client; }
 
 void TForm1::CreateIdFTP1() {
   IdFTP1.reset(new TIdFTP);

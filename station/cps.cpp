@@ -20,6 +20,7 @@
 #include <optional>
 
 #include "camera/Obturo.h"
+#include "ftp/IdFTP.h"
 #include "runtime/Clock.h"
 #include "runtime/Convert.h"
 #include "station/CaptureCycle.h"

@@ -31,11 +31,6 @@ namespace korv {
 class TIdFTP;
 class TObturo;
 
-// The FTP client is a complete type only where the upload is driven.
-struct IdFTPDeleter {
-  void operator()(TIdFTP* client) const;
-};
-
 class TForm1 : public QWidget {
 public:
   // Creates the controls and the owned objects, then runs FormCreate.
@@ -118,7 +113,7 @@ public:
   // Owned objects.
   std::unique_ptr<TObturo> Obturo1;
   QTimer* Timer1;
-  std::unique_ptr<TIdFTP, IdFTPDeleter> IdFTP1;
+  std::unique_ptr<TIdFTP> IdFTP1;
 
   StationState State;
 
