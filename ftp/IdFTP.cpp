@@ -137,6 +137,7 @@ void TIdFTP::StoreStream(TStream& stream, const std::string& remoteName, bool ap
 void TIdFTP::PrepareDataChannel() {
   Data->SendBufferSize = SendBufferSize;
   Data->RecvBufferSize = RecvBufferSize;
+  Data->WriteTimeout = WriteTimeout;
   Data->OnWork = OnWork;
   Data->OnWorkBegin = OnWorkBegin;
   Data->OnWorkEnd = OnWorkEnd;

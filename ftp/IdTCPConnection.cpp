@@ -183,6 +183,7 @@ void TIdTCPConnection::SendBytes(const void* buffer, size_t count) {
   if (count == 0 || buffer == nullptr) return;
   CheckDisconnected(true, true);
   if (!IsConnected()) throw EIdNotConnected();
+  if (WriteTimeout > 0) Handler->Binding()->SetSendTimeout(WriteTimeout);
   const char* bytes = static_cast<const char*>(buffer);
   size_t position = 0;
   while (position < count) {

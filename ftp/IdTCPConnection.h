@@ -27,6 +27,9 @@ public:
   ~TIdTCPConnection() override;
 
   int ReadTimeout = 0;  // ms; 0 waits without limit
+  // ms; 0 waits without limit. A peer that stops reading would otherwise
+  // block a send for ever once the socket buffers are full.
+  int WriteTimeout = 0;
   int MaxLineLength = 16384;  // 0: no limit
   TIdMaxLineAction MaxLineAction = maException;
   int RecvBufferSize = 32768;

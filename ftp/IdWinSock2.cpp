@@ -71,6 +71,8 @@ int WsSend(TSocket s, const void* buffer, int length) {
   ssize_t sent;
   do sent = ::send(s, buffer, static_cast<size_t>(length), MSG_NOSIGNAL);
   while (sent == -1 && errno == EINTR);
+  // The sockets block, so "would block" only means that the send time-out ran out.
+  if (sent == -1 && (errno == EAGAIN || errno == EWOULDBLOCK)) errno = ETIMEDOUT;
   return Checked(static_cast<int>(sent));
 }
 

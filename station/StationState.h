@@ -36,7 +36,7 @@ struct StationState {
   int64_t upload_file_size = 0;  // bytes of the file being uploaded
   std::string upload_host = KORV_UPLOAD_HOST;  // the FTP server that receives the live picture
   int upload_port = 21;
-  int upload_read_timeout_ms = 60000;  // a server that stops answering costs one upload, not the station
+  int upload_timeout_ms = 60000;  // a server that stops answering costs one upload, not the station
 };
 
 }  // namespace korv

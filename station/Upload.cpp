@@ -54,7 +54,8 @@ void TForm1::upload_picture(const std::string& path, const std::string& name) {
   IdFTP1->Port = State.upload_port;
   IdFTP1->Username = Edit4->text().toStdString();
   IdFTP1->Password = Edit5->text().toStdString();
-  IdFTP1->ReadTimeout = State.upload_read_timeout_ms;
+  IdFTP1->ReadTimeout = State.upload_timeout_ms;
+  IdFTP1->WriteTimeout = State.upload_timeout_ms;
   try {
     ShowUploadStatus("Kapcsolódás a szerverhez");
     IdFTP1->ConnectServer(true, -1);

@@ -347,6 +347,23 @@ TEST(IdFTP, AnAbortedTransferEndsWithoutException) {
   SignOffAndCheck(ftp, server);
 }
 
+TEST(IdFTP, ServerThatStopsReadingFailsTheSendAfterTheWriteTimeout) {
+  ScriptedServer server(Login + std::vector<Step>{Expect("PASV"), Passive(), Expect("STOR big"), Send("150 Ok\r\n"),
+                                                  Stall()});
+  Client ftp(server);
+  ftp.Passive = true;
+  ftp.WriteTimeout = 200;
+  ftp.ConnectServer();
+  // Far more than the socket buffers of both ends hold.
+  TStringStream stream(std::string(64 << 20, 'a'));
+  if (auto e = Raised<EIdSocketError>([&] { ftp.StoreStream(stream, "big"); })) {
+    EXPECT_EQ(e->LastError, 10060);
+  }
+  EXPECT_EQ(ftp.DataConnection(), nullptr);
+  EXPECT_TRUE(ftp.Reported(ftpReady, "Transfer complete"));
+  server.finish();
+}
+
 TEST(IdFTP, AbortTransferFromTheProgressHandlerEndsQuietly) {
   ScriptedServer server(Login + std::vector<Step>{Expect("PASV"), Passive(), Expect("STOR big"),
                                                   Send("150 Ok\r\n"), ReceiveData(), Expect("ABOR"),

@@ -141,7 +141,7 @@ TEST_F(UploadTest, EmptyAccountFieldsAreSentAsTheyAre) {
 TEST_F(UploadTest, ASilentServerCostsOneUploadNotTheStation) {
   ScriptedServer server({Stall()});
   UseServer(server.host(), server.port());
-  Form->State.upload_read_timeout_ms = 300;
+  Form->State.upload_timeout_ms = 300;
   Account("u", "p");
   auto started = std::chrono::steady_clock::now();
   Upload();
