@@ -43,7 +43,7 @@ struct ReleasedObject {
 };
 
 struct Camera {
-  CameraSpec Spec;
+  CameraProfile Profile;
   bool Connected = false;
   TPREventCallback EventCallback = nullptr;
   uint32_t EventContext = 0;
@@ -51,13 +51,13 @@ struct Camera {
   uint32_t PicturesTaken = 0;
   std::map<uint32_t, ReleasedObject> Objects;  // by object handle
 
-  SettingSpec* Property(uint32_t code) {
-    auto found = Spec.Properties.find(code);
-    return found == Spec.Properties.end() || !found->second.Listable ? nullptr : &found->second;
+  SettingProfile* Property(uint32_t code) {
+    auto found = Profile.Properties.find(code);
+    return found == Profile.Properties.end() || !found->second.Listable ? nullptr : &found->second;
   }
   uint32_t Current(uint32_t code) {
-    const SettingSpec* spec = Property(code);
-    return spec == nullptr ? 0 : spec->Current;
+    const SettingProfile* profile = Property(code);
+    return profile == nullptr ? 0 : profile->Current;
   }
 };
 
@@ -115,13 +115,13 @@ std::vector<uint8_t> LittleEndian(uint32_t value, size_t width) {
 // from the "zoom" line (none when the whole range is optical).
 uint32_t OpticalZoomEnd(Camera& camera) {
   if (uint32_t set = camera.Current(PRPropOpticalZoomEnd)) return set;
-  const CameraSpec& spec = camera.Spec;
-  return spec.ZoomMax2 >= spec.ZoomMax1 ? PRNoOpticalZoomEnd : spec.ZoomMax2 + 1;
+  const CameraProfile& profile = camera.Profile;
+  return profile.ZoomMax2 >= profile.ZoomMax1 ? PRNoOpticalZoomEnd : profile.ZoomMax2 + 1;
 }
 
 uint32_t CurrentValue(Camera& camera, uint32_t code) {
   switch (code) {
-    case PRPropZoomPosition: return camera.Spec.ZoomPosition;
+    case PRPropZoomPosition: return camera.Profile.ZoomPosition;
     case PRPropOpticalZoomEnd: return OpticalZoomEnd(camera);
     default: return camera.Current(code);
   }
@@ -129,7 +129,7 @@ uint32_t CurrentValue(Camera& camera, uint32_t code) {
 
 std::vector<uint8_t> PropDesc(Camera& camera, uint32_t code) {
   const size_t width = PRPropertyWidth(static_cast<uint16_t>(code));
-  PTPPropDescSpec desc;
+  PTPPropDescProfile desc;
   desc.Code = static_cast<uint16_t>(code);
   desc.Width = width;
   const bool signedByte = code == PRPropContrast || code == PRPropColorSaturation || code == PRPropSharpness ||
@@ -138,7 +138,7 @@ std::vector<uint8_t> PropDesc(Camera& camera, uint32_t code) {
   desc.Current = desc.FactoryDefault = CurrentValue(camera, code);
   if (code == PRPropZoomPosition) {
     desc.Form = PTPFormRange;
-    desc.Maximum = camera.Spec.ZoomMax1;
+    desc.Maximum = camera.Profile.ZoomMax1;
   } else if (code == PRPropOpticalZoomEnd) {
     desc.Settable = false;
     desc.Form = PTPFormNone;
@@ -190,7 +190,7 @@ SkyShot ShotOf(Camera& camera, bool thumbnail) {
   shot.JpegQuality = camera.Current(PRPropFileFormat) == 2           ? LosslessJpegQuality
                      : quality >= 1 && quality <= 5 ? JpegQualities[quality]
                                                     : 75;
-  Expose(shot, camera.Spec,
+  Expose(shot, camera.Profile,
          {camera.Current(PRPropShootingMode) == 0, camera.Current(PRPropAv), camera.Current(PRPropTv),
           camera.Current(PRPropISO), camera.Current(PRPropExposureCompensation)},
          camera.PicturesTaken);
@@ -226,7 +226,7 @@ const char* const LibraryTag = "PR";
 void ResetLibraryState(const Scenario& scenario) {
   Library& lib = Lib();
   lib.Cameras.clear();
-  for (const CameraSpec& spec : scenario.PR) lib.Cameras.emplace_back().Spec = spec;
+  for (const CameraProfile& profile : scenario.PR) lib.Cameras.emplace_back().Profile = profile;
   lib.CameraObjects.clear();
   ++lib.Generation;
 }
@@ -254,7 +254,7 @@ TSDKStatus PR_GetDeviceList(uint32_t* size, void* buffer) {
     std::memcpy(record, LittleEndian(RecordMagic, 4).data(), 4);
     std::memcpy(record + 4, LittleEndian(index, 4).data(), 4);
     std::memcpy(record + 8, LittleEndian(Lib().Generation, 4).data(), 4);
-    const std::u16string model = Utf16(cameras[index].Spec.Model);
+    const std::u16string model = Utf16(cameras[index].Profile.Model);
     const size_t units = std::min(model.size(), (PRDeviceRecordSize - PRDeviceModelNameOffset) / 2 - 1);
     for (size_t i = 0; i < units; ++i)
       std::memcpy(record + PRDeviceModelNameOffset + 2 * i, LittleEndian(model[i], 2).data(), 2);
@@ -301,11 +301,11 @@ TSDKStatus PR_GetDeviceInfo(TSDKHandle handle, uint32_t* size, void* buffer) {
   CAMSIM_ENTER(handle, size, buffer);
   return OnConnected(handle, [&](Camera& camera) {
     PTPDeviceInfo info;
-    for (uint32_t code : camera.Spec.Operations) info.Operations.push_back(static_cast<uint16_t>(code));
+    for (uint32_t code : camera.Profile.Operations) info.Operations.push_back(static_cast<uint16_t>(code));
     info.Events.assign(std::begin(ListedEvents), std::end(ListedEvents));
     info.DeviceProperties = {PRPropBatteryKind, PRPropBatteryLevel, PRPropOwnerName};
-    for (const auto& [code, spec] : camera.Spec.Properties)
-      if (spec.Listable) info.DeviceProperties.push_back(static_cast<uint16_t>(code));
+    for (const auto& [code, profile] : camera.Profile.Properties)
+      if (profile.Listable) info.DeviceProperties.push_back(static_cast<uint16_t>(code));
     return Deliver(BuildDeviceInfo(info), size, buffer);
   });
 }
@@ -323,9 +323,9 @@ TSDKStatus PR_GetDevicePropValue(TSDKHandle handle, uint32_t code, uint32_t* siz
   return OnConnected(handle, [&](Camera& camera) {
     const size_t width = PRPropertyWidth(static_cast<uint16_t>(code));
     switch (code) {
-      case PRPropOwnerName: return Deliver(OwnerValue(camera.Spec.Owner), size, buffer);
-      case PRPropBatteryKind: return Deliver(LittleEndian(camera.Spec.BatteryKind, width), size, buffer);
-      case PRPropBatteryLevel: return Deliver(LittleEndian(camera.Spec.BatteryLevel, width), size, buffer);
+      case PRPropOwnerName: return Deliver(OwnerValue(camera.Profile.Owner), size, buffer);
+      case PRPropBatteryKind: return Deliver(LittleEndian(camera.Profile.BatteryKind, width), size, buffer);
+      case PRPropBatteryLevel: return Deliver(LittleEndian(camera.Profile.BatteryLevel, width), size, buffer);
       default:
         if (camera.Property(code) == nullptr) return PRStatusPropertyNotSupported;
         return Deliver(LittleEndian(CurrentValue(camera, code), width), size, buffer);
@@ -337,17 +337,17 @@ TSDKStatus PR_SetDevicePropValue(TSDKHandle handle, uint32_t code, uint32_t size
   CAMSIM_ENTER(handle, code, size, data);
   return OnConnected(handle, [&](Camera& camera) {
     if (data == nullptr) return PRStatusInvalidParameter;
-    SettingSpec* spec = camera.Property(code);
-    if (spec == nullptr || code == PRPropOpticalZoomEnd) return PRStatusPropertyNotSupported;
+    SettingProfile* profile = camera.Property(code);
+    if (profile == nullptr || code == PRPropOpticalZoomEnd) return PRStatusPropertyNotSupported;
     if (size != PRPropertyWidth(static_cast<uint16_t>(code))) return PRStatusInvalidPropertyFormat;
     const auto value = static_cast<uint32_t>(ByteReader(data, size).Unsigned(size));
     if (code == PRPropZoomPosition) {
-      if (value > camera.Spec.ZoomMax1) return PRStatusInvalidPropertyValue;
-      camera.Spec.ZoomPosition = value;
+      if (value > camera.Profile.ZoomMax1) return PRStatusInvalidPropertyValue;
+      camera.Profile.ZoomPosition = value;
       return SDKOk;
     }
-    if (!spec->Accepts(value)) return PRStatusInvalidPropertyValue;
-    spec->Current = value;
+    if (!profile->Accepts(value)) return PRStatusInvalidPropertyValue;
+    profile->Current = value;
     return SDKOk;
   });
 }
@@ -376,7 +376,7 @@ TSDKStatus PR_RC_Release(TSDKHandle handle) {
   ++camera->PicturesTaken;
   const bool toComputer = (camera->Current(PRPropCaptureTransferMode) & 3) != 0;
   std::vector<std::vector<uint8_t>> records;
-  for (uint32_t code : camera->Spec.ReleaseEvents) {
+  for (uint32_t code : camera->Profile.ReleaseEvents) {
     if (!toComputer) break;
     const uint32_t object = Lib().NewHandle();
     camera->Objects[object] = {code, RenderSkyJpeg(ShotOf(*camera, code == ThumbnailEvent))};
@@ -384,7 +384,7 @@ TSDKStatus PR_RC_Release(TSDKHandle handle) {
   }
   const TPREventCallback callback = camera->EventCallback;
   const uint32_t context = camera->EventContext;
-  const bool fromThread = camera->Spec.EventsFromThread;
+  const bool fromThread = camera->Profile.EventsFromThread;
   lock.unlock();
   if (fromThread) Post([=] { SendEvents(callback, context, records); });
   else SendEvents(callback, context, records);

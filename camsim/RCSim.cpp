@@ -37,7 +37,7 @@ std::array<uint32_t, 5> CapturedImageRecord(const Picture& picture) {
 
 // The owner text with its zero, the power-state word, or any other property's word.
 uint32_t PropertySize(const Camera& camera, uint32_t id) {
-  return id == SDKPropOwnerName ? static_cast<uint32_t>(camera.Spec.Owner.size() + 1) : 4;
+  return id == SDKPropOwnerName ? static_cast<uint32_t>(camera.Profile.Owner.size() + 1) : 4;
 }
 
 }  // namespace
@@ -71,7 +71,7 @@ TSDKStatus RCCapture(TSDKHandle source) {
   if (camera == nullptr) return StatusInvalidHandle;
   if (!camera->InCaptureSession) return StatusInvalidFunctionCall;
   if (camera->Pending.size() >= PendingLimit) return StatusDeviceMemoryFull;
-  const bool fromThread = camera->Spec.EventsFromThread;
+  const bool fromThread = camera->Profile.EventsFromThread;
   const TSDKEventCallback callback = camera->ReleaseCallback;
   const uint32_t context = camera->ReleaseContext;
   const ReleasePlan plan = PlanRelease(*camera);

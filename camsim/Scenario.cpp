@@ -9,7 +9,7 @@
 
 namespace korv::camsim {
 
-bool SettingSpec::Accepts(uint32_t code) const {
+bool SettingProfile::Accepts(uint32_t code) const {
   return AnyValue || std::find(Codes.begin(), Codes.end(), code) != Codes.end();
 }
 
@@ -24,17 +24,17 @@ std::vector<uint32_t> ThirdStops(uint32_t first, uint32_t last) {
   return codes;
 }
 
-SettingSpec Listed(std::vector<uint32_t> codes, uint32_t current) {
+SettingProfile Listed(std::vector<uint32_t> codes, uint32_t current) {
   return {true, false, std::move(codes), current};
 }
-SettingSpec Accepted(std::vector<uint32_t> codes, uint32_t current) {
+SettingProfile Accepted(std::vector<uint32_t> codes, uint32_t current) {
   return {false, false, std::move(codes), current};
 }
 
 }  // namespace
 
-CameraSpec CameraSpec::PowerShot() {
-  CameraSpec camera;
+CameraProfile CameraProfile::PowerShot() {
+  CameraProfile camera;
   std::vector<uint32_t> formats;
   for (uint32_t quality : {1u, 2u, 3u, 5u})
     for (uint32_t size : {0u, 1u, 2u, 5u, 6u, 7u}) formats.push_back(quality << 16 | size);
@@ -81,14 +81,14 @@ CameraSpec CameraSpec::PowerShot() {
   return camera;
 }
 
-std::vector<CameraSpec>& Scenario::Library(std::string_view tag) {
+std::vector<CameraProfile>& Scenario::Library(std::string_view tag) {
   return tag == "PR" ? PR : tag == "RC" ? RC : CD;
 }
 
 const std::vector<std::string>& SettingNames() {
   static const std::vector<std::string> names = [] {
     std::vector<std::string> all;
-    for (auto& [name, spec] : CameraSpec::PowerShot().Settings) all.push_back(name);
+    for (auto& [name, profile] : CameraProfile::PowerShot().Settings) all.push_back(name);
     return all;
   }();
   return names;
@@ -135,7 +135,7 @@ std::string ParseNumbers(std::istringstream& words, std::vector<uint32_t>& numbe
 }
 
 // The lines that describe a camera as the PR library sees it.
-std::string ParsePRLine(const std::string& key, std::istringstream& words, CameraSpec& camera) {
+std::string ParsePRLine(const std::string& key, std::istringstream& words, CameraProfile& camera) {
   std::vector<uint32_t> numbers;
   if (key == "property") {
     std::string code, mode;
@@ -144,10 +144,10 @@ std::string ParsePRLine(const std::string& key, std::istringstream& words, Camer
     if (!ParseNumber(code, property) || property > 0xFFFF) return "not a property code: " + code;
     if (mode != "list" && mode != "none") return "property mode must be list or none";
     if (std::string error = ParseNumbers(words, numbers); !error.empty()) return error;
-    SettingSpec& spec = camera.Properties[property];
-    spec.Listable = mode == "list";
-    spec.Codes = numbers;
-    if (!numbers.empty() && !spec.Accepts(spec.Current)) spec.Current = numbers[0];
+    SettingProfile& profile = camera.Properties[property];
+    profile.Listable = mode == "list";
+    profile.Codes = numbers;
+    if (!numbers.empty() && !profile.Accepts(profile.Current)) profile.Current = numbers[0];
     return "";
   }
   if (std::string error = ParseNumbers(words, numbers); !error.empty()) return error;
@@ -162,7 +162,7 @@ std::string ParsePRLine(const std::string& key, std::istringstream& words, Camer
 }
 
 // One line into `camera`; an empty result means the line was understood.
-std::string ParseCameraLine(const std::string& key, std::istringstream& words, CameraSpec& camera) {
+std::string ParseCameraLine(const std::string& key, std::istringstream& words, CameraProfile& camera) {
   if (key == "model") camera.Model = camera.ListName = Rest(words);
   else if (key == "name") camera.ListName = Rest(words);
   else if (key == "owner") camera.Owner = Rest(words);
@@ -214,13 +214,13 @@ std::string ParseCameraLine(const std::string& key, std::istringstream& words, C
     words >> name;
     auto found = camera.Settings.find(name);
     if (found == camera.Settings.end()) return "unknown setting: " + name;
-    SettingSpec& spec = found->second;
+    SettingProfile& profile = found->second;
     if (key == "setting") {
       words >> mode;
       if (mode != "list" && mode != "accept" && mode != "any") return "setting mode must be list, accept or any";
-      spec.Listable = mode == "list";
-      spec.AnyValue = mode == "any";
-      spec.Codes.clear();
+      profile.Listable = mode == "list";
+      profile.AnyValue = mode == "any";
+      profile.Codes.clear();
     }
     std::vector<uint32_t> codes;
     for (std::string w; words >> w;) {
@@ -228,9 +228,9 @@ std::string ParseCameraLine(const std::string& key, std::istringstream& words, C
       if (!ParseCode(w, code)) return "not a code: " + w;
       codes.push_back(code);
     }
-    if (key == "setting") spec.Codes = codes;
+    if (key == "setting") profile.Codes = codes;
     else if (codes.size() != 1) return "value takes one code";
-    else spec.Current = codes[0];
+    else profile.Current = codes[0];
   } else {
     return "unknown line: " + key;
   }
@@ -241,7 +241,7 @@ std::string ParseCameraLine(const std::string& key, std::istringstream& words, C
 
 uint32_t ParseScenario(std::string_view text, Scenario& scenario, std::string& error) {
   Scenario parsed;
-  CameraSpec* camera = nullptr;
+  CameraProfile* camera = nullptr;
   std::istringstream lines{std::string(text)};
   uint32_t number = 0;
   for (std::string line; std::getline(lines, line);) {
@@ -256,7 +256,7 @@ uint32_t ParseScenario(std::string_view text, Scenario& scenario, std::string& e
         error = "camera must name a library: CD, PR or RC";
         return number;
       }
-      camera = &parsed.Library(library).emplace_back(CameraSpec::PowerShot());
+      camera = &parsed.Library(library).emplace_back(CameraProfile::PowerShot());
       continue;
     }
     if (camera == nullptr) {
@@ -274,7 +274,7 @@ Scenario DefaultScenario() {
   Scenario scenario;
   const char* file = std::getenv("CAMSIM_SCENARIO");
   if (file == nullptr || *file == '\0') {
-    scenario.CD.push_back(CameraSpec::PowerShot());
+    scenario.CD.push_back(CameraProfile::PowerShot());
     return scenario;
   }
   std::ifstream in(file);

@@ -12,7 +12,7 @@
 
 namespace korv::camsim {
 
-struct SettingSpec {
+struct SettingProfile {
   bool Listable = false;  // the camera's enumeration of this setting works
   bool AnyValue = false;  // every value is accepted (colour temperature)
   std::vector<uint32_t> Codes;
@@ -21,7 +21,7 @@ struct SettingSpec {
   bool Accepts(uint32_t code) const;
 };
 
-struct CameraSpec {
+struct CameraProfile {
   std::string Model = "Canon PowerShot G5";
   std::string ListName = "Canon PowerShot G5";
   std::string Owner = "Sky Station";
@@ -39,24 +39,24 @@ struct CameraSpec {
   int CloudPercent = -1;
   // By setting name (see SettingNames()); an ImageFormat code is
   // quality << 16 | size.
-  std::map<std::string, SettingSpec, std::less<>> Settings;
+  std::map<std::string, SettingProfile, std::less<>> Settings;
   // PR cameras (PTP): device properties by code (listed in DeviceInfo or
   // not; the values the descriptor offers and a write accepts; the current
   // value), the operations DeviceInfo lists, the events one release sends
   // (each a picture to fetch) and the battery properties.
-  std::map<uint32_t, SettingSpec> Properties;
+  std::map<uint32_t, SettingProfile> Properties;
   std::vector<uint32_t> Operations;
   std::vector<uint32_t> ReleaseEvents{0xC008};
   uint32_t BatteryKind = 1, BatteryLevel = 3;
 
   // A PowerShot camera with every setting listed or accepted as a typical
   // model of its kind would.
-  static CameraSpec PowerShot();
+  static CameraProfile PowerShot();
 };
 
 struct Scenario {
-  std::vector<CameraSpec> CD, PR, RC;
-  std::vector<CameraSpec>& Library(std::string_view tag);
+  std::vector<CameraProfile> CD, PR, RC;
+  std::vector<CameraProfile>& Library(std::string_view tag);
 };
 
 // Names that the "setting" and "value" lines accept.

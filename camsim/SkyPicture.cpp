@@ -203,13 +203,13 @@ double SkyExposureValue(int month, int day, int hour, int minute) {
   return curve.back()[1];
 }
 
-void Expose(SkyShot& shot, const CameraSpec& spec, const ExposureCodes& codes, uint32_t picturesTaken) {
+void Expose(SkyShot& shot, const CameraProfile& profile, const ExposureCodes& codes, uint32_t picturesTaken) {
   LocalTime now = TheClock().Now();
-  shot.Month = spec.Month > 0 ? spec.Month : now.Month;
-  shot.Day = spec.Month > 0 ? spec.Day : now.Day;
-  shot.Hour = spec.Hour >= 0 ? spec.Hour : now.Hour;
-  shot.Minute = spec.Hour >= 0 ? spec.Minute : now.Minute;
-  shot.CloudPercent = spec.CloudPercent;
+  shot.Month = profile.Month > 0 ? profile.Month : now.Month;
+  shot.Day = profile.Month > 0 ? profile.Day : now.Day;
+  shot.Hour = profile.Hour >= 0 ? profile.Hour : now.Hour;
+  shot.Minute = profile.Hour >= 0 ? profile.Minute : now.Minute;
+  shot.CloudPercent = profile.CloudPercent;
 
   // Exposure values at ISO 100: what the sky gives and what the camera takes.
   double scene = SkyExposureValue(shot.Month, shot.Day, shot.Hour, shot.Minute);
@@ -226,8 +226,8 @@ void Expose(SkyShot& shot, const CameraSpec& spec, const ExposureCodes& codes, u
   }
   shot.ExposureStops = scene - taken;
   shot.Iso = iso;
-  uint32_t widest = std::max({spec.ZoomMax1, spec.ZoomMax2, 1u});
-  shot.ZoomFactor = 1 + 2.0 * std::min(spec.ZoomPosition, widest) / widest;
+  uint32_t widest = std::max({profile.ZoomMax1, profile.ZoomMax2, 1u});
+  shot.ZoomFactor = 1 + 2.0 * std::min(profile.ZoomPosition, widest) / widest;
   shot.Seed = picturesTaken * 7919 + 1;
 }
 

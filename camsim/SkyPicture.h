@@ -40,7 +40,7 @@ struct ExposureCodes {
 
 // Sets the time (the scenario's or the clock's), clouds, exposure, noise
 // and zoom of `shot` for picture number `picturesTaken` of the camera.
-void Expose(SkyShot& shot, const CameraSpec& spec, const ExposureCodes& codes, uint32_t picturesTaken);
+void Expose(SkyShot& shot, const CameraProfile& profile, const ExposureCodes& codes, uint32_t picturesTaken);
 
 // JPEG bytes of the picture.
 std::string RenderSkyJpeg(const SkyShot& shot);

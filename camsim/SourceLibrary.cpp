@@ -88,7 +88,7 @@ SkyShot ShotOf(Camera& camera, bool thumbnail) {
   if (thumbnail) shot.Width = 160, shot.Height = 120;
   shot.JpegQuality = quality >= 1 && quality <= 5 ? JpegQualities[quality] : 75;
 
-  Expose(shot, camera.Spec,
+  Expose(shot, camera.Profile,
          {camera.Setting("ShootingMode").Current == 0, camera.Setting("Av").Current, camera.Setting("Tv").Current,
           camera.Setting("ISO").Current, camera.Setting("ExposureComp").Current},
          camera.PicturesTaken);
@@ -148,10 +148,10 @@ TSDKStatus EnumRelease(TSDKHandle handle) {
 TSDKStatus EnumSettingReset(TSDKHandle source, std::string_view setting, TSDKHandle* handle) {
   return OnCamera(source, [&](Camera& camera) {
     if (handle == nullptr) return StatusInvalidPointer;
-    const SettingSpec& spec = camera.Setting(setting);
-    if (!spec.Listable) return StatusNotSupported;
+    const SettingProfile& profile = camera.Setting(setting);
+    if (!profile.Listable) return StatusNotSupported;
     *handle = Lib().NewHandle();
-    Lib().Enumerations[*handle] = {spec.Codes, 0, 0};
+    Lib().Enumerations[*handle] = {profile.Codes, 0, 0};
     return SDKOk;
   });
 }
@@ -167,20 +167,20 @@ TSDKStatus GetCode(TSDKHandle source, std::string_view setting, uint16_t* code) 
 TSDKStatus SetCode(TSDKHandle source, std::string_view setting, uint32_t code) {
   return OnCamera(source, [&](Camera& camera) {
     if (StillBusy(camera)) return StatusDeviceBusy;
-    SettingSpec& spec = camera.Setting(setting);
-    if (!spec.Accepts(code)) return StatusDeviceInvalidParameter;
-    spec.Current = code;
+    SettingProfile& profile = camera.Setting(setting);
+    if (!profile.Accepts(code)) return StatusDeviceInvalidParameter;
+    profile.Current = code;
     return SDKOk;
   });
 }
 
-void Reset(const std::vector<CameraSpec>& cameras) {
+void Reset(const std::vector<CameraProfile>& cameras) {
   Library& lib = Lib();
   lib.Cameras.clear();
-  for (const CameraSpec& spec : cameras) {
+  for (const CameraProfile& profile : cameras) {
     Camera& camera = lib.Cameras.emplace_back();
-    camera.Spec = spec;
-    camera.BusyWrites = spec.BusyWrites;
+    camera.Profile = profile;
+    camera.BusyWrites = profile.BusyWrites;
   }
   lib.Sources.clear();
   lib.Enumerations.clear();
@@ -255,15 +255,15 @@ TSDKStatus EnumDeviceNext(TSDKHandle handle, void* record) {
   if (record == nullptr) return StatusInvalidPointer;
   uint32_t index = 0;
   if (TSDKStatus status = EnumNextItem(handle, index)) return status;
-  const CameraSpec& spec = Lib().Cameras[index].Spec;
+  const CameraProfile& profile = Lib().Cameras[index].Profile;
   auto bytes = static_cast<uint8_t*>(record);
   std::memset(bytes, 0, SDKSourceRecordSize);
   WriteValue(bytes, 4, RecordMagic);
   WriteValue(bytes + 4, 4, index);
   WriteValue(bytes + 136, 4, Lib().Generation);
-  std::memcpy(bytes + SDKSourceModelNameOffset, spec.Model.data(), std::min(spec.Model.size(), SDKSourceTextSize - 1));
-  std::memcpy(bytes + SDKSourceListNameOffset, spec.ListName.data(),
-              std::min(spec.ListName.size(), SDKSourceTextSize - 1));
+  std::memcpy(bytes + SDKSourceModelNameOffset, profile.Model.data(), std::min(profile.Model.size(), SDKSourceTextSize - 1));
+  std::memcpy(bytes + SDKSourceListNameOffset, profile.ListName.data(),
+              std::min(profile.ListName.size(), SDKSourceTextSize - 1));
   return SDKOk;
 }
 
@@ -312,7 +312,7 @@ TSDKStatus GetDevicePropertyData(TSDKHandle source, uint32_t id, uint32_t* size,
     if (size == nullptr || buffer == nullptr) return StatusInvalidPointer;
     if (id == SDKPropOwnerName) {
       // The text with its zero, cut to the buffer as the camera does.
-      const std::string& owner = camera.Spec.Owner;
+      const std::string& owner = camera.Profile.Owner;
       uint32_t n = std::min<uint32_t>(*size, static_cast<uint32_t>(owner.size() + 1));
       std::memcpy(buffer, owner.c_str(), n);
       *size = n;
@@ -321,7 +321,7 @@ TSDKStatus GetDevicePropertyData(TSDKHandle source, uint32_t id, uint32_t* size,
     if (std::find(std::begin(DeviceProperties), std::end(DeviceProperties), id) == std::end(DeviceProperties))
       return StatusNotSupported;
     if (*size < 4) return StatusInvalidLength;
-    WriteValue(buffer, 4, id == SDKPropPowerState ? camera.Spec.PowerState : 0);
+    WriteValue(buffer, 4, id == SDKPropPowerState ? camera.Profile.PowerState : 0);
     *size = 4;
     return SDKOk;
   });
@@ -351,7 +351,7 @@ TSDKStatus StartCaptureSession(TSDKHandle source, TSDKEventCallback callback, ui
 }
 
 TSDKStatus GetReleaseControlFaculty(TSDKHandle source, uint32_t* faculty) {
-  return OnCamera(source, [&](Camera& camera) { return PutWord(faculty, camera.Spec.Faculty); });
+  return OnCamera(source, [&](Camera& camera) { return PutWord(faculty, camera.Profile.Faculty); });
 }
 
 TSDKStatus SelectReleaseDataKind(TSDKHandle source, uint32_t kind) {
@@ -371,7 +371,7 @@ TSDKStatus Release(TSDKHandle source, uint32_t option, TSDKProgressCallback prog
   if (!camera->InReleaseControl) return StatusInvalidFunctionCall;
   if (count == nullptr) return StatusInvalidPointer;
   if (camera->Pending.size() >= PendingLimit) return StatusDeviceMemoryFull;
-  bool fromThread = camera->Spec.EventsFromThread;
+  bool fromThread = camera->Profile.EventsFromThread;
   TSDKEventCallback callback = camera->ReleaseCallback;
   uint32_t releaseContext = camera->ReleaseContext;
   const ReleasePlan plan = PlanRelease(*camera);
@@ -428,18 +428,18 @@ TSDKStatus GetReleasedData(TSDKHandle source, TSDKProgressCallback progress, uin
 
 TSDKStatus GetMaximumZoomPos(TSDKHandle source, uint32_t* first, uint32_t* second) {
   return OnCamera(source, [&](Camera& camera) {
-    return PutPair(first, second, camera.Spec.ZoomMax1, camera.Spec.ZoomMax2);
+    return PutPair(first, second, camera.Profile.ZoomMax1, camera.Profile.ZoomMax2);
   });
 }
 
 TSDKStatus GetZoomPos(TSDKHandle source, uint32_t* position) {
-  return OnCamera(source, [&](Camera& camera) { return PutWord(position, camera.Spec.ZoomPosition); });
+  return OnCamera(source, [&](Camera& camera) { return PutWord(position, camera.Profile.ZoomPosition); });
 }
 
 TSDKStatus SetZoomPos(TSDKHandle source, uint32_t position) {
   return OnCamera(source, [&](Camera& camera) {
-    if (position > std::max(camera.Spec.ZoomMax1, camera.Spec.ZoomMax2)) return StatusDeviceInvalidParameter;
-    camera.Spec.ZoomPosition = position;
+    if (position > std::max(camera.Profile.ZoomMax1, camera.Profile.ZoomMax2)) return StatusDeviceInvalidParameter;
+    camera.Profile.ZoomPosition = position;
     return SDKOk;
   });
 }
@@ -472,8 +472,8 @@ TSDKStatus GetImageFormatAttribute(TSDKHandle source, uint16_t* quality, uint16_
 TSDKStatus SetFlashSetting(TSDKHandle source, uint32_t mode, uint32_t compensation) {
   return OnCamera(source, [&](Camera& camera) {
     if (StillBusy(camera)) return StatusDeviceBusy;
-    SettingSpec& modes = camera.Setting("FlashMode");
-    SettingSpec& compensations = camera.Setting("FlashCompensation");
+    SettingProfile& modes = camera.Setting("FlashMode");
+    SettingProfile& compensations = camera.Setting("FlashCompensation");
     if ((mode != SDKFlashUnchanged && !modes.Accepts(mode)) ||
         (compensation != SDKFlashUnchanged && !compensations.Accepts(compensation)))
       return StatusDeviceInvalidParameter;
@@ -532,10 +532,10 @@ TSDKStatus SetRelCamSettingData(TSDKHandle source, uint32_t id, uint32_t size, c
     const RelCamSetting* setting = FindRelCam(id);
     if (setting == nullptr) return StatusNotSupported;
     if (size != setting->Width) return StatusInvalidLength;
-    SettingSpec& spec = camera.Setting(setting->Name);
+    SettingProfile& profile = camera.Setting(setting->Name);
     uint32_t value = ReadValue(data, size);
-    if (!spec.Accepts(value)) return StatusDeviceInvalidParameter;
-    spec.Current = value;
+    if (!profile.Accepts(value)) return StatusDeviceInvalidParameter;
+    profile.Current = value;
     return SDKOk;
   });
 }

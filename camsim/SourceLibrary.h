@@ -38,7 +38,7 @@ struct Picture {
 };
 
 struct Camera {
-  CameraSpec Spec;
+  CameraProfile Profile;
   bool Open = false;
   TSDKEventCallback EventCallback = nullptr;
   uint32_t EventContext = 0;
@@ -51,7 +51,7 @@ struct Camera {
   uint32_t BusyWrites = 0;  // settings writes still to be refused as "Device busy"
   std::deque<Picture> Pending;
 
-  SettingSpec& Setting(std::string_view name) { return Spec.Settings.find(name)->second; }
+  SettingProfile& Setting(std::string_view name) { return Profile.Settings.find(name)->second; }
 };
 
 struct Enumeration {
@@ -77,7 +77,7 @@ struct Library {
 // The library's state; touch it with the state lock held (LockState).
 Library& Lib();
 // Attaches `cameras` afresh (called by the library's ResetLibraryState).
-void Reset(const std::vector<CameraSpec>& cameras);
+void Reset(const std::vector<CameraProfile>& cameras);
 
 // The next item of an enumeration, or a status when there is none.
 TSDKStatus EnumNextItem(TSDKHandle handle, uint32_t& item);

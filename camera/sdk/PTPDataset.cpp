@@ -117,21 +117,21 @@ std::vector<uint8_t> BuildDeviceInfo(const PTPDeviceInfo& info) {
   return bytes;
 }
 
-std::vector<uint8_t> BuildPropDesc(const PTPPropDescSpec& spec) {
+std::vector<uint8_t> BuildPropDesc(const PTPPropDescProfile& profile) {
   std::vector<uint8_t> bytes;
-  AppendLittleEndian(bytes, spec.Code, 2);
-  AppendLittleEndian(bytes, spec.DataType, 2);
-  bytes.push_back(spec.Settable ? 1 : 0);
-  AppendLittleEndian(bytes, spec.FactoryDefault, spec.Width);
-  AppendLittleEndian(bytes, spec.Current, spec.Width);
-  bytes.push_back(spec.Form);
-  if (spec.Form == PTPFormEnumeration) {
-    AppendLittleEndian(bytes, spec.Values.size(), 2);
-    for (uint32_t value : spec.Values) AppendLittleEndian(bytes, value, spec.Width);
-  } else if (spec.Form == PTPFormRange) {
-    AppendLittleEndian(bytes, spec.Minimum, spec.Width);
-    AppendLittleEndian(bytes, spec.Maximum, spec.Width);
-    AppendLittleEndian(bytes, spec.Step, spec.Width);
+  AppendLittleEndian(bytes, profile.Code, 2);
+  AppendLittleEndian(bytes, profile.DataType, 2);
+  bytes.push_back(profile.Settable ? 1 : 0);
+  AppendLittleEndian(bytes, profile.FactoryDefault, profile.Width);
+  AppendLittleEndian(bytes, profile.Current, profile.Width);
+  bytes.push_back(profile.Form);
+  if (profile.Form == PTPFormEnumeration) {
+    AppendLittleEndian(bytes, profile.Values.size(), 2);
+    for (uint32_t value : profile.Values) AppendLittleEndian(bytes, value, profile.Width);
+  } else if (profile.Form == PTPFormRange) {
+    AppendLittleEndian(bytes, profile.Minimum, profile.Width);
+    AppendLittleEndian(bytes, profile.Maximum, profile.Width);
+    AppendLittleEndian(bytes, profile.Step, profile.Width);
   }
   return bytes;
 }

@@ -94,7 +94,7 @@ constexpr uint8_t PTPFormNone = 0, PTPFormRange = 1, PTPFormEnumeration = 2;
 
 std::vector<uint8_t> BuildDeviceInfo(const PTPDeviceInfo& info);
 
-struct PTPPropDescSpec {
+struct PTPPropDescProfile {
   uint16_t Code = 0;
   uint16_t DataType = PTPTypeUInt8;
   size_t Width = 1;
@@ -104,7 +104,7 @@ struct PTPPropDescSpec {
   std::vector<uint32_t> Values;            // enumeration form
   uint32_t Minimum = 0, Maximum = 0, Step = 1;  // range form
 };
-std::vector<uint8_t> BuildPropDesc(const PTPPropDescSpec& spec);
+std::vector<uint8_t> BuildPropDesc(const PTPPropDescProfile& profile);
 
 // Appends `value` as `width` little-endian bytes.
 void AppendLittleEndian(std::vector<uint8_t>& bytes, uint64_t value, size_t width);

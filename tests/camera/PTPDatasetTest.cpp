@@ -76,25 +76,25 @@ TEST(PTPDataset, HugeCountsEndWithTheData) {
 
 TEST(PTPDataset, PropDescInBothFormsAndEveryPrefix) {
   struct Case {
-    PTPPropDescSpec Spec;
+    PTPPropDescProfile Profile;
     bool Range;
   };
-  PTPPropDescSpec enumeration{0xD01E, PTPTypeUInt16, 2, true, 96, 104, PTPFormEnumeration, {16, 19, 21, 0x1234}};
-  PTPPropDescSpec bytesWide{0xD017, PTPTypeInt8, 1, true, 0, 0xFF, PTPFormEnumeration, {0xFF, 0, 1}};
-  PTPPropDescSpec range{0xD02A, PTPTypeUInt16, 2, true, 0, 5, PTPFormRange, {}, 0, 12, 1};
+  PTPPropDescProfile enumeration{0xD01E, PTPTypeUInt16, 2, true, 96, 104, PTPFormEnumeration, {16, 19, 21, 0x1234}};
+  PTPPropDescProfile bytesWide{0xD017, PTPTypeInt8, 1, true, 0, 0xFF, PTPFormEnumeration, {0xFF, 0, 1}};
+  PTPPropDescProfile range{0xD02A, PTPTypeUInt16, 2, true, 0, 5, PTPFormRange, {}, 0, 12, 1};
   for (const Case& c : {Case{enumeration, false}, Case{bytesWide, false}, Case{range, true}}) {
-    const auto bytes = BuildPropDesc(c.Spec);
+    const auto bytes = BuildPropDesc(c.Profile);
     for (size_t size = 0; size <= bytes.size(); ++size) {
       ExactCopy copy(bytes, size);
-      const auto desc = c.Range ? ParseRangePropDesc(copy.span(), c.Spec.Width)
-                                : ParseEnumerationPropDesc(copy.span(), c.Spec.Width);
-      EXPECT_TRUE(IsPrefix(desc.Values, c.Spec.Values)) << size;
-      EXPECT_EQ(desc.Current.value_or(c.Spec.Current), c.Spec.Current) << size;
-      EXPECT_EQ(desc.Maximum.value_or(c.Spec.Maximum), c.Spec.Maximum) << size;
+      const auto desc = c.Range ? ParseRangePropDesc(copy.span(), c.Profile.Width)
+                                : ParseEnumerationPropDesc(copy.span(), c.Profile.Width);
+      EXPECT_TRUE(IsPrefix(desc.Values, c.Profile.Values)) << size;
+      EXPECT_EQ(desc.Current.value_or(c.Profile.Current), c.Profile.Current) << size;
+      EXPECT_EQ(desc.Maximum.value_or(c.Profile.Maximum), c.Profile.Maximum) << size;
       if (size == bytes.size()) {
-        EXPECT_EQ(desc.Current, c.Spec.Current);
-        if (c.Range) EXPECT_EQ(desc.Step, c.Spec.Step);
-        else EXPECT_EQ(desc.Values, c.Spec.Values);
+        EXPECT_EQ(desc.Current, c.Profile.Current);
+        if (c.Range) EXPECT_EQ(desc.Step, c.Profile.Step);
+        else EXPECT_EQ(desc.Values, c.Profile.Values);
       }
     }
   }
