@@ -176,7 +176,7 @@ std::u16string Utf16(const std::string& text) {
 struct PixelSize {
   uint32_t Code, Width, Height;
 };
-constexpr PixelSize PixelSizes[] = {{0, 2048, 1536}, {1, 1600, 1200}, {2, 640, 480}, {3, 1280, 960}, {7, 1024, 768}};
+constexpr PixelSize PixelSizes[] = {{0, 2592, 1944}, {1, 1600, 1200}, {2, 640, 480}, {3, 1280, 960}, {7, 1024, 768}};
 constexpr int JpegQualities[] = {0, 45, 70, 85, 97, 92};  // by quality code 1-5
 constexpr int LosslessJpegQuality = 97;
 

@@ -73,7 +73,7 @@ TSDKStatus PutPair(T* first, T* second, uint32_t firstValue, uint32_t secondValu
 struct PixelSize {
   uint32_t Code, Width, Height;
 };
-constexpr PixelSize PixelSizes[] = {{0, 2048, 1536}, {1, 1600, 1200}, {2, 640, 480},
+constexpr PixelSize PixelSizes[] = {{0, 2592, 1944}, {1, 1600, 1200}, {2, 640, 480},
                                     {5, 1600, 1200}, {6, 1280, 960},  {7, 1024, 768}};
 constexpr int JpegQualities[] = {0, 45, 70, 85, 97, 92};  // by quality code 1-5
 
