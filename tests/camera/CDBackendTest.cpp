@@ -74,14 +74,14 @@ protected:
   void SetUp() override {
     previousClock = SetClock(&clock);
     LoadCDSDK();
-    library.Reset();
+    library.LoadScenario(std::string("camera CD\n") + test::FixedSky);
   }
   void TearDown() override {
     library.WaitIdle();
     SetClock(previousClock);
   }
 
-  void Scenario(const char* text) { library.LoadScenario(text); }
+  void Scenario(const std::string& text) { library.LoadScenario(text); }
   // The calls received, each as its entry name and up to `keepArgs` of its
   // arguments after the leading handle (pointers vary from run to run).
   std::vector<std::string> Calls(size_t keepArgs = 8) {
@@ -345,7 +345,7 @@ TEST_F(CDBackendTest, ZoomMaximaComeInTheLibrarysOrder) {
 class CDReleaseTest : public CDBackendTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(CDReleaseTest, TheHandlerFetchesTheAnnouncedPicture) {
-  Scenario(GetParam());
+  Scenario(std::string(GetParam()) + test::FixedSky);
   test::TempDir dir;
   std::vector<RemoteEvent> events;
   std::vector<int32_t> taken, fetched;
@@ -389,7 +389,7 @@ TEST_P(CDReleaseTest, TheHandlerFetchesTheAnnouncedPicture) {
 // A handler's error inside the release travels back to the caller; raised on
 // the library's own thread it is lost, not the program.
 TEST_P(CDReleaseTest, AFailingHandlerFailsOnlyACallerItCanReach) {
-  Scenario(GetParam());
+  Scenario(std::string(GetParam()) + test::FixedSky);
   const bool fromThread = std::string(GetParam()).find("thread") != std::string::npos;
   obturo.OnRemoteEvent = [&](RemoteEventCallbackType event, AdditionNotifyRemoteEventType) {
     if (event == RemoteEventCallbackReleaseComplete) throw ECamException("handler failed");

@@ -399,6 +399,8 @@ TEST_F(PRBackendTest, WithoutZoomPropertyZoomIsSilent) {
 
 class PRReleaseTest : public PRBackendTest {
 protected:
+  // A PR camera under a fixed sky, so that the pictures are the same at any hour.
+  static std::string Pinned(const std::string& lines = "") { return "camera PR\n" + std::string(test::FixedSky) + lines; }
   // Fetches each announced picture into the next numbered file, as the
   // station does.
   void FetchOnRelease() {
@@ -425,7 +427,7 @@ TEST_F(PRReleaseTest, ReleasedPictureReachesTheFileThroughTheDataCallback) {
   FetchOnRelease();
   std::vector<int32_t> progress;
   Obturo.OnRemoteGetPictureEvent = [&](int32_t percent) { progress.push_back(percent); };
-  Enter("camera PR\npropvalue 0xD008 1\npropvalue 0xD006 3\n");  // medium, fine: several blocks
+  Enter(Pinned("propvalue 0xD008 1\npropvalue 0xD006 3\n"));  // medium, fine: several blocks
   EXPECT_EQ(Obturo.TakePicture(), 0u);
 
   EXPECT_EQ(Events, std::vector<RemoteEventCallbackType>{RemoteEventCallbackReleaseComplete});
@@ -446,7 +448,7 @@ TEST_F(PRReleaseTest, ReleasedPictureReachesTheFileThroughTheDataCallback) {
 
 TEST_F(PRReleaseTest, ThumbnailEventIsKeptAndTransferredFirst) {
   FetchOnRelease();
-  Enter("camera PR\nreleaseevents 0xC009 0xC008\n");
+  Enter(Pinned("releaseevents 0xC009 0xC008\n"));
   Obturo.TakePicture();
   EXPECT_EQ(Events, std::vector<RemoteEventCallbackType>{RemoteEventCallbackReleaseComplete});
   ASSERT_EQ(Files.size(), 1u);
@@ -459,7 +461,7 @@ TEST_F(PRReleaseTest, ThumbnailEventIsKeptAndTransferredFirst) {
 
 TEST_F(PRReleaseTest, TransferReplacesALongerFileEntirely) {
   FetchOnRelease();
-  Enter();
+  Enter(Pinned());
   const std::string junk(3 << 20, 'x');
   test::WriteFile(Folder.file("picture0.jpg"), junk);
   Obturo.TakePicture();
@@ -470,7 +472,7 @@ TEST_F(PRReleaseTest, TransferReplacesALongerFileEntirely) {
 
 TEST_F(PRReleaseTest, TransferBrokenOffCanBeRepeated) {
   Obturo.OnRemoteEvent = [](RemoteEventCallbackType, AdditionNotifyRemoteEventType) {};  // keeps the releases
-  Enter();
+  Enter(Pinned());
   bool fail = true;
   Obturo.OnRemoteGetPictureEvent = [&](int32_t) {
     if (std::exchange(fail, false)) throw EInOutError("disk gone");
@@ -484,7 +486,7 @@ TEST_F(PRReleaseTest, TransferBrokenOffCanBeRepeated) {
 
 TEST_F(PRReleaseTest, EventsFromTheLibraryThreadStillFetchThePicture) {
   FetchOnRelease();
-  Enter("camera PR\nevents thread\n");
+  Enter(Pinned("events thread\n"));
   Obturo.TakePicture();
   ASSERT_TRUE(Library().WaitIdle());
   ASSERT_EQ(Files.size(), 1u);
@@ -494,7 +496,7 @@ TEST_F(PRReleaseTest, EventsFromTheLibraryThreadStillFetchThePicture) {
 
 TEST_F(PRReleaseTest, PicturesKeptOnTheCardAreNotAnnounced) {
   FetchOnRelease();
-  Connect();
+  Connect(Pinned());
   Obturo.EnterRemoteMode(ReleaseModeOnlyToCamera, ReleaseDataKindTakeOnlyPicture, false);
   Obturo.TakePicture();
   EXPECT_TRUE(Events.empty());
@@ -502,7 +504,7 @@ TEST_F(PRReleaseTest, PicturesKeptOnTheCardAreNotAnnounced) {
 }
 
 TEST_F(PRReleaseTest, FailedReleaseIsReported) {
-  Enter();
+  Enter(Pinned());
   Library().FailNext("PR_RC_Release", 1, 0xA009);
   EXPECT_EQ(MessageOf([&] { Obturo.TakePicture(); }), "PR_RC_Release errorcode 0x0000A009, Extension low battery");
 }

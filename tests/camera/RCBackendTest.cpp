@@ -91,7 +91,7 @@ protected:
 
   // One EOS camera of `model`, with further scenario lines.
   ConnectInfoType ConnectTo(const std::string& model, const std::string& lines = "") {
-    rc.LoadScenario("camera RC\nmodel " + model + "\n" + lines);
+    rc.LoadScenario("camera RC\nmodel " + model + "\n" + test::FixedSky + lines);
     obturo.EnumerateCameras();
     return obturo.Connect(CameraKindEOS, 0);
   }

@@ -85,7 +85,7 @@ class CDSimulator : public ::testing::Test {
 protected:
   void SetUp() override {
     LoadCDSDK();
-    SimulatedLibrary::CD().Reset();
+    SimulatedLibrary::CD().LoadScenario(std::string("camera CD\n") + test::FixedSky);
     TakeEvents();
     Progress.clear();
   }

@@ -8,6 +8,12 @@
 
 namespace korv::test {
 
+// Scenario lines that fix the sky a simulated camera photographs (a winter
+// night, partly clouded); without them a picture's content and size follow
+// the clock. Put them after the "camera" line of every test that looks at
+// what a picture holds.
+inline constexpr const char* FixedSky = "time 22:30\ndate 12-21\nclouds 40\n";
+
 struct LoggedCall {
   std::string Entry;
   std::vector<uint64_t> Args;

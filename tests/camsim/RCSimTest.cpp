@@ -33,7 +33,7 @@ class RCSimulator : public ::testing::Test {
 protected:
   void SetUp() override {
     Announced.clear();
-    rc.LoadScenario("camera RC\nmodel EOS 5D\nowner Observatory\n");
+    rc.LoadScenario(std::string("camera RC\nmodel EOS 5D\nowner Observatory\n") + test::FixedSky);
     TSDKHandle devices = 0;
     uint32_t count = 0;
     ASSERT_EQ(RCEnumDeviceReset(1, &devices), 0u);
