@@ -48,7 +48,11 @@ void AppendUtf8(std::string& out, char32_t c) {
 size_t NextChar(std::string_view text, char32_t* c) {
   auto byte = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
   uint8_t lead = byte(0);
-  size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
+  size_t length = lead < 0x80             ? 1
+                  : (lead & 0xE0) == 0xC0 ? 2
+                  : (lead & 0xF0) == 0xE0 ? 3
+                  : (lead & 0xF8) == 0xF0 ? 4
+                                          : 0;
   if (length == 0 || length > text.size()) return 0;
   char32_t value = length == 1 ? lead : lead & (0x7F >> length);
   for (size_t i = 1; i < length; ++i) {

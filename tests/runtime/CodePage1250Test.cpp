@@ -12,7 +12,8 @@ TEST(CodePage1250, EveryByteComesBackAsItWas) {
 }
 
 TEST(CodePage1250, HungarianLettersAndTheEuroSign) {
-  const std::string utf8 = "j\xc3\xb3zsef \xc3\xa9 \xc5\x91 \xc5\xb1 \xc5\x90 \xc5\xb0 \xe2\x82\xac";  // ó é ő ű Ő Ű €
+  // ó é ő ű Ő Ű €
+  const std::string utf8 = "j\xc3\xb3zsef \xc3\xa9 \xc5\x91 \xc5\xb1 \xc5\x90 \xc5\xb0 \xe2\x82\xac";
   const std::string bytes = "j\xf3zsef \xe9 \xf5 \xfb \xd5 \xdb \x80";
   EXPECT_EQ(Utf8ToCp1250(utf8), bytes);
   EXPECT_EQ(Cp1250ToUtf8(bytes), utf8);
