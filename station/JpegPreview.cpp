@@ -55,12 +55,12 @@ uint64_t MemoryNeeded(jpeg_decompress_struct* cinfo) {
 }
 
 // A picture beyond the bounds is refused from its header alone, before
-// libjpeg allocates or decodes anything of it.
+// libjpeg allocates the picture's buffers or decodes any of it.
 bool WithinBounds(jpeg_decompress_struct* cinfo, char* message) {
   constexpr uint64_t kMiB = 1024 * 1024;
   if (uint64_t{cinfo->image_width} * cinfo->image_height > kMaxPreviewPixels) {
-    std::snprintf(message, JMSG_LENGTH_MAX, "Picture too large for the preview: %ux%u pixels, more than %llu megapixels",
-                  cinfo->image_width, cinfo->image_height,
+    std::snprintf(message, JMSG_LENGTH_MAX,
+                  "Picture too large for the preview: %ux%u pixels, more than %llu megapixels", cinfo->image_width, cinfo->image_height,
                   static_cast<unsigned long long>(kMaxPreviewPixels / 1'000'000));
     return false;
   }
