@@ -109,7 +109,7 @@ void WriteTextLines(const std::string& path, const std::vector<std::string>& lin
   for (const auto& line : lines) text += line + "\r\n";
 
   std::string temp = path + std::string(kTemporarySuffix);
-  int fd = ::mkstemp(temp.data());
+  int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) RaiseWriteError(path, errno);
   auto removeTemp = ScopeExit([&] {
     if (fd >= 0) ::close(fd);
