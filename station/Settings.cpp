@@ -29,16 +29,16 @@ std::optional<std::vector<std::string>> ReadLines(const char* file, std::string*
   }
 }
 
-// A plain decimal number (blanks around it allowed) within [low, high].
-std::optional<int64_t> NumberIn(std::string_view text, int64_t low, int64_t high) {
-  auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+// The picture number of a line of "max.ser": plain decimal digits, with
+// blanks around them at most.
+std::optional<int64_t> PictureNumberOf(std::string_view line) {
+  size_t first = line.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return std::nullopt;
+  line = line.substr(first, line.find_last_not_of(" \t") + 1 - first);
   int64_t value = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  if (value < low || value > high) return std::nullopt;
+  auto [end, error] = std::from_chars(line.data(), line.data() + line.size(), value);
+  if (error != std::errc() || end != line.data() + line.size()) return std::nullopt;
+  if (value < 1 || value > kLastPictureNumber) return std::nullopt;
   return value;
 }
 
@@ -52,14 +52,15 @@ std::optional<SettingsLines> ReadSettings(std::string* problem) {
 }
 
 int32_t IntervalOf(std::string_view line) {
-  return static_cast<int32_t>(
-      NumberIn(line, 1, std::numeric_limits<int32_t>::max()).value_or(kDefaultInterval));
+  int32_t interval = StrToIntDef(line, 0);
+  return interval > 0 ? interval : kDefaultInterval;
 }
 
 uint16_t NightExposureOf(std::string_view line) {
   if (line.empty()) return 0;
-  return static_cast<uint16_t>(
-      NumberIn(line, 0, std::numeric_limits<uint16_t>::max()).value_or(kDefaultNightExposure));
+  int32_t exposure = StrToIntDef(line, -1);
+  return exposure >= 0 && exposure <= std::numeric_limits<uint16_t>::max() ? static_cast<uint16_t>(exposure)
+                                                                          : kDefaultNightExposure;
 }
 
 std::string AccountProblem(std::string_view user, std::string_view password) {
@@ -83,7 +84,7 @@ int64_t ReadPictureCounter(std::string* problem) {
   auto lines = ReadLines(kPictureNumberFile, problem);
   if (!lines) return 1;
   std::string first = Line(*lines, 0);
-  if (auto number = NumberIn(first, 1, kLastPictureNumber)) return *number;
+  if (auto number = PictureNumberOf(first)) return *number;
   if (problem) {
     *problem = std::string(kPictureNumberFile) + " holds no picture number (\"" + Cp1250ToUtf8(first.substr(0, 40)) +
                "\")";
