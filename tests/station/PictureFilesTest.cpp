@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 
 #include "runtime/Exception.h"
 #include "runtime/ScopeExit.h"
@@ -28,40 +27,6 @@ TEST(PictureFilesTest, HighestNumberCountsOnlyNamesTheStationGives) {
   WriteFile(day.file("1000000.jpg"), "x");
   EXPECT_EQ(HighestPictureNumber(day.path()), 1000000);
   EXPECT_EQ(HighestPictureNumber(day.file("missing")), 0);
-}
-
-TEST(PictureFilesTest, NoMaxSerEverLeadsToAnExistingPicture) {
-  TempDir folder;
-  WorkingDir here(folder.path());
-  const std::string day = folder.file("8-12-26");
-  std::filesystem::create_directory(day);
-  for (const char* name : {"000001.jpg", "000002.jpg", "000003.jpg"}) WriteFile(day + "/" + name, name);
-  const std::pair<const char*, std::function<void()>> cases[] = {
-      {"missing", [] {}},
-      {"empty", [&] { WriteFile(kPictureNumberFile, ""); }},
-      {"garbage", [&] { WriteFile(kPictureNumberFile, "garbage\r\n"); }},
-      {"behind", [&] { WriteFile(kPictureNumberFile, "2\r\n"); }},
-      {"100MB",
-       [&] {
-         WriteFile(kPictureNumberFile, "");
-         std::filesystem::resize_file(kPictureNumberFile, 100'000'000);
-       }},
-      {"folder", [&] { std::filesystem::create_directory(kPictureNumberFile); }},
-      {"unreadable",
-       [&] {
-         WriteFile(kPictureNumberFile, "1\r\n");
-         std::filesystem::permissions(kPictureNumberFile, std::filesystem::perms::none);
-       }},
-  };
-  for (const auto& [name, make] : cases) {
-    SCOPED_TRACE(name);
-    std::filesystem::remove_all(kPictureNumberFile);
-    make();
-    EXPECT_EQ(SafePictureCounter(day, ReadPictureCounter()), 4);
-  }
-  WriteFile(kPictureNumberFile, "57\r\n");
-  EXPECT_EQ(SafePictureCounter(day, ReadPictureCounter()), 57);
-  for (const char* name : {"000001.jpg", "000002.jpg", "000003.jpg"}) EXPECT_EQ(ReadFile(day + "/" + name), name);
 }
 
 // What a camera library does with a picture: create the file, write it whole.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -67,7 +68,11 @@ TEST_F(SettingsTest, OddObjectsAreReportedAndReadAsMissing) {
   EXPECT_EQ(problem, "Cannot read korv-cps.ini: not a regular file");
 }
 
-TEST_F(SettingsTest, PictureCounterOfEveryKindOfMaxSer) {
+// Whatever "max.ser" holds, the first picture never names one already kept.
+TEST_F(SettingsTest, PictureCounterOfEveryKindOfMaxSerSkipsThePicturesKept) {
+  const std::string day = File("8-12-26");
+  std::filesystem::create_directory(day);
+  for (const char* name : {"000001.jpg", "000002.jpg", "000003.jpg"}) WriteFile(day + "/" + name, name);
   struct Case {
     const char* Name;
     std::function<void(const std::string&)> Make;
@@ -77,6 +82,7 @@ TEST_F(SettingsTest, PictureCounterOfEveryKindOfMaxSer) {
   auto content = [](std::string text) { return [text](const std::string& path) { WriteFile(path, text); }; };
   const Case cases[] = {
       {"missing", [](const std::string&) {}, 1, ""},
+      {"behind", content("2\r\n"), 2, ""},
       {"number", content("57\r\n"), 57, ""},
       {"beyond32bits", content("2147483648\r\n"), 2147483648, ""},
       {"empty", content(""), 1, "max.ser holds no picture number (\"\")"},
@@ -95,9 +101,12 @@ TEST_F(SettingsTest, PictureCounterOfEveryKindOfMaxSer) {
     std::filesystem::remove_all(File(kPictureNumberFile));
     c.Make(File(kPictureNumberFile));
     std::string problem;
-    EXPECT_EQ(ReadPictureCounter(&problem), c.Counter);
+    int64_t counter = ReadPictureCounter(&problem);
+    EXPECT_EQ(counter, c.Counter);
     EXPECT_EQ(problem, c.Problem);
+    EXPECT_EQ(SafePictureCounter(day, counter), std::max<int64_t>(c.Counter, 4));
   }
+  for (const char* name : {"000001.jpg", "000002.jpg", "000003.jpg"}) EXPECT_EQ(ReadFile(day + "/" + name), name);
 }
 
 TEST_F(SettingsTest, CounterPastThirtyTwoBitsIsWrittenWhole) {
