@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -59,15 +58,6 @@ TEST(SettingsLinesTest, IntervalAndNightExposureOfTheirLines) {
   }
 }
 
-TEST_F(SettingsTest, OddObjectsAreReportedAndReadAsMissing) {
-  std::string problem;
-  EXPECT_FALSE(ReadSettings(&problem));
-  EXPECT_EQ(problem, "");
-  ASSERT_EQ(::mkfifo(File(kSettingsFile).c_str(), 0600), 0);  // would block an ordinary open for ever
-  EXPECT_FALSE(ReadSettings(&problem));
-  EXPECT_EQ(problem, "Cannot read korv-cps.ini: not a regular file");
-}
-
 // Whatever "max.ser" holds, the first picture never names one already kept.
 TEST_F(SettingsTest, PictureCounterOfEveryKindOfMaxSerSkipsThePicturesKept) {
   const std::string day = File("8-12-26");
@@ -107,20 +97,6 @@ TEST_F(SettingsTest, PictureCounterOfEveryKindOfMaxSerSkipsThePicturesKept) {
     EXPECT_EQ(SafePictureCounter(day, counter), std::max<int64_t>(c.Counter, 4));
   }
   for (const char* name : {"000001.jpg", "000002.jpg", "000003.jpg"}) EXPECT_EQ(ReadFile(day + "/" + name), name);
-}
-
-TEST_F(SettingsTest, CounterPastThirtyTwoBitsIsWrittenWhole) {
-  WritePictureCounter(2147483648);
-  EXPECT_EQ(ReadFile(File(kPictureNumberFile)), "2147483648\r\n");
-}
-
-TEST_F(SettingsTest, LeftoversOfInterruptedWritesAreRemovedAtStart) {
-  WriteFile(File(kSettingsFile), "anna\r\npw\r\n5\r\n15\r\n");
-  WriteFile(File("korv-cps.ini.tmp-Ab12Cd"), "anna\r\n");
-  WriteFile(File("max.ser.tmp-xY9zQ0"), "5");
-  WriteFile(File("picture.tmp-xY9zQ0"), "");
-  EXPECT_EQ(CleanUpInterruptedWrites(), 2);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Folder.path()), {}), 2);
 }
 
 }  // namespace
