@@ -12,6 +12,8 @@
 
 #include <jpeglib.h>
 
+#include "runtime/ScopeExit.h"
+
 namespace korv {
 
 namespace {
@@ -36,6 +38,42 @@ void OnMessage(j_common_ptr cinfo, int level) {
   if (level < 0) JumpOut(cinfo);
 }
 
+// What decoding will hold at once: the picture it makes, and for a
+// progressive (or otherwise multi-scan) picture the coefficients of the
+// whole picture, kept until its last scan has arrived.
+uint64_t MemoryNeeded(jpeg_decompress_struct* cinfo) {
+  uint64_t bytes = uint64_t{cinfo->output_width} * cinfo->output_height * 4;
+  if (jpeg_has_multiple_scans(cinfo)) {
+    for (int i = 0; i < cinfo->num_components; ++i) {
+      const jpeg_component_info& component = cinfo->comp_info[i];
+      auto roundUp = [](uint64_t value, uint64_t step) { return (value + step - 1) / step * step; };
+      bytes += roundUp(component.width_in_blocks, static_cast<uint64_t>(component.h_samp_factor)) *
+               roundUp(component.height_in_blocks, static_cast<uint64_t>(component.v_samp_factor)) * sizeof(JBLOCK);
+    }
+  }
+  return bytes;
+}
+
+// A picture beyond the bounds is refused from its header alone, before
+// libjpeg allocates the picture's buffers or decodes any of it.
+bool WithinBounds(jpeg_decompress_struct* cinfo, char* message) {
+  constexpr uint64_t kMiB = 1024 * 1024;
+  if (uint64_t{cinfo->image_width} * cinfo->image_height > kMaxPreviewPixels) {
+    std::snprintf(message, JMSG_LENGTH_MAX,
+                  "Picture too large for the preview: %ux%u pixels, more than %llu megapixels", cinfo->image_width, cinfo->image_height,
+                  static_cast<unsigned long long>(kMaxPreviewPixels / 1'000'000));
+    return false;
+  }
+  uint64_t needed = MemoryNeeded(cinfo);
+  if (needed > kMaxDecodeMemory) {
+    std::snprintf(message, JMSG_LENGTH_MAX, "Picture needs too much memory to decode: %llu MiB, more than %llu MiB",
+                  static_cast<unsigned long long>((needed + kMiB - 1) / kMiB),
+                  static_cast<unsigned long long>(kMaxDecodeMemory / kMiB));
+    return false;
+  }
+  return true;
+}
+
 constexpr J_COLOR_SPACE kQImageRgb32 = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRX : JCS_EXT_XRGB;
 
 // The decode proper; libjpeg may jump out of it at any of its calls, so
@@ -49,6 +87,8 @@ bool DecodeSteps(jpeg_decompress_struct* cinfo, int scale, QSize box, QImage* im
   cinfo->scale_num = 1;
   cinfo->scale_denom = static_cast<unsigned>(scale);
   cinfo->out_color_space = kQImageRgb32;
+  jpeg_calc_output_dimensions(cinfo);
+  if (!WithinBounds(cinfo, message)) return false;
   jpeg_start_decompress(cinfo);
   *image = QImage(static_cast<int>(cinfo->output_width), static_cast<int>(cinfo->output_height), QImage::Format_RGB32);
   if (image->isNull()) {
@@ -71,6 +111,8 @@ bool Decode(const uint8_t* data, size_t size, int scale, QSize box, QImage* imag
   error.Manager.error_exit = JumpOut;
   error.Manager.emit_message = OnMessage;
   jpeg_create_decompress(&cinfo);
+  // A backstop for libjpeg's own allocations, should an estimate fall short.
+  cinfo.mem->max_memory_to_use = static_cast<long>(kMaxDecodeMemory);
   if (setjmp(error.Jump)) {
     jpeg_destroy_decompress(&cinfo);
     std::memcpy(message, error.Message, JMSG_LENGTH_MAX);
@@ -90,23 +132,24 @@ QImage DecodeOrRaise(std::span<const uint8_t> data, int scale, QSize box) {
 }
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking: a FIFO of that name is refused, not waited on.
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) throw EFOpenError("Cannot open file \"" + path + "\". " + std::strerror(errno));
-  std::vector<uint8_t> data;
+  auto closeFile = ScopeExit([fd] { ::close(fd); });
+  auto fail = [&](const std::string& why) { throw EInOutError("Cannot read file \"" + path + "\": " + why); };
   struct stat info {};
-  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-  if (ok) {
-    data.resize(static_cast<size_t>(info.st_size));
-    size_t done = 0;
-    while (ok && done < data.size()) {
-      ssize_t n = ::read(fd, data.data() + done, data.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      ok = n > 0;
-      if (ok) done += static_cast<size_t>(n);
-    }
+  if (::fstat(fd, &info) != 0) fail(std::strerror(errno));
+  if (!S_ISREG(info.st_mode)) fail("not a regular file");
+  if (info.st_size > kMaxPictureFileBytes) fail("larger than " + std::to_string(kMaxPictureFileBytes) + " bytes");
+  std::vector<uint8_t> data(static_cast<size_t>(info.st_size));
+  size_t done = 0;
+  while (done < data.size()) {
+    ssize_t n = ::read(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) fail(std::strerror(errno));
+    if (n == 0) fail("shorter than its size");
+    done += static_cast<size_t>(n);
   }
-  ::close(fd);
-  if (!ok) throw EInOutError("Cannot read file \"" + path + "\"");
   return data;
 }
 

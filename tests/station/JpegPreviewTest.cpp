@@ -92,6 +92,57 @@ TEST(JpegPreviewTest, TruncatedFileNamesTheProblem) {
   }
 }
 
+// A small picture whose frame header claims another size, as a damaged or
+// hostile file can.
+std::vector<uint8_t> ClaimingSize(std::vector<uint8_t> jpeg, uint16_t width, uint16_t height) {
+  for (size_t i = 0; i + 8 < jpeg.size(); ++i) {
+    if (jpeg[i] == 0xFF && (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2)) {
+      jpeg[i + 5] = static_cast<uint8_t>(height >> 8);
+      jpeg[i + 6] = static_cast<uint8_t>(height);
+      jpeg[i + 7] = static_cast<uint8_t>(width >> 8);
+      jpeg[i + 8] = static_cast<uint8_t>(width);
+      return jpeg;
+    }
+  }
+  ADD_FAILURE() << "no frame header";
+  return jpeg;
+}
+
+TEST(JpegPreviewTest, PictureBeyondTheBoundsIsRefusedFromItsHeaderAlone) {
+  const std::vector<uint8_t> baseline = MakeJpeg(16, 16);
+  const std::vector<uint8_t> progressive = MakeJpeg(16, 16, false, 0, 85, /*progressive=*/true);
+  ASSERT_LT(progressive.size(), 1500u);
+  struct Case {
+    const char* Name;
+    std::vector<uint8_t> Data;
+    int Scale;  // 0: the preview's own
+    const char* Message;
+  };
+  const char* tooLarge = "Picture too large for the preview: 65500x65500 pixels, more than 100 megapixels";
+  const Case cases[] = {
+      // Decoding went through all scans of 4 gigapixels before the bound.
+      {"progressive 65500x65500", ClaimingSize(progressive, 65500, 65500), 0, tooLarge},
+      {"baseline 65500x65500", ClaimingSize(baseline, 65500, 65500), 0, tooLarge},
+      {"progressive 10000x10000", ClaimingSize(progressive, 10000, 10000), 0,
+       "Picture needs too much memory to decode: 293 MiB, more than 256 MiB"},
+      {"baseline 10000x8000 whole", ClaimingSize(baseline, 10000, 8000), 1,
+       "Picture needs too much memory to decode: 306 MiB, more than 256 MiB"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    try {
+      c.Scale == 0 ? DecodeJpegCovering(c.Data, kBox) : DecodeJpeg(c.Data, c.Scale);
+      ADD_FAILURE() << "no error";
+    } catch (const EJPEG& e) {
+      // These texts come only from the check on the header, made before
+      // libjpeg starts decompressing.
+      EXPECT_EQ(e.message(), c.Message);
+    }
+  }
+  // A camera's progressive picture stays well inside.
+  EXPECT_EQ(DecodeJpegCovering(MakeJpeg(2592, 1944, false, 0, 85, true), kBox).size(), QSize(648, 486));
+}
+
 TEST(JpegPreviewTest, MissingFileRaisesFileOpenError) {
   TempDir folder;
   EXPECT_THROW(LoadPreview(folder.file("none.jpg"), kBox), EFOpenError);

@@ -47,7 +47,7 @@ struct SettingsCase {
 };
 
 const SettingsCase kSettingsCases[] = {
-    {"full", "anna\r\ns3cr\xc3\xa9t\r\n12\r\n10\r\n", "anna", "s3cr\xc3\xa9t", "12", 12, 10},
+    {"full", "anna\r\ns3cr\xe9t\r\n12\r\n10\r\n", "anna", "s3cr\xc3\xa9t", "12", 12, 10},
     // Outside Edit2's own range, yet taken as it stands.
     {"interval200", "u\r\np\r\n200\r\n5\r\n", "u", "p", "200", 200, 5},
     {"bareLF", "u\np\n30\n15\n", "u", "p", "30", 30, 15},

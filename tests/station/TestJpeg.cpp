@@ -8,7 +8,7 @@
 
 namespace korv::test {
 
-std::vector<uint8_t> MakeJpeg(int width, int height, bool grey, int noise, int quality) {
+std::vector<uint8_t> MakeJpeg(int width, int height, bool grey, int noise, int quality, bool progressive) {
   jpeg_compress_struct cinfo;
   jpeg_error_mgr error;
   cinfo.err = jpeg_std_error(&error);
@@ -22,6 +22,7 @@ std::vector<uint8_t> MakeJpeg(int width, int height, bool grey, int noise, int q
   cinfo.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, quality, TRUE);
+  if (progressive) jpeg_simple_progression(&cinfo);
   jpeg_start_compress(&cinfo, TRUE);
   std::vector<JSAMPLE> row(static_cast<size_t>(width * cinfo.input_components));
   uint32_t random = 12345;
