@@ -159,6 +159,7 @@ TSDKStatus PTPSession::ReceiveContainer(uint64_t deadline, PTPHeader& header,
     return mine > skip ? take(bytes.subspan(skip, mine - skip)) : SDKOk;
   };
   if (TSDKStatus status = consume(first, ended)) return status;
+  if (ended && got < header.Length) return Fault(TransferStatus::Failed);  // the transfer ended early
   while (got < header.Length) {
     const uint64_t left = header.Length - got;
     const size_t ask = static_cast<size_t>(std::min<uint64_t>(Buffer.size(), (left + packet - 1) / packet * packet));

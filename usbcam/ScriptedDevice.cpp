@@ -232,7 +232,7 @@ void ScriptedDevice::Queue(std::vector<uint8_t> container, const ScriptedFault* 
   const size_t packet = Script.PacketSize;
   size_t length = container.size();
   if (fault && fault->Kind == FaultKind::ShortData) length = PTPHeaderSize + (length - PTPHeaderSize) / 2;
-  if (fault && fault->Kind == FaultKind::Gone) length = std::min<size_t>(length, fault->Value);
+  if (fault && fault->Kind == FaultKind::Gone) length = std::min<size_t>(length, fault->Value / packet * packet);
   for (size_t at = 0; at < length; at += packet)
     Packets.emplace_back(std::vector<uint8_t>(container.begin() + static_cast<ptrdiff_t>(at),
                                               container.begin() + static_cast<ptrdiff_t>(std::min(length, at + packet))));
@@ -374,10 +374,9 @@ Transfer ScriptedDevice::Receive(std::span<uint8_t> buffer, int timeoutMs) {
   while (!Packets.empty()) {
     auto& packet = Packets.front();
     if (!packet) {
-      if (got > 0) break;
       Unplugged = true;
       Lines.push_back("gone");
-      return {TransferStatus::Gone, 0};
+      return {TransferStatus::Gone, got};
     }
     if (packet->size() > buffer.size() - got) {
       if (got > 0) break;
