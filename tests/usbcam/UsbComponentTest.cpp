@@ -152,5 +152,15 @@ TEST_F(UsbComponentTest, CameraFaultsReachTheComponentAsLibraryErrorsAndLeaveNoF
   }
 }
 
+TEST_F(UsbComponentTest, TheUsbIsListedWithStatusZeroEvenWithoutAnyUsb) {
+  ASSERT_EQ(Control<uint32_t(const char*)>("UsbCamLoadScript")(nullptr), 0u);
+  std::vector<uint8_t> list(PRDeviceListBufferSize);
+  uint32_t size = static_cast<uint32_t>(list.size());
+  ASSERT_EQ(PR_GetDeviceList(&size, list.data()), SDKOk);
+  uint32_t count = 0;
+  std::memcpy(&count, list.data(), 4);
+  EXPECT_EQ(size, 4 + count * PRDeviceRecordSize);
+}
+
 }  // namespace
 }  // namespace korv
