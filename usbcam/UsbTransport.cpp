@@ -18,13 +18,27 @@ constexpr uint8_t ClassRequestReset = 0x66;
 constexpr uint8_t ClassRequestToInterface = 0x21;  // host to device, class request, interface
 constexpr int ControlTimeoutMs = 2000;
 
-// One libusb context for the process, made on first use; null when there
-// is no USB to talk to.
-libusb_context* Context() {
-  static libusb_context* context = [] {
-    libusb_context* made = nullptr;
-    return libusb_init(&made) == 0 ? made : nullptr;
-  }();
+// One libusb context, made on first use; null when there is no USB to talk
+// to. Open cameras keep it too, so it ends after the last of them when the
+// library is unloaded.
+class UsbContext {
+public:
+  UsbContext() {
+    if (libusb_init(&Made) != 0) Made = nullptr;
+  }
+  ~UsbContext() {
+    if (Made != nullptr) libusb_exit(Made);
+  }
+  UsbContext(const UsbContext&) = delete;
+  UsbContext& operator=(const UsbContext&) = delete;
+  libusb_context* get() const { return Made; }
+
+private:
+  libusb_context* Made = nullptr;
+};
+
+const std::shared_ptr<UsbContext>& Context() {
+  static const auto context = std::make_shared<UsbContext>();
   return context;
 }
 
@@ -99,7 +113,8 @@ TransferStatus StatusOf(int result) {
 
 class UsbTransport final : public PTPTransport {
 public:
-  UsbTransport(libusb_device_handle* handle, Endpoints endpoints) : Handle(handle), Pipes(endpoints) {}
+  UsbTransport(std::shared_ptr<UsbContext> context, libusb_device_handle* handle, Endpoints endpoints)
+      : Usb(std::move(context)), Handle(handle), Pipes(endpoints) {}
   ~UsbTransport() override {
     libusb_release_interface(Handle, Pipes.Interface);
     libusb_close(Handle);
@@ -146,6 +161,7 @@ public:
   void SleepMs(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 private:
+  std::shared_ptr<UsbContext> Usb;
   libusb_device_handle* Handle;
   Endpoints Pipes;
 };
@@ -154,7 +170,7 @@ private:
 
 std::vector<UsbCameraId> ListUsbCameras() {
   std::vector<UsbCameraId> cameras;
-  libusb_context* context = Context();
+  libusb_context* context = Context()->get();
   if (context == nullptr) return cameras;
   libusb_device** devices = nullptr;
   const ssize_t count = libusb_get_device_list(context, &devices);
@@ -185,7 +201,7 @@ std::vector<UsbCameraId> ListUsbCameras() {
 
 std::unique_ptr<PTPTransport> OpenUsbCamera(const UsbCameraId& wanted, TSDKStatus& status) {
   status = StatusCameraGone;
-  libusb_context* context = Context();
+  libusb_context* context = Context()->get();
   if (context == nullptr) return nullptr;
   libusb_device** devices = nullptr;
   const ssize_t count = libusb_get_device_list(context, &devices);
@@ -213,7 +229,7 @@ std::unique_ptr<PTPTransport> OpenUsbCamera(const UsbCameraId& wanted, TSDKStatu
       return nullptr;
     }
     status = SDKOk;
-    return std::make_unique<UsbTransport>(handle, endpoints);
+    return std::make_unique<UsbTransport>(Context(), handle, endpoints);
   }
   return nullptr;
 }
