@@ -132,19 +132,14 @@ TSDKStatus PRCamera::SetPropValue(uint16_t code, std::span<const uint8_t> value)
   return status;
 }
 
-TSDKStatus PRCamera::InitiateReleaseControl() {
-  if (TSDKStatus status = Ready()) return status;
-  const TSDKStatus status =
-      Session.Transact(PTPOpInitiateReleaseControl, {}, nullptr, nullptr, Deadline(TransactionDeadlineMs));
-  if (status == SDKOk) InReleaseControl = true;
-  return status;
-}
+TSDKStatus PRCamera::InitiateReleaseControl() { return SwitchReleaseControl(true); }
+TSDKStatus PRCamera::TerminateReleaseControl() { return SwitchReleaseControl(false); }
 
-TSDKStatus PRCamera::TerminateReleaseControl() {
+TSDKStatus PRCamera::SwitchReleaseControl(bool on) {
   if (TSDKStatus status = Ready()) return status;
-  const TSDKStatus status =
-      Session.Transact(PTPOpTerminateReleaseControl, {}, nullptr, nullptr, Deadline(TransactionDeadlineMs));
-  if (status == SDKOk) InReleaseControl = false;
+  const TSDKStatus status = Session.Transact(on ? PTPOpInitiateReleaseControl : PTPOpTerminateReleaseControl, {},
+                                             nullptr, nullptr, Deadline(TransactionDeadlineMs));
+  if (status == SDKOk) InReleaseControl = on;
   return status;
 }
 

@@ -60,6 +60,7 @@ private:
   // back into the state this library had set.
   TSDKStatus Ready();
   TSDKStatus OpenAndSetUp();
+  TSDKStatus SwitchReleaseControl(bool on);
   TSDKStatus Read(uint16_t operation, std::span<const uint32_t> parameters, std::vector<uint8_t>& data,
                   uint32_t capacity, uint32_t& needed);
   TSDKStatus Write(uint16_t code, std::span<const uint8_t> value);

@@ -14,8 +14,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <sstream>
-#include <variant>
 
 #include "camera/sdk/PTPDataset.h"
 #include "camera/sdk/SDKEntries.h"

@@ -171,6 +171,14 @@ std::vector<uint8_t> PatternPicture(uint32_t size, uint32_t index) {
 
 ScriptedDevice::ScriptedDevice(DeviceScript script) : Script(std::move(script)) {}
 
+// A station may play the device for hours: past the cap the older half of
+// the transcript goes.
+void ScriptedDevice::Note(std::string line) {
+  constexpr size_t TranscriptCap = 100000;
+  if (Lines.size() >= TranscriptCap) Lines.erase(Lines.begin(), Lines.begin() + TranscriptCap / 2);
+  Lines.push_back(std::move(line));
+}
+
 ScriptedFault* ScriptedDevice::DueFault(uint16_t operation, FaultKind kind) {
   for (auto& fault : Script.Faults)
     if (fault.Kind == kind && fault.Operation == operation && fault.Count > 0) {
@@ -189,10 +197,10 @@ Transfer ScriptedDevice::Send(std::span<const uint8_t> container, int timeoutMs)
     std::string line = "cmd " + Hex(header->Code) + " tid " + std::to_string(header->Transaction);
     if (!parameters.empty()) line += " p";
     for (uint32_t p : parameters) line += " " + Hex(p);
-    Lines.push_back(line);
+    Note(line);
     Command(header->Code, header->Transaction, parameters);
   } else if (header->Type == static_cast<uint16_t>(PTPType::Data)) {
-    Lines.push_back("dataout " + Hex(header->Code) + " tid " + std::to_string(header->Transaction) + " len " +
+    Note("dataout " + Hex(header->Code) + " tid " + std::to_string(header->Transaction) + " len " +
                     std::to_string(header->Length));
     if (!AwaitingData || AwaitingData->Transaction != header->Transaction) return {TransferStatus::Failed, 0};
     const Pending pending = *AwaitingData;
@@ -222,7 +230,7 @@ void ScriptedDevice::Command(uint16_t code, uint32_t transaction, const std::vec
 }
 
 void ScriptedDevice::Respond(uint16_t code, uint32_t transaction) {
-  Lines.push_back("resp " + Hex(code) + " tid " + std::to_string(transaction));
+  Note("resp " + Hex(code) + " tid " + std::to_string(transaction));
   Queue(BuildContainer(PTPType::Response, code, transaction, {}), nullptr);
 }
 
@@ -251,7 +259,7 @@ void ScriptedDevice::Execute(uint16_t code, uint32_t transaction, const std::vec
   auto data = [&](const std::vector<uint8_t>& payload) {
     const ScriptedFault* fault = DueFault(code, FaultKind::ShortData);
     if (!fault) fault = DueFault(code, FaultKind::Gone);
-    Lines.push_back("data " + Hex(code) + " tid " + std::to_string(transaction) + " len " +
+    Note("data " + Hex(code) + " tid " + std::to_string(transaction) + " len " +
                     std::to_string(payload.size() + PTPHeaderSize));
     Queue(BuildDataContainer(code, transaction, payload), fault);
   };
@@ -375,7 +383,7 @@ Transfer ScriptedDevice::Receive(std::span<uint8_t> buffer, int timeoutMs) {
     auto& packet = Packets.front();
     if (!packet) {
       Unplugged = true;
-      Lines.push_back("gone");
+      Note("gone");
       return {TransferStatus::Gone, got};
     }
     if (packet->size() > buffer.size() - got) {
@@ -387,22 +395,22 @@ Transfer ScriptedDevice::Receive(std::span<uint8_t> buffer, int timeoutMs) {
     const bool shortPacket = packet->size() < Script.PacketSize;
     Packets.pop_front();
     if (shortPacket || got == buffer.size()) {
-      Lines.push_back("read " + std::to_string(buffer.size()) + " " + std::to_string(got));
+      Note("read " + std::to_string(buffer.size()) + " " + std::to_string(got));
       return {TransferStatus::Ok, got};
     }
   }
   if (got > 0) {
-    Lines.push_back("read " + std::to_string(buffer.size()) + " " + std::to_string(got));
+    Note("read " + std::to_string(buffer.size()) + " " + std::to_string(got));
     return {TransferStatus::Ok, got};
   }
-  Lines.push_back("timeout");
+  Note("timeout");
   SleepMs(timeoutMs);
   return {TransferStatus::Timeout, 0};
 }
 
 TransferStatus ScriptedDevice::Reset() {
   if (Unplugged) return TransferStatus::Gone;
-  Lines.push_back("reset");
+  Note("reset");
   Packets.clear();
   AwaitingData.reset();
   SessionOpen = InReleaseControl = false;

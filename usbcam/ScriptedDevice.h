@@ -78,6 +78,8 @@ public:
   //   read 65536 65536            a bulk-in read: size asked, bytes given
   //   timeout                     a read that found nothing
   //   reset                       the pipes were reset
+  //   gone                        the camera was unplugged
+  // (the last 50,000 to 100,000 lines).
   const std::vector<std::string>& Transcript() const { return Lines; }
   uint32_t PicturesTaken() const { return Taken; }
 
@@ -91,6 +93,7 @@ private:
   std::vector<uint8_t> DeviceInfo() const;
   std::vector<uint8_t> PropDesc(uint16_t code, const ScriptedProperty& property) const;
   void Capture();
+  void Note(std::string line);
 
   DeviceScript Script;
   uint64_t Clock = 0;

@@ -168,23 +168,36 @@ private:
 
 }  // namespace
 
-std::vector<UsbCameraId> ListUsbCameras() {
-  std::vector<UsbCameraId> cameras;
+namespace {
+
+// Calls `visit(device, descriptor, endpoints)` for every camera on the USB
+// until it returns true.
+template <class Visit>
+void ForEachCamera(Visit visit) {
   libusb_context* context = Context()->get();
-  if (context == nullptr) return cameras;
+  if (context == nullptr) return;
   libusb_device** devices = nullptr;
   const ssize_t count = libusb_get_device_list(context, &devices);
-  if (count < 0) return cameras;
+  if (count < 0) return;
   auto free = ScopeExit([&] { libusb_free_device_list(devices, 1); });
   for (ssize_t i = 0; i < count; ++i) {
     libusb_device_descriptor descriptor{};
     Endpoints endpoints;
-    if (libusb_get_device_descriptor(devices[i], &descriptor) != 0 || !FindEndpoints(devices[i], endpoints))
-      continue;
-    UsbCameraId id = IdOf(devices[i], descriptor);
+    if (libusb_get_device_descriptor(devices[i], &descriptor) == 0 && FindEndpoints(devices[i], endpoints) &&
+        visit(devices[i], descriptor, endpoints))
+      return;
+  }
+}
+
+}  // namespace
+
+std::vector<UsbCameraId> ListUsbCameras() {
+  std::vector<UsbCameraId> cameras;
+  ForEachCamera([&](libusb_device* device, const libusb_device_descriptor& descriptor, const Endpoints&) {
+    UsbCameraId id = IdOf(device, descriptor);
     char text[128] = {};
     libusb_device_handle* handle = nullptr;
-    if (descriptor.iProduct != 0 && libusb_open(devices[i], &handle) == 0) {
+    if (descriptor.iProduct != 0 && libusb_open(device, &handle) == 0) {
       const int length = libusb_get_string_descriptor_ascii(handle, descriptor.iProduct,
                                                             reinterpret_cast<unsigned char*>(text), sizeof text - 1);
       libusb_close(handle);
@@ -195,29 +208,21 @@ std::vector<UsbCameraId> ListUsbCameras() {
       id.Model = text;
     }
     cameras.push_back(id);
-  }
+    return false;
+  });
   return cameras;
 }
 
 std::unique_ptr<PTPTransport> OpenUsbCamera(const UsbCameraId& wanted, TSDKStatus& status) {
   status = StatusCameraGone;
-  libusb_context* context = Context()->get();
-  if (context == nullptr) return nullptr;
-  libusb_device** devices = nullptr;
-  const ssize_t count = libusb_get_device_list(context, &devices);
-  if (count < 0) return nullptr;
-  auto free = ScopeExit([&] { libusb_free_device_list(devices, 1); });
-  for (ssize_t i = 0; i < count; ++i) {
-    libusb_device_descriptor descriptor{};
-    Endpoints endpoints;
-    if (libusb_get_device_descriptor(devices[i], &descriptor) != 0 ||
-        !SameSocket(IdOf(devices[i], descriptor), wanted) || !FindEndpoints(devices[i], endpoints))
-      continue;
+  std::unique_ptr<PTPTransport> opened;
+  ForEachCamera([&](libusb_device* device, const libusb_device_descriptor& descriptor, const Endpoints& endpoints) {
+    if (!SameSocket(IdOf(device, descriptor), wanted)) return false;
     libusb_device_handle* handle = nullptr;
-    const int opened = libusb_open(devices[i], &handle);
-    if (opened != 0) {
-      status = opened == LIBUSB_ERROR_ACCESS ? StatusAccessDenied : StatusCameraGone;
-      return nullptr;
+    const int result = libusb_open(device, &handle);
+    if (result != 0) {
+      status = result == LIBUSB_ERROR_ACCESS ? StatusAccessDenied : StatusCameraGone;
+      return true;
     }
     libusb_set_auto_detach_kernel_driver(handle, 1);
     const int claimed = libusb_claim_interface(handle, endpoints.Interface);
@@ -226,12 +231,13 @@ std::unique_ptr<PTPTransport> OpenUsbCamera(const UsbCameraId& wanted, TSDKStatu
       status = claimed == LIBUSB_ERROR_BUSY     ? StatusDeviceBusy
                : claimed == LIBUSB_ERROR_ACCESS ? StatusAccessDenied
                                                 : StatusCameraGone;
-      return nullptr;
+      return true;
     }
     status = SDKOk;
-    return std::make_unique<UsbTransport>(Context(), handle, endpoints);
-  }
-  return nullptr;
+    opened = std::make_unique<UsbTransport>(Context(), handle, endpoints);
+    return true;
+  });
+  return opened;
 }
 
 }  // namespace korv::usbcam
