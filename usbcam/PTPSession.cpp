@@ -10,7 +10,6 @@ namespace korv::usbcam {
 namespace {
 
 constexpr uint32_t SessionId = 1;
-constexpr size_t ResponseBytesKept = PTPHeaderSize + 4 * PTPMaxParameters;
 
 }  // namespace
 
@@ -81,22 +80,16 @@ TSDKStatus PTPSession::Exchange(uint16_t operation, uint32_t transaction, std::s
   TSDKStatus sinkStatus = SDKOk;
   for (bool dataSeen = false;;) {
     PTPHeader header;
-    std::vector<uint8_t> kept;
     bool announced = false;
-    TSDKStatus status = ReceiveContainer(deadline, header, [&](std::span<const uint8_t> piece) -> TSDKStatus {
-      if (header.Type != static_cast<uint16_t>(PTPType::Data)) {
-        const size_t room = ResponseBytesKept - std::min(ResponseBytesKept, kept.size() + PTPHeaderSize);
-        kept.insert(kept.end(), piece.begin(), piece.begin() + std::min(room, piece.size()));
-        return SDKOk;
-      }
-      if (!dataIn || sinkStatus != SDKOk) return SDKOk;
+    // Only a data phase is taken; a response's parameters are not used.
+    TSDKStatus status = ReceiveContainer(deadline, header, [&](std::span<const uint8_t> piece) {
+      if (header.Type != static_cast<uint16_t>(PTPType::Data) || !dataIn || sinkStatus != SDKOk) return;
       if (!announced) {
         announced = true;
         sinkStatus = dataIn({}, header.Length - PTPHeaderSize);
-        if (sinkStatus != SDKOk) return SDKOk;
+        if (sinkStatus != SDKOk) return;
       }
       if (!piece.empty()) sinkStatus = dataIn(piece, header.Length - PTPHeaderSize);
-      return SDKOk;
     });
     if (status != SDKOk) return status;
     if (header.Transaction != transaction) {
@@ -122,7 +115,7 @@ Transfer PTPSession::Read(size_t size, uint64_t deadline, int waitMs) {
 }
 
 TSDKStatus PTPSession::ReceiveContainer(uint64_t deadline, PTPHeader& header,
-                                        const std::function<TSDKStatus(std::span<const uint8_t>)>& take) {
+                                        const std::function<void(std::span<const uint8_t>)>& take) {
   const size_t packet = std::max<size_t>(Pipes.PacketSize(), 1);
   // The first piece: what was read ahead, else a transfer that holds
   // something (a stray zero-length packet is passed over).
@@ -148,7 +141,7 @@ TSDKStatus PTPSession::ReceiveContainer(uint64_t deadline, PTPHeader& header,
   // Hands over the container's bytes from `bytes`; what lies beyond the
   // container is the start of the next one.
   uint64_t got = 0;
-  auto consume = [&](std::span<const uint8_t> bytes, bool transferEnded) -> TSDKStatus {
+  auto consume = [&](std::span<const uint8_t> bytes, bool transferEnded) {
     const size_t mine = static_cast<size_t>(std::min<uint64_t>(bytes.size(), header.Length - got));
     const size_t skip = got < PTPHeaderSize ? static_cast<size_t>(std::min<uint64_t>(mine, PTPHeaderSize - got)) : 0;
     got += mine;
@@ -156,9 +149,9 @@ TSDKStatus PTPSession::ReceiveContainer(uint64_t deadline, PTPHeader& header,
       Carry.assign(bytes.begin() + static_cast<ptrdiff_t>(mine), bytes.end());
       CarryEnded = transferEnded;
     }
-    return mine > skip ? take(bytes.subspan(skip, mine - skip)) : SDKOk;
+    if (mine > skip) take(bytes.subspan(skip, mine - skip));
   };
-  if (TSDKStatus status = consume(first, ended)) return status;
+  consume(first, ended);
   if (ended && got < header.Length) return Fault(TransferStatus::Failed);  // the transfer ended early
   while (got < header.Length) {
     const uint64_t left = header.Length - got;
@@ -168,7 +161,7 @@ TSDKStatus PTPSession::ReceiveContainer(uint64_t deadline, PTPHeader& header,
     // A transfer that ends before the container does: a short data phase.
     if (read.Length == 0 || (read.Length < ask && read.Length < left)) return Fault(TransferStatus::Failed);
     ended = read.Length < ask;
-    if (TSDKStatus status = consume(std::span(Buffer).first(read.Length), ended)) return status;
+    consume(std::span(Buffer).first(read.Length), ended);
   }
   // A container of whole packets ends with a zero-length packet, unless the
   // last read stopped short of its size (then that packet ended it).

@@ -78,7 +78,7 @@ private:
   // Reads one container; `take` gets its header and then its bytes after the
   // header (all of them, in pieces).
   TSDKStatus ReceiveContainer(uint64_t deadline, PTPHeader& header,
-                              const std::function<TSDKStatus(std::span<const uint8_t>)>& take);
+                              const std::function<void(std::span<const uint8_t>)>& take);
   Transfer Read(size_t size, uint64_t deadline, int waitMs = IoTimeoutMs);
   TSDKStatus Fault(TransferStatus status);
 
