@@ -7,6 +7,7 @@
 #include <string>
 
 #include "runtime/Exception.h"
+#include "runtime/ProgramDir.h"
 
 namespace korv {
 
@@ -28,6 +29,15 @@ void* OpenByBareName(const char* fileName) {
   return opener(fileName, RTLD_NOW | RTLD_LOCAL);
 }
 
+// KORV_CAMERA=usb chooses real cameras: the libraries of the program
+// folder's usb/ subfolder (PRSDK.DLL over USB, CD and EOS libraries that
+// list no cameras) instead of the simulated ones beside the program.
+std::string LibraryFile(const char* fileName) {
+  const char* choice = std::getenv("KORV_CAMERA");
+  if (choice != nullptr && std::string(choice) == "usb") return ProgramDir() + "/usb/" + fileName;
+  return fileName;
+}
+
 }  // namespace
 
 void SDKEntryBase::RaiseUnbound() const {
@@ -39,7 +49,7 @@ void SDKLibrary::Load() {
   if (Loaded) return;
   // Windows needs the process error mode switched around the load so that a
   // missing file shows no dialog; dlopen never shows one, so nothing to do.
-  Handle = OpenByBareName(FileName);
+  Handle = OpenByBareName(LibraryFile(FileName).c_str());
   if (Handle == nullptr) {
     if (RaiseWhenMissing) throw EInOutError(std::string(FileName) + " could not be loaded");
     return;

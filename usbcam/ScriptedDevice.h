@@ -1,0 +1,125 @@
+// A PTP camera played from a script, behind the same transport as a USB
+// camera: it answers the operations this library uses, keeps pictures until
+// they are fetched, announces them to CheckEvent polling, splits what it
+// sends into USB packets (with zero-length packets after whole-packet
+// containers) and injects faults. Time is virtual: a wait for data that
+// never comes returns at once and moves the clock on by the time-out, so
+// the library's bounds can be tested without waiting them out.
+//
+// Script: one statement per line, "#" starts a comment (usbcam/README.md).
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "usbcam/PTPTransport.h"
+
+namespace korv::usbcam {
+
+struct ScriptedProperty {
+  size_t Width = 1;  // 1, 2 or 4 bytes
+  uint32_t Value = 0;
+  std::vector<uint32_t> Values;  // listed in the descriptor (enumeration form)
+  bool Range = false;            // descriptor in range form, 0 to Maximum
+  uint32_t Maximum = 0;
+};
+
+enum class FaultKind { Respond, ShortData, WrongTransaction, Gone, NoResponse };
+
+struct ScriptedFault {
+  FaultKind Kind = FaultKind::Respond;
+  uint16_t Operation = 0;
+  uint32_t Value = 0;  // response code, or bytes of the data phase before unplugging
+  uint32_t Count = 1;  // occurrences left
+};
+
+struct DeviceScript {
+  std::string Model = "Canon PowerShot G9";
+  std::string Owner = "Sky Station";
+  size_t PacketSize = 512;
+  bool ZeroLengthPackets = true;
+  uint32_t EventDelay = 2;  // empty polls before a release's events
+  bool Silent = false;      // CheckEvent never reports anything
+  std::map<uint16_t, ScriptedProperty> Properties;
+  std::vector<uint32_t> PictureSizes{100000};  // successive releases; the last repeats
+  std::string PictureFile;                     // when set, every picture is this file
+  std::vector<ScriptedFault> Faults;
+};
+
+// The default camera changed by the script's lines. On a line it can't read
+// returns nothing and sets `badLine` (1-based).
+std::optional<DeviceScript> ParseDeviceScript(const std::string& text, uint32_t& badLine);
+
+// The bytes of picture `index` (0-based) of a script without a picture
+// file: byte i is (i + index) mod 251.
+std::vector<uint8_t> PatternPicture(uint32_t size, uint32_t index);
+
+class ScriptedDevice final : public PTPTransport {
+public:
+  explicit ScriptedDevice(DeviceScript script);
+
+  size_t PacketSize() const override { return Script.PacketSize; }
+  Transfer Send(std::span<const uint8_t> container, int timeoutMs) override;
+  Transfer Receive(std::span<uint8_t> buffer, int timeoutMs) override;
+  TransferStatus Reset() override;
+  uint64_t NowMs() override { return Clock; }
+  void SleepMs(int ms) override { Clock += static_cast<uint64_t>(std::max(ms, 0)); }
+
+  // What crossed the pipes, one line per event:
+  //   cmd 0x1009 tid 7 p 5        a command and its parameters
+  //   dataout 0x1016 tid 5 len 14 a data phase to the camera
+  //   data 0x1009 tid 7 len 100013  a data phase queued by the camera
+  //   resp 0x2001 tid 7           a response queued by the camera
+  //   read 65536 65536            a bulk-in read: size asked, bytes given
+  //   timeout                     a read that found nothing
+  //   reset                       the pipes were reset
+  //   gone                        the camera was unplugged
+  // (the last 50,000 to 100,000 lines).
+  const std::vector<std::string>& Transcript() const { return Lines; }
+  uint32_t PicturesTaken() const { return Taken; }
+
+private:
+  void Command(uint16_t code, uint32_t transaction, const std::vector<uint32_t>& parameters);
+  void Execute(uint16_t code, uint32_t transaction, const std::vector<uint32_t>& parameters,
+               const std::vector<uint8_t>& dataOut);
+  void Queue(std::vector<uint8_t> container, const ScriptedFault* fault);
+  void Respond(uint16_t code, uint32_t transaction);
+  ScriptedFault* DueFault(uint16_t operation, FaultKind kind);
+  std::vector<uint8_t> DeviceInfo() const;
+  std::vector<uint8_t> PropDesc(uint16_t code, const ScriptedProperty& property) const;
+  void Capture();
+  void Note(std::string line);
+
+  DeviceScript Script;
+  uint64_t Clock = 0;
+  bool Unplugged = false;
+  bool SessionOpen = false;
+  bool InReleaseControl = false;
+  uint32_t LastTransaction = 0;
+  // A command whose data phase is still to come.
+  struct Pending {
+    uint16_t Code;
+    uint32_t Transaction;
+    std::vector<uint32_t> Parameters;
+  };
+  std::optional<Pending> AwaitingData;
+  // Bulk-in packets in order; none marks where the camera is unplugged.
+  std::deque<std::optional<std::vector<uint8_t>>> Packets;
+  std::map<uint32_t, std::vector<uint8_t>> Objects;
+  struct Event {
+    uint16_t Code;
+    uint32_t Object;
+    uint32_t Polls;  // empty polls still to answer before it
+  };
+  std::deque<Event> Events;
+  uint32_t NextObject = 0x1000;
+  uint32_t Taken = 0;
+  std::vector<std::string> Lines;
+};
+
+}  // namespace korv::usbcam
