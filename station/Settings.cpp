@@ -16,24 +16,24 @@ std::string Line(const std::vector<std::string>& lines, size_t index) {
 
 }  // namespace
 
-std::optional<SettingsLines> ReadSettings() {
-  auto lines = ReadTextLines(kSettingsFile);
+std::optional<SettingsLines> ReadSettings(const std::string& file) {
+  auto lines = ReadTextLines(file);
   if (!lines) return std::nullopt;
   return SettingsLines{Line(*lines, 0), Line(*lines, 1), Line(*lines, 2), Line(*lines, 3)};
 }
 
-void SaveSettings(const std::string& user, const std::string& password, int32_t baseInterval,
+void SaveSettings(const std::string& file, const std::string& user, const std::string& password, int32_t baseInterval,
                   uint16_t nightExposure) {
-  WriteTextLines(kSettingsFile, {user, password, IntToStr(baseInterval), IntToStr(nightExposure)}, 0600);
+  WriteTextLines(file, {user, password, IntToStr(baseInterval), IntToStr(nightExposure)}, 0600);
 }
 
-int32_t ReadPictureCounter() {
-  auto lines = ReadTextLines(kPictureNumberFile);
+int64_t ReadPictureCounter(const std::string& file) {
+  auto lines = ReadTextLines(file);
   if (!lines) return 1;
-  return StrToIntDef(Line(*lines, 0), 1);
+  return std::max<int64_t>(StrToInt64Def(Line(*lines, 0), 1), 1);
 }
 
-void WritePictureCounter(int32_t next) { WriteTextLines(kPictureNumberFile, {IntToStr(next)}); }
+void WritePictureCounter(const std::string& file, int64_t next) { WriteTextLines(file, {IntToStr(next)}); }
 
 std::string PictureDirName(std::string formattedDate) {
   std::replace(formattedDate.begin(), formattedDate.end(), '/', '-');

@@ -28,7 +28,7 @@ struct StationState {
   uint16_t last_hour = 0;      // hour of the previous timer tick
   uint16_t evening_hour = 0;   // switch hours of the current month
   uint16_t morning_hour = 0;
-  int32_t picture_counter = 1;  // number of the next picture
+  int64_t picture_counter = 1;  // number of the next picture
   std::string picture_dir;      // the start date's folder
   std::string ftp_user;         // the account stored in the settings file
   std::string ftp_password;

@@ -23,10 +23,10 @@ protected:
   PRStationTest() {
     SimulatedLibrary::CD().LoadScenario("");
     SimulatedLibrary::RC().LoadScenario("");
-    SimulatedLibrary::PR().LoadScenario("camera PR\nmodel Canon PowerShot G7\ntime 13:30\ndate 03-14\n");
+    SimulatedLibrary::PR().LoadScenario("camera PR\nmodel Canon PowerShot G7\ntime 13:30\ndate 03-14\nclouds 30\n");
   }
-  std::string PicturePath(int32_t counter) const {
-    return Form->State.picture_dir + "/" + PictureFileName(counter);
+  std::string PicturePath(int64_t counter) const {
+    return File(Form->State.picture_dir + "/" + PictureFileName(counter));
   }
 };
 
@@ -41,7 +41,7 @@ TEST_F(PRStationTest, ConnectsThroughThePRLibraryAndSavesEachPictureWhole) {
   EXPECT_TRUE(SimulatedLibrary::CD().Calls("CDOpenSource").empty());
 
   form.Button3Click();
-  const int32_t first = form.State.picture_counter;
+  const int64_t first = form.State.picture_counter;
   form.Timer1Timer();
   ASSERT_TRUE(Errors.empty()) << Errors.front();
   const std::string picture = ReadFile(PicturePath(first));
