@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -426,6 +427,29 @@ TEST_F(PictureTest, AFailedReleaseEndsTheTickAndTheTimerGoesOn) {
   Tick();
   EXPECT_EQ(Errors, std::vector<std::string>{});
   EXPECT_EQ(form.State.picture_counter, 2);
+}
+
+TEST_F(PictureTest, TheRealErrorBoxLeavesTheTimerTakingPictures) {
+  TForm1& form = StartStation();
+  SetErrorReporter(nullptr);  // the box itself, not the recorder
+  form.Edit2->setText("1");
+  form.Button3->click();
+  auto boxes = [&] { return form.findChildren<QMessageBox*>(QStringLiteral("ErrorBox")); };
+  Camera.FailNext("CDRelease", 1, 0x81);
+  ASSERT_TRUE(ServeUntil([&] { return !boxes().empty(); }));
+  QMessageBox* box = boxes().front();
+  EXPECT_FALSE(box->isModal());
+  EXPECT_TRUE(box->text().startsWith("CDRelease errorcode 0x00000081")) << box->text().toStdString();
+  ASSERT_TRUE(ServeUntil([&] { return form.State.picture_counter == 3; }));
+  EXPECT_TRUE(box->isVisible());
+
+  Camera.FailNext("CDRelease", 1, 0x83);
+  ASSERT_TRUE(ServeUntil([&] { return box->text().contains("0x00000083"); }));
+  EXPECT_EQ(boxes().size(), 1);
+  EXPECT_TRUE(box->informativeText().startsWith("2 errors")) << box->informativeText().toStdString();
+  ASSERT_TRUE(ServeUntil([&] { return form.State.picture_counter == 4; }));
+  form.Button4->click();
+  box->close();
 }
 
 TEST_F(PictureTest, OtherCameraEventsChangeNothing) {
