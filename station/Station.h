@@ -77,7 +77,6 @@ public:
 
 inline constexpr const char* kTakingPicture = "Kép készítése";
 inline constexpr const char* kUploadFailed = "Kapcsolati hiba!!";
-inline constexpr int32_t kDefaultInterval = 5;
 
 class Station {
 public:

@@ -13,9 +13,11 @@
 
 namespace korv {
 
+inline constexpr int32_t kDefaultInterval = 5;  // s
+
 struct StationState {
-  int32_t base_interval = 5;   // s; the day preset's interval, lower bound of the others
-  int32_t interval = 5;        // s; the current picture interval
+  int32_t base_interval = kDefaultInterval;  // s; the day preset's interval, lower bound of the others
+  int32_t interval = kDefaultInterval;       // s; the current picture interval
   int32_t exposure_s = 0;      // s; 0 = automatic
   int32_t iso = 0;             // 0 = automatic
   int32_t aperture = 0;        // f-number; 0 = automatic

@@ -354,22 +354,18 @@ void TForm1::SetTimer1Interval(int64_t milliseconds) {
 }
 
 void TForm1::FormCreate() {
-  State.night_exposure = 15;
-  State.last_hour = 0;
+  // The station state starts at its defaults (StationState): interval 5,
+  // night exposure 15, automatic exposure values, no upload time.
   FillList(ComboBox1, {"Nagy méret", "Közepes méret", "Közepes méret-1", "Közepes méret-2", "Közepes méret-3",
                        "Kis méret"});
   FillList(ComboBox4, {"Auto", "1 mp", "2 mp", "5 mp", "10 mp", "15 mp", "30 mp"});
   FillList(ComboBox3, {"Auto", "F2.8", "F4.0", "F5.6", "F8.0", "F11.0"});
   FillList(ComboBox2, {"Auto", "50", "100", "200", "400", "800", "1600"});
-  State.interval = kDefaultInterval;
-  State.base_interval = kDefaultInterval;
-  State.exposure_s = State.iso = State.aperture = 0;
   ComboBox2->setCurrentIndex(0);
   ComboBox3->setCurrentIndex(0);
   ComboBox4->setCurrentIndex(0);
   ComboBox1->setCurrentIndex(3);
   ShowLists(PresetOf(kDayPreset).Lists);
-  State.upload_extra_s = 0;
 
   if (auto settings = Core.LoadSettings()) {
     Edit4->setText(QString::fromStdString(settings->User));
