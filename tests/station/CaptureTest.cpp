@@ -292,6 +292,12 @@ TEST_F(CameraTest, Edit2InNightModeChangesOnlyTheInterval) {
 
 class DayNightTest : public CameraTest {
 protected:
+  // Small pictures: these tests are about the switch, not the picture.
+  TForm1& StartStation() {
+    TForm1& form = CameraTest::StartStation();
+    form.ComboBox1->setCurrentIndex(5);  // "Kis méret"
+    return form;
+  }
   void Tick(int month, int day, int hour, int minute = 0) {
     Clock.Time = {2026, month, day, hour, minute, 0};
     CameraTest::Tick();
@@ -432,6 +438,7 @@ TEST_F(PictureTest, AFailedReleaseEndsTheTickAndTheTimerGoesOn) {
 TEST_F(PictureTest, TheRealErrorBoxLeavesTheTimerTakingPictures) {
   TForm1& form = StartStation();
   SetErrorReporter(nullptr);  // the box itself, not the recorder
+  form.ComboBox1->setCurrentIndex(5);  // small pictures keep the ticks short
   form.Edit2->setText("1");
   form.Button3->click();
   auto boxes = [&] { return form.findChildren<QMessageBox*>(QStringLiteral("ErrorBox")); };

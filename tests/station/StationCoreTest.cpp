@@ -207,7 +207,7 @@ class PictureSequenceTest : public StationCoreTest {
 protected:
   PictureSequenceTest() : Library(SimulatedLibrary::CD()) {
     Library.Reset();
-    Library.LoadScenario("camera CD\ntime 12:00\ndate 06-21\nclouds 0\n");
+    Library.LoadScenario("camera CD\ntime 12:00\ndate 06-21\nclouds 0\nvalue ImageFormat 2:2\n");
     Camera.OnRemoteEvent = [this](RemoteEventCallbackType event, AdditionNotifyRemoteEventType) {
       Core.HandlePicture(event, {false, {}}, Sink);
     };
