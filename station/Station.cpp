@@ -80,10 +80,12 @@ TCameraSettings BuildSettings(TCameraSettings settings, const CameraChoice& choi
 Station::Station(TObturo& camera, TIdFTP& ftp, const std::string& folder)
     : Camera(camera), Ftp(ftp), Folder(std::filesystem::absolute(folder).lexically_normal().string()) {
   if (Folder.size() > 1 && Folder.back() == '/') Folder.pop_back();
+  SettingsFile = Path(kSettingsFile);
+  CounterFile = Path(kPictureNumberFile);
 }
 
 std::optional<SettingsLines> Station::LoadSettings() {
-  auto settings = ReadSettings(Path(kSettingsFile));
+  auto settings = ReadSettings(SettingsFile);
   if (!settings) return std::nullopt;
   // Remembered too, so that a night preset chosen before the first Start
   // rewrites the file with the account it already held.
@@ -99,7 +101,7 @@ void Station::OpenPictureDir(const std::string& date) {
   State.picture_dir = PictureDirName(date);
   std::error_code error;
   if (std::filesystem::is_directory(Path(State.picture_dir), error)) {
-    State.picture_counter = ReadPictureCounter(Path(kPictureNumberFile));
+    State.picture_counter = ReadPictureCounter(CounterFile);
   } else {
     std::filesystem::create_directory(Path(State.picture_dir), error);  // a failure shows at the first picture
     State.picture_counter = 1;
@@ -107,7 +109,7 @@ void Station::OpenPictureDir(const std::string& date) {
 }
 
 void Station::save_settings() {
-  SaveSettings(Path(kSettingsFile), State.ftp_user, State.ftp_password, State.base_interval, State.night_exposure);
+  SaveSettings(SettingsFile, State.ftp_user, State.ftp_password, State.base_interval, State.night_exposure);
 }
 
 bool Station::OpenCamera() {
@@ -217,7 +219,7 @@ void Station::TakePicture() { Camera.TakePicture(); }
 
 void Station::HandlePicture(RemoteEventCallbackType event, const PictureChoice& choice, StationSink& sink) {
   if (event != RemoteEventCallbackReleaseComplete) return;
-  if (State.picture_counter >= INT64_MAX - 1) throw EInOutError("No picture number is left");
+  if (State.picture_counter == INT64_MAX) throw EInOutError("No picture number is left");
   std::string name = PictureFileName(State.picture_counter);
   std::string path = Path(State.picture_dir + "/" + name);
   sink.ShowStatus("Kép mentése " + name);
@@ -229,7 +231,7 @@ void Station::HandlePicture(RemoteEventCallbackType event, const PictureChoice& 
   Camera.GetReleasedPicture(path);
   sink.ShowStatus("Kép beolvasása -" + name);
   sink.ShowPreview(path);
-  WritePictureCounter(Path(kPictureNumberFile), State.picture_counter + 1);
+  WritePictureCounter(CounterFile, State.picture_counter + 1);
   if (choice.Upload) Upload(path, name, choice.Account, sink);
   keepNumber.Release();
   ++State.picture_counter;

@@ -136,6 +136,8 @@ private:
   TObturo& Camera;
   TIdFTP& Ftp;
   std::string Folder;
+  std::string SettingsFile;  // korv-cps.ini in Folder
+  std::string CounterFile;   // max.ser in Folder
   bool KeepBaseInterval = false;
 };
 
