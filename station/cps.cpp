@@ -21,7 +21,6 @@
 #include "camera/Obturo.h"
 #include "ftp/IdFTP.h"
 #include "runtime/Clock.h"
-#include "runtime/Convert.h"
 #include "station/JpegPreview.h"
 #include "station/WindowThread.h"
 
