@@ -187,20 +187,6 @@ TEST_F(StationCoreTest, IntervalLineOfTheSettingsFileFallsBackToFive) {
   }
 }
 
-TEST_F(StationCoreTest, TypedIntervalStaysTemporaryWhileTheBaseIntervalIsHeld) {
-  EXPECT_EQ(Core.IntervalTyped("45", true), 45000);
-  EXPECT_EQ(Core.State.base_interval, 45);
-  EXPECT_EQ(Core.IntervalTyped("100", true), std::nullopt);
-  {
-    auto hold = Core.HoldBaseInterval();
-    EXPECT_EQ(Core.IntervalTyped("30", true), 30000);
-  }
-  EXPECT_EQ(Core.State.interval, 30);
-  EXPECT_EQ(Core.State.base_interval, 45);
-  Core.IntervalTyped("12", false);
-  EXPECT_EQ(Core.State.base_interval, 45);
-}
-
 // --- Pictures, through the simulated CD camera ---
 
 class PictureSequenceTest : public StationCoreTest {
