@@ -22,7 +22,8 @@ std::string IntToHex(uint64_t value, int digits) {
 
 namespace {
 
-std::optional<int32_t> ParseInt(std::string_view text) {
+template <typename Int>
+std::optional<Int> ParseInt(std::string_view text) {
   auto blank = [](char c) { return c == ' ' || c == '\t'; };
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
@@ -31,7 +32,7 @@ std::optional<int32_t> ParseInt(std::string_view text) {
     text.remove_prefix(1);
     if (text.empty() || text.front() == '+' || text.front() == '-') return std::nullopt;
   }
-  int32_t value = 0;
+  Int value = 0;
   auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
   return value;
@@ -40,10 +41,12 @@ std::optional<int32_t> ParseInt(std::string_view text) {
 }  // namespace
 
 int32_t StrToInt(std::string_view text) {
-  if (auto value = ParseInt(text)) return *value;
+  if (auto value = ParseInt<int32_t>(text)) return *value;
   throw EConvertError("'" + std::string(text) + "' is not a valid integer value");
 }
 
-int32_t StrToIntDef(std::string_view text, int32_t fallback) { return ParseInt(text).value_or(fallback); }
+int32_t StrToIntDef(std::string_view text, int32_t fallback) { return ParseInt<int32_t>(text).value_or(fallback); }
+
+int64_t StrToInt64Def(std::string_view text, int64_t fallback) { return ParseInt<int64_t>(text).value_or(fallback); }
 
 }  // namespace korv

@@ -19,5 +19,6 @@ int32_t StrToInt(std::string_view text);
 
 // As StrToInt, with `fallback` instead of the exception.
 int32_t StrToIntDef(std::string_view text, int32_t fallback);
+int64_t StrToInt64Def(std::string_view text, int64_t fallback);
 
 }  // namespace korv

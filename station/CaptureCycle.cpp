@@ -25,9 +25,9 @@ bool EveningSwitchDue(uint16_t hour, uint16_t lastHour, uint16_t eveningHour) {
   return hour >= eveningHour && lastHour < eveningHour && hour > 12;
 }
 
-std::string PictureFileName(int32_t counter) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%6d", counter);
+std::string PictureFileName(int64_t counter) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%6lld", static_cast<long long>(counter));
   std::string name = text;
   std::replace(name.begin(), name.end(), ' ', '0');
   return name + ".jpg";

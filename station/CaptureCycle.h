@@ -23,6 +23,6 @@ bool EveningSwitchDue(uint16_t hour, uint16_t lastHour, uint16_t eveningHour);
 
 // NNNNNN.jpg: the counter padded with zeros to six digits; longer numbers
 // are kept whole.
-std::string PictureFileName(int32_t counter);
+std::string PictureFileName(int64_t counter);
 
 }  // namespace korv

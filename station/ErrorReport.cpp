@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 
 #include "runtime/Exception.h"
 
@@ -9,8 +10,34 @@ namespace korv {
 
 namespace {
 
+// The box belongs to a window of the program, so that it goes with it.
+QWidget* BoxOwner() {
+  if (QWidget* active = QApplication::activeWindow()) return active;
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (!qobject_cast<QMessageBox*>(widget)) return widget;
+  }
+  return nullptr;
+}
+
+// A box that nobody closes must not stop the station: it is not modal and
+// returns at once, and there is never more than one. An error while it is
+// open replaces the message by the newest and says how many came.
 void ShowMessageBox(const std::string& message) {
-  QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("korv-cps"), QString::fromStdString(message));
+  static QPointer<QMessageBox> box;
+  static int errors = 0;
+  QString text = QString::fromStdString(message);
+  if (box) {
+    ++errors;
+    box->setText(text);
+    box->setInformativeText(QStringLiteral("%1 errors since this box opened; the newest is shown.").arg(errors));
+    return;
+  }
+  errors = 1;
+  box = new QMessageBox(QMessageBox::Critical, QStringLiteral("korv-cps"), text, QMessageBox::Ok, BoxOwner());
+  box->setObjectName(QStringLiteral("ErrorBox"));
+  box->setWindowModality(Qt::NonModal);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->show();
 }
 
 ErrorReporter& Reporter() {

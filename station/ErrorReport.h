@@ -1,6 +1,8 @@
 // The application's one report of errors that escape a handler: a message
-// box with the error's message, after which the program goes on. Tests
-// install a recorder instead of the box.
+// box with the error's message, after which the program goes on. The box is
+// not modal and the report returns at once, so the capture cycle runs on
+// while it is open; at most one is open, showing the newest error. Tests
+// may install a recorder instead of the box.
 #pragma once
 
 #include <exception>

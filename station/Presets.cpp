@@ -10,11 +10,11 @@ namespace korv {
 namespace {
 
 constexpr std::array<Preset, 5> kPresets{{
-    {5, 0, 0, 0, false, false, false, 0},
-    {7, 2, 50, 8, false, true, true, 0},
-    {10, 5, 50, 0, true, false, true, 5},
-    {20, 10, 50, 0, true, false, true, 10},
-    {30, 15, 50, 0, true, false, true, 15},
+    {5, 0, 0, 0, {false, false, false}, 0},
+    {7, 2, 50, 8, {false, true, true}, 0},
+    {10, 5, 50, 0, {true, false, true}, 5},
+    {20, 10, 50, 0, {true, false, true}, 10},
+    {30, 15, 50, 0, {true, false, true}, 15},
 }};
 
 // Item 0 is "Auto" where it leaves the camera's value: its code is 0.
@@ -43,6 +43,13 @@ std::optional<int> ItemOf(std::span<const int32_t> values, int32_t value) {
 const Preset& PresetOf(int button) {
   if (button < 1 || button > 5) throw EAssertionFailed::At("Presets", __LINE__);
   return kPresets[static_cast<size_t>(button - 1)];
+}
+
+int NightPresetOf(uint16_t nightExposure) {
+  for (size_t i = 0; i < kPresets.size(); ++i) {
+    if (kPresets[i].NightExposure != 0 && kPresets[i].NightExposure == nightExposure) return static_cast<int>(i) + 1;
+  }
+  return 0;
 }
 
 std::optional<uint8_t> ImageSizeOfItem(int item) { return CodeOf(kImageSizes, item); }

@@ -7,19 +7,29 @@
 
 namespace korv {
 
+// Which correction lists a preset lets the user change.
+struct ListsEnabled {
+  bool Iso;
+  bool Aperture;
+  bool Exposure;
+};
+
 struct Preset {
   int32_t MinInterval;  // interval := the larger of base_interval and this
   int32_t ExposureS;
   int32_t Iso;
   int32_t Aperture;
-  bool IsoListEnabled;
-  bool ApertureListEnabled;
-  bool ExposureListEnabled;
+  ListsEnabled Lists;
   uint16_t NightExposure;  // for the night presets: what the evening switch remembers; else 0
 };
 
+inline constexpr int kDayPreset = 1;
+inline constexpr int kDuskPreset = 2;
+
 // Preset of RadioButton1 (day) .. RadioButton5 (night 3); `button` is 1..5.
 const Preset& PresetOf(int button);
+// The night preset that remembers `nightExposure`; 0 for a value none does.
+int NightPresetOf(uint16_t nightExposure);
 
 // Shooting modes the station asks of the camera.
 inline constexpr uint8_t kShootingModeManual = 2;        // dusk

@@ -20,7 +20,7 @@ std::string Line(const std::vector<std::string>& lines, size_t index) {
 
 // The lines of one of the station's files; nothing, with the reason in
 // `problem`, when it is missing or unreadable.
-std::optional<std::vector<std::string>> ReadLines(const char* file, std::string* problem) {
+std::optional<std::vector<std::string>> ReadLines(const std::string& file, std::string* problem) {
   try {
     return ReadTextLines(file);
   } catch (const EInOutError& e) {
@@ -44,8 +44,8 @@ std::optional<int64_t> PictureNumberOf(std::string_view line) {
 
 }  // namespace
 
-std::optional<SettingsLines> ReadSettings(std::string* problem) {
-  auto lines = ReadLines(kSettingsFile, problem);
+std::optional<SettingsLines> ReadSettings(const std::string& file, std::string* problem) {
+  auto lines = ReadLines(file, problem);
   if (!lines) return std::nullopt;
   return SettingsLines{Cp1250ToUtf8(Line(*lines, 0)), Cp1250ToUtf8(Line(*lines, 1)), Cp1250ToUtf8(Line(*lines, 2)),
                        Cp1250ToUtf8(Line(*lines, 3))};
@@ -73,15 +73,15 @@ std::string AccountProblem(std::string_view user, std::string_view password) {
   return "";
 }
 
-void SaveSettings(const std::string& user, const std::string& password, int32_t baseInterval,
+void SaveSettings(const std::string& file, const std::string& user, const std::string& password, int32_t baseInterval,
                   uint16_t nightExposure) {
   if (std::string problem = AccountProblem(user, password); !problem.empty()) throw EConvertError(problem);
-  WriteTextLines(kSettingsFile,
+  WriteTextLines(file,
                  {Utf8ToCp1250(user), Utf8ToCp1250(password), IntToStr(baseInterval), IntToStr(nightExposure)}, 0600);
 }
 
-int64_t ReadPictureCounter(std::string* problem) {
-  auto lines = ReadLines(kPictureNumberFile, problem);
+int64_t ReadPictureCounter(const std::string& file, std::string* problem) {
+  auto lines = ReadLines(file, problem);
   if (!lines) return 1;
   std::string first = Line(*lines, 0);
   if (auto number = PictureNumberOf(first)) return *number;
@@ -92,10 +92,10 @@ int64_t ReadPictureCounter(std::string* problem) {
   return 1;
 }
 
-void WritePictureCounter(int64_t next) { WriteTextLines(kPictureNumberFile, {IntToStr(next)}); }
+void WritePictureCounter(const std::string& file, int64_t next) { WriteTextLines(file, {IntToStr(next)}); }
 
-int CleanUpInterruptedWrites() {
-  return RemoveLeftoverTemporaries(kSettingsFile) + RemoveLeftoverTemporaries(kPictureNumberFile);
+int CleanUpInterruptedWrites(const std::string& settingsFile, const std::string& counterFile) {
+  return RemoveLeftoverTemporaries(settingsFile) + RemoveLeftoverTemporaries(counterFile);
 }
 
 std::string PictureDirName(std::string formattedDate) {

@@ -13,13 +13,17 @@
 
 namespace korv {
 
+// Also what the settings file gives when its lines hold no usable value.
+inline constexpr int32_t kDefaultInterval = 5;          // s
+inline constexpr uint16_t kDefaultNightExposure = 15;  // s
+
 struct StationState {
-  int32_t base_interval = 5;   // s; the day preset's interval, lower bound of the others
-  int32_t interval = 5;        // s; the current picture interval
+  int32_t base_interval = kDefaultInterval;  // s; the day preset's interval, lower bound of the others
+  int32_t interval = kDefaultInterval;       // s; the current picture interval
   int32_t exposure_s = 0;      // s; 0 = automatic
   int32_t iso = 0;             // 0 = automatic
   int32_t aperture = 0;        // f-number; 0 = automatic
-  uint16_t night_exposure = 15;  // 5, 10 or 15: which night preset the evening switch selects
+  uint16_t night_exposure = kDefaultNightExposure;  // 5, 10 or 15: which night preset the evening switch selects
   uint8_t day_mode = 0;        // the camera's shooting mode read at connect
   TCameraSettings cam_settings;  // last read from and sent to the camera
   TZoomInfo zoom_info;           // read at connect; Position follows the slider
@@ -28,7 +32,7 @@ struct StationState {
   uint16_t last_hour = 0;      // hour of the previous timer tick
   uint16_t evening_hour = 0;   // switch hours of the current month
   uint16_t morning_hour = 0;
-  int32_t picture_counter = 1;  // number of the next picture
+  int64_t picture_counter = 1;  // number of the next picture
   std::string picture_dir;      // the start date's folder
   std::string ftp_user;         // the account stored in the settings file
   std::string ftp_password;

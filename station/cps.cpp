@@ -16,17 +16,12 @@
 
 #include <algorithm>
 #include <climits>
-#include <filesystem>
 #include <optional>
 
 #include "camera/Obturo.h"
 #include "ftp/IdFTP.h"
 #include "runtime/Clock.h"
-#include "runtime/Convert.h"
-#include "station/CaptureCycle.h"
 #include "station/JpegPreview.h"
-#include "station/Presets.h"
-#include "station/Settings.h"
 #include "station/WindowThread.h"
 
 namespace korv {
@@ -99,13 +94,14 @@ void SelectItem(QComboBox* combo, std::optional<int> item) {
   if (item) combo->setCurrentIndex(*item);
 }
 
-void SetIf(uint8_t& field, std::optional<uint8_t> value) {
-  if (value) field = *value;
-}
-
 }  // namespace
 
-TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+TForm1::TForm1(const std::string& workingFolder, QWidget* parent)
+    : QWidget(parent),
+      Obturo1(std::make_unique<TObturo>()),
+      IdFTP1(std::make_unique<TIdFTP>()),
+      Core(*Obturo1, *IdFTP1, workingFolder),
+      State(Core.State) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QString::fromUtf8("Korvell Tv Canon Powershot távvezérlő"));
   // The layout was made for an 11-pixel font; the family follows the platform.
@@ -117,7 +113,6 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   move(198, 119);
 
   CreateControls();
-  Obturo1 = std::make_unique<TObturo>();
   // The camera library may report from a thread of its own; the handler
   // touches controls, so it runs on the window's thread, the library waiting.
   Obturo1->OnRemoteEvent = [this](RemoteEventCallbackType event, AdditionNotifyRemoteEventType eventData) {
@@ -286,6 +281,57 @@ void TForm1::ShowStatus(const std::string& text) {
   Edit1->repaint();  // the handler keeps the window busy for a while yet
 }
 
+void TForm1::ShowPreview(const std::string& path) {
+  Image1->setPixmap(QPixmap::fromImage(LoadPreview(path, Image1->size())));
+  Image1->repaint();
+}
+
+void TForm1::ShowUploadStatus(const std::string& text) {
+  Edit3->setText(QString::fromStdString(text));
+  Edit3->repaint();
+}
+
+void TForm1::ShowConnected(bool connected) {
+  CheckBox6->setChecked(connected);
+  CheckBox6->repaint();
+}
+
+void TForm1::ShowProgress(int percent) {
+  ProgressBar1->setValue(percent);
+  ProgressBar1->repaint();
+}
+
+void TForm1::ShowLists(const ListsEnabled& lists) {
+  ComboBox2->setEnabled(lists.Iso);
+  ComboBox3->setEnabled(lists.Aperture);
+  ComboBox4->setEnabled(lists.Exposure);
+}
+
+QRadioButton* TForm1::PresetButton(int button) const {
+  QRadioButton* buttons[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4, RadioButton5};
+  return button >= 1 && button <= 5 ? buttons[button - 1] : nullptr;
+}
+
+CameraChoice TForm1::ReadCameraChoice() const {
+  CameraChoice choice;
+  choice.ImageSizeItem = ItemIndex(ComboBox1);
+  choice.Preset = 0;
+  for (int button = 1; button <= 5; ++button) {
+    if (PresetButton(button)->isChecked()) choice.Preset = button;
+  }
+  choice.IsoItem = ItemIndex(ComboBox2);
+  choice.ApertureItem = ItemIndex(ComboBox3);
+  choice.ExposureItem = ItemIndex(ComboBox4);
+  choice.Flash = CheckBox7->isChecked();
+  choice.Quality = RadioButton6->isChecked() ? 1 : RadioButton7->isChecked() ? 2 : RadioButton8->isChecked() ? 3 : 0;
+  choice.Upload = CheckBox4->isChecked();
+  return choice;
+}
+
+UploadChoice TForm1::ReadUploadChoice() const {
+  return {Edit4->text().toStdString(), Edit5->text().toStdString(), CheckBox3->isChecked()};
+}
+
 void TForm1::SetTimer1Enabled(bool on) {
   Timer1On = on;
   if (!on) {
@@ -307,68 +353,40 @@ void TForm1::SetTimer1Interval(int64_t milliseconds) {
 }
 
 void TForm1::FormCreate() {
-  State.night_exposure = 15;
-  State.last_hour = 0;
+  // The station state starts at its defaults (StationState): interval 5,
+  // night exposure 15, automatic exposure values, no upload time.
   FillList(ComboBox1, {"Nagy méret", "Közepes méret", "Közepes méret-1", "Közepes méret-2", "Közepes méret-3",
                        "Kis méret"});
   FillList(ComboBox4, {"Auto", "1 mp", "2 mp", "5 mp", "10 mp", "15 mp", "30 mp"});
   FillList(ComboBox3, {"Auto", "F2.8", "F4.0", "F5.6", "F8.0", "F11.0"});
   FillList(ComboBox2, {"Auto", "50", "100", "200", "400", "800", "1600"});
-  State.interval = 5;
-  State.base_interval = 5;
-  State.exposure_s = State.iso = State.aperture = 0;
   ComboBox2->setCurrentIndex(0);
   ComboBox3->setCurrentIndex(0);
   ComboBox4->setCurrentIndex(0);
   ComboBox1->setCurrentIndex(3);
-  ComboBox2->setEnabled(false);
-  ComboBox3->setEnabled(false);
-  ComboBox4->setEnabled(false);
-  State.upload_extra_s = 0;
+  ShowLists(PresetOf(kDayPreset).Lists);
 
-  if (auto settings = ReadSettings()) {
+  std::string problem;
+  if (auto settings = Core.LoadSettings(&problem)) {
     Edit4->setText(QString::fromStdString(settings->User));
     Edit5->setText(QString::fromStdString(settings->Password));
-    // Remembered too, so that a night preset chosen before the first Start
-    // rewrites the file with the account it already held.
-    State.ftp_user = settings->User;
-    State.ftp_password = settings->Password;
     SetEdit2Text(QString::fromStdString(settings->Interval));
-    // A malformed number keeps the default rather than leaving start-up half done.
-    State.base_interval = StrToIntDef(settings->Interval, State.base_interval);
-    State.interval = State.base_interval;
-    State.night_exposure = static_cast<uint16_t>(StrToIntDef(settings->NightExposure, State.night_exposure));
   }
 
   LocalTime today = TheClock().Now();
   QDate date(today.Year, today.Month, today.Day);
-  State.picture_dir = PictureDirName(QLocale::system().toString(date, QLocale::ShortFormat).toStdString());
-  std::error_code error;
-  if (std::filesystem::is_directory(State.picture_dir, error)) {
-    State.picture_counter = ReadPictureCounter();
-  } else {
-    std::filesystem::create_directory(State.picture_dir, error);  // a failure shows at the first picture
-    State.picture_counter = 1;
-  }
+  if (!problem.empty()) ReportError(problem);
+  problem.clear();
+  Core.OpenPictureDir(QLocale::system().toString(date, QLocale::ShortFormat).toStdString(), &problem);
+  if (!problem.empty()) ReportError(problem);
 }
 
-void TForm1::save_settings() {
-  SaveSettings(State.ftp_user, State.ftp_password, State.base_interval, State.night_exposure);
-}
+void TForm1::save_settings() { Core.save_settings(); }
 
 void TForm1::Button1Click() {
-  Obturo1->EnumerateCameras();
-  Obturo1->Connect(CameraKindPowerShot, 0);
-  CheckBox1->setChecked(Obturo1->IsRemoteCapable());
-  TRemoteCapabilities capabilities =
-      Obturo1->EnterRemoteMode(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, false);
-  CheckBox2->setChecked(capabilities[CapSettings] != 0);
-  State.cam_settings = Obturo1->GetCameraSettings();
-  State.day_mode = State.cam_settings.ShootingMode;
-  State.zoom_max = 0;
-  State.zoom_info = Obturo1->GetZoomInfo();
-  State.zoom_max = static_cast<uint16_t>(State.zoom_info.MaxPosition);
-  State.zoom_pos = static_cast<uint16_t>(State.zoom_info.Position);
+  CheckBox1->setChecked(Core.OpenCamera());
+  CheckBox2->setChecked(Core.EnterRemoteMode());
+  Core.ReadCamera();
   Edit10->setText(QString::number(State.zoom_max));
   Edit9->setText(QString::number(State.zoom_pos));
   if (State.zoom_max != 0) {
@@ -382,26 +400,24 @@ void TForm1::Button1Click() {
 }
 
 void TForm1::Refresh_settings() {
-  SetEdit2Text(QString::number(State.interval));
-  SelectItem(ComboBox4, ExposureItemOf(State.exposure_s));
-  SelectItem(ComboBox3, ApertureItemOf(State.aperture));
-  SelectItem(ComboBox2, IsoItemOf(State.iso));
+  ShownValues shown = Core.Shown();
+  SetEdit2Text(QString::number(shown.Interval));
+  SelectItem(ComboBox4, shown.ExposureItem);
+  SelectItem(ComboBox3, shown.ApertureItem);
+  SelectItem(ComboBox2, shown.IsoItem);
   set_cam_parameters();
 }
 
 void TForm1::Button2Click() {
   set_cam_parameters();
-  Obturo1->TakePicture();
+  Core.TakePicture();
 }
 
 void TForm1::Button3Click() {
+  Core.CheckAccount(Edit4->text().toStdString(), Edit5->text().toStdString());
   set_cam_parameters();
   ComboBox1->setEnabled(false);
-  if (!Edit4->text().isEmpty() && !Edit5->text().isEmpty()) {
-    State.ftp_user = Edit4->text().toStdString();
-    State.ftp_password = Edit5->text().toStdString();
-    save_settings();
-  }
+  Core.StartCycle(Edit4->text().toStdString(), Edit5->text().toStdString());
   SetTimer1Enabled(true);
 }
 
@@ -411,112 +427,38 @@ void TForm1::Button4Click() {
 }
 
 void TForm1::Timer1Timer() {
-  LocalTime now = TheClock().Now();
-  SwitchHours hours = switch_hours(now.Month);
-  State.evening_hour = hours.Evening;
-  State.morning_hour = hours.Morning;
-  auto hour = static_cast<uint16_t>(now.Hour);
-
-  if (MorningSwitchDue(hour, State.last_hour, State.morning_hour)) {
-    State.interval = std::max(State.base_interval, 5);
-    State.exposure_s = State.iso = State.aperture = 0;
-    Select(RadioButton1);
-    ComboBox2->setEnabled(false);
-    ComboBox3->setEnabled(false);
-    ComboBox4->setEnabled(false);
+  TickPlan plan = Core.BeginTick(TheClock().Now());
+  if (plan.Kind == TickPlan::Switch::Morning) {
+    Select(PresetButton(plan.Preset));
+    ShowLists(plan.Lists);
     Refresh_settings();
   }
-  if (EveningSwitchDue(hour, State.last_hour, State.evening_hour)) {
-    int32_t night = 2 * State.night_exposure;
-    State.interval = night < State.base_interval ? State.base_interval : night;
-    State.exposure_s = State.night_exposure;
-    State.iso = 50;
-    State.aperture = 0;
-    ComboBox2->setEnabled(true);
-    ComboBox4->setEnabled(true);
-    ComboBox3->setEnabled(false);
-    // Still the preset selected so far, day mode too: the night interval it
-    // shows must not become the day interval.
-    KeepBaseInterval = true;
-    try {
+  if (plan.Kind == TickPlan::Switch::Evening) {
+    ShowLists(plan.Lists);
+    {
+      // Still the preset selected so far, day mode too: the night interval
+      // it shows must not become the day interval.
+      auto hold = Core.HoldBaseInterval();
       Refresh_settings();
-    } catch (...) {
-      KeepBaseInterval = false;
-      throw;
     }
-    KeepBaseInterval = false;
-    switch (State.night_exposure) {
-      case 5: Select(RadioButton3); break;
-      case 10: Select(RadioButton4); break;
-      case 15: Select(RadioButton5); break;
-      default: break;
-    }
+    if (QRadioButton* night = PresetButton(plan.Preset)) Select(night);
   }
-  State.last_hour = hour;
-  ShowStatus("Kép készítése");
-  Obturo1->TakePicture();
+  ShowStatus(Core.EndTick(plan));
+  Core.TakePicture();
 }
 
 void TForm1::Obturo1RemoteEvent(RemoteEventCallbackType Event, AdditionNotifyRemoteEventType /*EventData*/) {
-  if (Event != RemoteEventCallbackReleaseComplete) return;
-  std::string name = PictureFileName(State.picture_counter);
-  std::string path = State.picture_dir + "/" + name;
-  ShowStatus("Kép mentése " + name);
-  Obturo1->GetReleasedPicture(path);
-  ShowStatus("Kép beolvasása -" + name);
-  Image1->setPixmap(QPixmap::fromImage(LoadPreview(path, Image1->size())));
-  Image1->repaint();
-  WritePictureCounter(State.picture_counter + 1);
-  if (CheckBox4->isChecked()) upload_picture(path, name);
-  ++State.picture_counter;
+  Core.HandlePicture(Event, {CheckBox4->isChecked(), ReadUploadChoice()}, *this);
 }
 
 void TForm1::set_cam_parameters() {
-  TCameraSettings& settings = State.cam_settings;
-  settings = Obturo1->GetCameraSettings();
-  SetIf(settings.ImageSize, ImageSizeOfItem(ItemIndex(ComboBox1)));
-  if (RadioButton1->isChecked()) {
-    settings.ShootingMode = State.day_mode;
-    settings.ISO = kIsoAutomatic;
-    settings.Av = 0;  // 0: left as the camera has it
-    settings.Tv = 0;
-  }
-  if (RadioButton2->isChecked()) {
-    settings.ShootingMode = kShootingModeManual;
-    settings.ISO = kIsoAutomatic;  // whatever the disabled ISO list shows
-    SetIf(settings.Av, AvOfItem(ItemIndex(ComboBox3)));
-  }
-  bool night = RadioButton3->isChecked() || RadioButton4->isChecked() || RadioButton5->isChecked();
-  if (night) {
-    settings.ShootingMode = kShootingModeShutterPriority;
-    settings.Av = 0;
-    SetIf(settings.ISO, IsoOfItem(ItemIndex(ComboBox2)));
-  }
-  if (night || RadioButton2->isChecked()) SetIf(settings.Tv, TvOfItem(ItemIndex(ComboBox4)));
-  settings.FlashMode = FlashModeOf(CheckBox7->isChecked());
-  if (RadioButton6->isChecked()) settings.Quality = 1;
-  if (RadioButton7->isChecked()) settings.Quality = 2;
-  if (RadioButton8->isChecked()) settings.Quality = 3;
-  settings.ColorSaturation = kColorSaturationHigh;
-  SetIf(settings.ImageSize, ImageSizeOfItem(ItemIndex(ComboBox1)));
-  int64_t seconds = CheckBox4->isChecked() ? int64_t{State.interval} + State.upload_extra_s : State.interval;
-  SetTimer1Interval(seconds * 1000);
-  Obturo1->SetCameraSettings(settings);
+  SetTimer1Interval(Core.PrepareSettings(ReadCameraChoice()));
+  Core.SendSettings();
 }
 
 void TForm1::ApplyPreset(int button) {
-  const Preset& preset = PresetOf(button);
-  State.interval = std::max(State.base_interval, preset.MinInterval);
-  State.exposure_s = preset.ExposureS;
-  State.iso = preset.Iso;
-  State.aperture = preset.Aperture;
-  ComboBox2->setEnabled(preset.IsoListEnabled);
-  ComboBox3->setEnabled(preset.ApertureListEnabled);
-  ComboBox4->setEnabled(preset.ExposureListEnabled);
-  if (preset.NightExposure != 0) {
-    State.night_exposure = preset.NightExposure;
-    save_settings();
-  }
+  ShowLists(PresetOf(button).Lists);
+  Core.ApplyPreset(button);
   Refresh_settings();
 }
 
@@ -531,19 +473,32 @@ void TForm1::ComboBox3Change() { set_cam_parameters(); }
 void TForm1::ComboBox4Change() { set_cam_parameters(); }
 void TForm1::CheckBox7Click() { set_cam_parameters(); }
 
-void TForm1::TrackBar1Change() {
-  int position = TrackBar1->value();
-  State.zoom_pos = static_cast<uint16_t>(position);
-  State.zoom_info.Position = static_cast<uint32_t>(position);
-  Obturo1->SetZoom(static_cast<uint32_t>(position));
-}
+void TForm1::TrackBar1Change() { Core.MoveZoom(TrackBar1->value()); }
 
 void TForm1::Edit2Change() {
-  int32_t value = StrToIntDef(Edit2->text().toStdString(), 0);
-  if (value <= 0 || value >= 100) return;
-  State.interval = value;
-  SetTimer1Interval(int64_t{value} * 1000);
-  if (RadioButton1->isChecked() && !KeepBaseInterval) State.base_interval = value;
+  if (auto milliseconds = Core.IntervalTyped(Edit2->text().toStdString(), RadioButton1->isChecked())) {
+    SetTimer1Interval(*milliseconds);
+  }
+}
+
+void TForm1::CreateIdFTP1() {
+  IdFTP1->MaxLineAction = maException;
+  IdFTP1->ProxySettings.ProxyType = fpcmNone;
+  IdFTP1->ProxySettings.Port = 0;
+  IdFTP1->OnWork = [this](TIdComponent*, TWorkMode, int64_t count) { IdFTP1Work(count); };
+}
+
+void TForm1::upload_picture(const std::string& path, const std::string& name) {
+  Core.Upload(path, name, ReadUploadChoice(), *this);
+}
+
+void TForm1::IdFTP1Work(int64_t AWorkCount) {
+  if (auto percent = Core.ProgressOf(AWorkCount)) ShowProgress(*percent);
+}
+
+void TForm1::CheckBox4Click() {
+  GroupBox1->setEnabled(CheckBox4->isChecked());
+  Core.SetUploading(CheckBox4->isChecked());
 }
 
 }  // namespace korv

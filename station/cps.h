@@ -1,5 +1,5 @@
 // The station's main window: every control, the objects it owns, and the
-// handlers that make up the station's behaviour.
+// handlers, which hand every decision to the station core (Station.h).
 #pragma once
 
 #include <QWidget>
@@ -12,7 +12,7 @@
 #include "camera/CamDefines.h"
 
 #include "station/ErrorReport.h"
-#include "station/StationState.h"
+#include "station/Station.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -31,10 +31,13 @@ namespace korv {
 class TIdFTP;
 class TObturo;
 
-class TForm1 : public QWidget {
+// The window only wires: each handler reads its controls into a plain
+// choice, asks the station core (Core) and shows the answer.
+class TForm1 : public QWidget, private StationSink {
 public:
-  // Creates the controls and the owned objects, then runs FormCreate.
-  explicit TForm1(QWidget* parent = nullptr);
+  // Creates the controls and the owned objects, then runs FormCreate. The
+  // station's files and picture folders are kept in `workingFolder`.
+  explicit TForm1(const std::string& workingFolder = ".", QWidget* parent = nullptr);
   ~TForm1() override;
 
   // Camera and status area.
@@ -112,10 +115,11 @@ public:
 
   // Owned objects.
   std::unique_ptr<TObturo> Obturo1;
-  QTimer* Timer1;
+  QTimer* Timer1 = nullptr;
   std::unique_ptr<TIdFTP> IdFTP1;
 
-  StationState State;
+  Station Core;
+  StationState& State;
 
   // True while Timer1 is switched on, even when its interval (0) keeps it silent.
   bool Timer1Enabled() const { return Timer1On; }
@@ -167,15 +171,23 @@ private:
   void Select(QRadioButton* button);
 
   void ApplyPreset(int button);
-  void ShowStatus(const std::string& text);
-  void ShowUploadStatus(const std::string& text);
+  void ShowLists(const ListsEnabled& lists);
+  QRadioButton* PresetButton(int button) const;
+  CameraChoice ReadCameraChoice() const;
+  UploadChoice ReadUploadChoice() const;
+
+  // StationSink: the station's progress on the window.
+  void ShowStatus(const std::string& text) override;
+  void ShowPreview(const std::string& path) override;
+  void ShowUploadStatus(const std::string& text) override;
+  void ShowConnected(bool connected) override;
+  void ShowProgress(int percent) override;
 
   void SetTimer1Enabled(bool on);
   void SetTimer1Interval(int64_t milliseconds);
 
   HandlerRunner Handlers;
   bool Timer1On = false;
-  bool KeepBaseInterval = false;
 };
 
 }  // namespace korv

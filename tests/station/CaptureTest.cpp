@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -29,6 +30,9 @@ namespace {
 
 uint32_t CdCode(CameraSetting setting, uint8_t ordinal) { return OrdinalToCode(CodeSet::CD, setting, ordinal); }
 
+// The sky of every picture, so that no test depends on the hour it runs at.
+const std::string kCamera = "camera CD\ntime 12:00\ndate 03-14\nclouds 30\n";
+
 class CameraTest : public StationTest {
 protected:
   CameraTest() : Camera(SimulatedLibrary::CD()) { Camera.Reset(); }
@@ -38,7 +42,7 @@ protected:
   }
 
   // Starts the station (no uploads) and, unless told otherwise, connects.
-  TForm1& StartStation(const std::string& scenario = "", bool connect = true) {
+  TForm1& StartStation(const std::string& scenario = kCamera, bool connect = true) {
     if (!scenario.empty()) Camera.LoadScenario(scenario);
     TForm1& form = Start();
     form.CheckBox4->setChecked(false);
@@ -152,64 +156,64 @@ TEST_F(CameraTest, AFailureAfterConnectLeavesTheStationUnusable) {
 
 // --- Presets ---
 
-struct PresetCase {
-  int Button;
-  int32_t Interval, Exposure, Iso, Aperture;
-  bool IsoList, ApertureList, ExposureList;
-  uint8_t ShootingMode, IsoSent;  // ordinals
-  int Tv, Av;                     // ordinals sent, -1 = not sent
-  const char* SettingsFile;       // "" = not written
-};
-
-class PresetTest : public CameraTest, public ::testing::WithParamInterface<PresetCase> {};
-
-TEST_P(PresetTest, SetsTheStateListsAndSendsTheRecord) {
-  const PresetCase& c = GetParam();
-  TForm1& form = StartStation("camera CD\nvalue ShootingMode 0\n");
-  QRadioButton* buttons[] = {form.RadioButton1, form.RadioButton2, form.RadioButton3, form.RadioButton4,
-                             form.RadioButton5};
-  if (c.Button == 1) {
-    buttons[1]->click();
-    Camera.ClearLog();
-  }
-  std::filesystem::remove(File(kSettingsFile));
-  buttons[c.Button - 1]->click();
-  ASSERT_EQ(Errors, std::vector<std::string>{});
-
-  EXPECT_EQ(form.State.interval, c.Interval);
-  EXPECT_EQ(form.State.exposure_s, c.Exposure);
-  EXPECT_EQ(form.State.iso, c.Iso);
-  EXPECT_EQ(form.State.aperture, c.Aperture);
-  EXPECT_EQ(form.ComboBox2->isEnabled(), c.IsoList);
-  EXPECT_EQ(form.ComboBox3->isEnabled(), c.ApertureList);
-  EXPECT_EQ(form.ComboBox4->isEnabled(), c.ExposureList);
-  EXPECT_EQ(form.Edit2->text(), QString::number(c.Interval));
-  EXPECT_EQ(form.Timer1->interval(), c.Interval * 1000);
-  EXPECT_EQ(ReadFile(File(kSettingsFile)), c.SettingsFile);
-
-  uint8_t mode = c.Button == 1 ? form.State.day_mode : c.ShootingMode;
-  EXPECT_EQ(LastSent("CDSetShootingMode"), CdCode(CameraSetting::ShootingMode, mode));
-  auto sent = [](CameraSetting setting, int ordinal) -> int64_t {
-    return ordinal < 0 ? int64_t{-1} : int64_t{CdCode(setting, static_cast<uint8_t>(ordinal))};
+TEST_F(CameraTest, PresetsSetTheStateListsAndSendTheRecord) {
+  struct Case {
+    int Button;
+    int32_t Interval, Exposure, Iso, Aperture;
+    bool IsoList, ApertureList, ExposureList;
+    uint8_t ShootingMode, IsoSent;  // ordinals
+    int Tv, Av;                     // ordinals sent, -1 = not sent
+    const char* SettingsFile;       // "" = not written
   };
-  EXPECT_EQ(LastSent("CDSetTvValue"), sent(CameraSetting::Tv, c.Tv));
-  EXPECT_EQ(LastSent("CDSetAvValue"), sent(CameraSetting::Av, c.Av));
-  TCameraSettings now = CameraNow();
-  EXPECT_EQ(now.ISO, c.IsoSent);
-  EXPECT_EQ(now.ColorSaturation, 3);
-  EXPECT_EQ(now.FlashMode, 1);
-  EXPECT_EQ(now.Quality, 2);
-  EXPECT_EQ(now.ImageSize, 5);
-}
+  const Case cases[] = {
+      {1, 5, 0, 0, 0, false, false, false, 0, 1, -1, -1, ""},
+      // Dusk shows ISO 50 but sends automatic ISO.
+      {2, 7, 2, 50, 8, false, true, true, 2, 1, 14, 19, ""},
+      {3, 10, 5, 50, 0, true, false, true, 17, 2, 10, -1, "\r\n\r\n5\r\n5\r\n"},
+      {4, 20, 10, 50, 0, true, false, true, 17, 2, 7, -1, "\r\n\r\n5\r\n10\r\n"},
+      {5, 30, 15, 50, 0, true, false, true, 17, 2, 5, -1, "\r\n\r\n5\r\n15\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "RadioButton" << c.Button);
+    Form.reset();
+    Camera.Reset();
+    TForm1& form = StartStation("camera CD\nvalue ShootingMode 0\n");
+    QRadioButton* buttons[] = {form.RadioButton1, form.RadioButton2, form.RadioButton3, form.RadioButton4,
+                               form.RadioButton5};
+    if (c.Button == 1) {
+      buttons[1]->click();
+      Camera.ClearLog();
+    }
+    std::filesystem::remove(File(kSettingsFile));
+    buttons[c.Button - 1]->click();
+    ASSERT_EQ(Errors, std::vector<std::string>{});
 
-INSTANTIATE_TEST_SUITE_P(
-    Buttons, PresetTest,
-    ::testing::Values(PresetCase{1, 5, 0, 0, 0, false, false, false, 0, 1, -1, -1, ""},
-                      // Dusk shows ISO 50 but sends automatic ISO.
-                      PresetCase{2, 7, 2, 50, 8, false, true, true, 2, 1, 14, 19, ""},
-                      PresetCase{3, 10, 5, 50, 0, true, false, true, 17, 2, 10, -1, "\r\n\r\n5\r\n5\r\n"},
-                      PresetCase{4, 20, 10, 50, 0, true, false, true, 17, 2, 7, -1, "\r\n\r\n5\r\n10\r\n"},
-                      PresetCase{5, 30, 15, 50, 0, true, false, true, 17, 2, 5, -1, "\r\n\r\n5\r\n15\r\n"}));
+    EXPECT_EQ(form.State.interval, c.Interval);
+    EXPECT_EQ(form.State.exposure_s, c.Exposure);
+    EXPECT_EQ(form.State.iso, c.Iso);
+    EXPECT_EQ(form.State.aperture, c.Aperture);
+    EXPECT_EQ(form.ComboBox2->isEnabled(), c.IsoList);
+    EXPECT_EQ(form.ComboBox3->isEnabled(), c.ApertureList);
+    EXPECT_EQ(form.ComboBox4->isEnabled(), c.ExposureList);
+    EXPECT_EQ(form.Edit2->text(), QString::number(c.Interval));
+    EXPECT_EQ(form.Timer1->interval(), c.Interval * 1000);
+    EXPECT_EQ(ReadFile(File(kSettingsFile)), c.SettingsFile);
+
+    uint8_t mode = c.Button == 1 ? form.State.day_mode : c.ShootingMode;
+    EXPECT_EQ(LastSent("CDSetShootingMode"), CdCode(CameraSetting::ShootingMode, mode));
+    auto sent = [](CameraSetting setting, int ordinal) -> int64_t {
+      return ordinal < 0 ? int64_t{-1} : int64_t{CdCode(setting, static_cast<uint8_t>(ordinal))};
+    };
+    EXPECT_EQ(LastSent("CDSetTvValue"), sent(CameraSetting::Tv, c.Tv));
+    EXPECT_EQ(LastSent("CDSetAvValue"), sent(CameraSetting::Av, c.Av));
+    TCameraSettings now = CameraNow();
+    EXPECT_EQ(now.ISO, c.IsoSent);
+    EXPECT_EQ(now.ColorSaturation, 3);
+    EXPECT_EQ(now.FlashMode, 1);
+    EXPECT_EQ(now.Quality, 2);
+    EXPECT_EQ(now.ImageSize, 5);
+  }
+}
 
 TEST_F(CameraTest, NightPresetKeepsTheAccountReadAtStart) {
   WriteFile(File(kSettingsFile), "anna\r\npw\r\n5\r\n15\r\n");
@@ -288,6 +292,12 @@ TEST_F(CameraTest, Edit2InNightModeChangesOnlyTheInterval) {
 
 class DayNightTest : public CameraTest {
 protected:
+  // Small pictures: these tests are about the switch, not the picture.
+  TForm1& StartStation() {
+    TForm1& form = CameraTest::StartStation();
+    form.ComboBox1->setCurrentIndex(5);  // "Kis méret"
+    return form;
+  }
   void Tick(int month, int day, int hour, int minute = 0) {
     Clock.Time = {2026, month, day, hour, minute, 0};
     CameraTest::Tick();
@@ -425,6 +435,30 @@ TEST_F(PictureTest, AFailedReleaseEndsTheTickAndTheTimerGoesOn) {
   EXPECT_EQ(form.State.picture_counter, 2);
 }
 
+TEST_F(PictureTest, TheRealErrorBoxLeavesTheTimerTakingPictures) {
+  TForm1& form = StartStation();
+  SetErrorReporter(nullptr);  // the box itself, not the recorder
+  form.ComboBox1->setCurrentIndex(5);  // small pictures keep the ticks short
+  form.Edit2->setText("1");
+  form.Button3->click();
+  auto boxes = [&] { return form.findChildren<QMessageBox*>(QStringLiteral("ErrorBox")); };
+  Camera.FailNext("CDRelease", 1, 0x81);
+  ASSERT_TRUE(ServeUntil([&] { return !boxes().empty(); }));
+  QMessageBox* box = boxes().front();
+  EXPECT_FALSE(box->isModal());
+  EXPECT_TRUE(box->text().startsWith("CDRelease errorcode 0x00000081")) << box->text().toStdString();
+  ASSERT_TRUE(ServeUntil([&] { return form.State.picture_counter == 3; }));
+  EXPECT_TRUE(box->isVisible());
+
+  Camera.FailNext("CDRelease", 1, 0x83);
+  ASSERT_TRUE(ServeUntil([&] { return box->text().contains("0x00000083"); }));
+  EXPECT_EQ(boxes().size(), 1);
+  EXPECT_TRUE(box->informativeText().startsWith("2 errors")) << box->informativeText().toStdString();
+  ASSERT_TRUE(ServeUntil([&] { return form.State.picture_counter == 4; }));
+  form.Button4->click();
+  box->close();
+}
+
 TEST_F(PictureTest, OtherCameraEventsChangeNothing) {
   TForm1& form = StartStation();
   form.Edit1->setText("idle");
@@ -445,7 +479,7 @@ TEST_F(PictureTest, TestPictureIsNumberedLikeTheCycle) {
 }
 
 TEST_F(PictureTest, EventsFromTheLibrarysThreadAreHandledOnTheWindowThread) {
-  TForm1& form = StartStation("camera CD\nevents thread\n");
+  TForm1& form = StartStation(kCamera + "events thread\n");
   std::vector<QThread*> threads;
   QObject::connect(form.Edit1, &QLineEdit::textChanged, [&] { threads.push_back(QThread::currentThread()); });
   form.Button2->click();

@@ -23,10 +23,10 @@ protected:
   PRStationTest() {
     SimulatedLibrary::CD().LoadScenario("");
     SimulatedLibrary::RC().LoadScenario("");
-    SimulatedLibrary::PR().LoadScenario("camera PR\nmodel Canon PowerShot G7\ntime 13:30\ndate 03-14\n");
+    SimulatedLibrary::PR().LoadScenario("camera PR\nmodel Canon PowerShot G7\ntime 13:30\ndate 03-14\nclouds 30\n");
   }
-  std::string PicturePath(int32_t counter) const {
-    return Form->State.picture_dir + "/" + PictureFileName(counter);
+  std::string PicturePath(int64_t counter) const {
+    return File(Form->State.picture_dir + "/" + PictureFileName(counter));
   }
 };
 
@@ -41,7 +41,7 @@ TEST_F(PRStationTest, ConnectsThroughThePRLibraryAndSavesEachPictureWhole) {
   EXPECT_TRUE(SimulatedLibrary::CD().Calls("CDOpenSource").empty());
 
   form.Button3Click();
-  const int32_t first = form.State.picture_counter;
+  const int64_t first = form.State.picture_counter;
   form.Timer1Timer();
   ASSERT_TRUE(Errors.empty()) << Errors.front();
   const std::string picture = ReadFile(PicturePath(first));
@@ -49,15 +49,17 @@ TEST_F(PRStationTest, ConnectsThroughThePRLibraryAndSavesEachPictureWhole) {
   EXPECT_FALSE(LoadPreview(PicturePath(first), QSize(160, 120)).isNull());
   EXPECT_EQ(form.State.picture_counter, first + 1);
 
-  // A leftover, longer file of the next number keeps none of its bytes.
+  // A file that took the next number meanwhile is never written over: the
+  // picture goes to the number after it.
   const std::string leftover(2 << 20, 'x');
   WriteFile(PicturePath(first + 1), leftover);
   form.Timer1Timer();
   ASSERT_TRUE(Errors.empty()) << Errors.front();
-  const std::string second = ReadFile(PicturePath(first + 1));
+  EXPECT_EQ(ReadFile(PicturePath(first + 1)), leftover);
+  const std::string second = ReadFile(PicturePath(first + 2));
   EXPECT_TRUE(IsWholeJpeg(second));
-  EXPECT_LT(second.size(), leftover.size());
-  EXPECT_FALSE(LoadPreview(PicturePath(first + 1), QSize(160, 120)).isNull());
+  EXPECT_FALSE(LoadPreview(PicturePath(first + 2), QSize(160, 120)).isNull());
+  EXPECT_EQ(form.State.picture_counter, first + 3);
   EXPECT_EQ(SimulatedLibrary::PR().Calls("PR_RC_GetReleasedData").size(), 2u);
 }
 

@@ -62,20 +62,20 @@ TEST(PictureFilesTest, FullDiskLeavesNoPartialPictureAndPicturesResume) {
     GTEST_SKIP() << "mounting a small tmpfs needs root (" << std::strerror(errno) << "); full disk not tried";
   }
   auto unmount = ScopeExit([&] { ::umount2(disk.c_str(), MNT_DETACH); });
-  WorkingDir here(disk);
+  const std::string counter = disk + "/" + kPictureNumberFile;
   auto freeBytes = [&] {
     struct statvfs info {};
     ::statvfs(disk.c_str(), &info);
     return uint64_t{info.f_bavail} * info.f_frsize;
   };
-  WritePictureCounter(1);
+  WritePictureCounter(counter, 1);
   const uint64_t empty = freeBytes();
 
   PictureTarget first(disk + "/000001.jpg");
   ASSERT_FALSE(WritePicture(first.Path(), 100 * 1024));  // larger than the disk
   EXPECT_TRUE(std::filesystem::exists(first.Path()));    // what the library leaves behind
-  EXPECT_THROW(WritePictureCounter(2), EInOutError);
-  EXPECT_EQ(ReadFile(kPictureNumberFile), "1\r\n");
+  EXPECT_THROW(WritePictureCounter(counter, 2), EInOutError);
+  EXPECT_EQ(ReadFile(counter), "1\r\n");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(disk), {}), 2);  // no temporary file left
   EXPECT_TRUE(first.RemovePartial());
   EXPECT_FALSE(std::filesystem::exists(first.Path()));
@@ -83,7 +83,7 @@ TEST(PictureFilesTest, FullDiskLeavesNoPartialPictureAndPicturesResume) {
 
   PictureTarget second(disk + "/000002.jpg");
   EXPECT_TRUE(WritePicture(second.Path(), 40 * 1024));
-  WritePictureCounter(3);
+  WritePictureCounter(counter, 3);
   EXPECT_EQ(std::filesystem::file_size(second.Path()), 40u * 1024);
 }
 

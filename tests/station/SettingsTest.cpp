@@ -14,7 +14,6 @@ namespace {
 class SettingsTest : public ::testing::Test {
 protected:
   TempDir Folder;
-  WorkingDir Here{Folder.path()};
   std::string File(const char* name) const { return Folder.file(name); }
 };
 
@@ -22,12 +21,12 @@ TEST_F(SettingsTest, FileOfAnEarlierStationComesBackByteForByte) {
   // ó, é ő ű and a byte the code page leaves unused, in Windows-1250.
   const std::string file = "j\xf3zsef\r\n\xe9\xf5\xfb\x81\r\n12\r\n10\r\n";
   WriteFile(File(kSettingsFile), file);
-  std::optional<SettingsLines> read = ReadSettings();
+  std::optional<SettingsLines> read = ReadSettings(File(kSettingsFile));
   ASSERT_TRUE(read);
   EXPECT_EQ(read->User, "j\xc3\xb3zsef");
   EXPECT_EQ(read->Password, "\xc3\xa9\xc5\x91\xc5\xb1\xc2\x81");
   EXPECT_EQ(AccountProblem(read->User, read->Password), "");
-  SaveSettings(read->User, read->Password, IntervalOf(read->Interval), NightExposureOf(read->NightExposure));
+  SaveSettings(File(kSettingsFile), read->User, read->Password, IntervalOf(read->Interval), NightExposureOf(read->NightExposure));
   EXPECT_EQ(ReadFile(File(kSettingsFile)), file);
 }
 
@@ -37,7 +36,7 @@ TEST_F(SettingsTest, AccountOutsideTheCodePageIsRefusedAndNothingIsWritten) {
             "The user name holds \"\xd0\xb6\", which is not in the Windows-1250 code page of the settings file");
   EXPECT_EQ(AccountProblem("anna", "ok\xe2\x9c\x93"),
             "The password holds \"\xe2\x9c\x93\", which is not in the Windows-1250 code page of the settings file");
-  EXPECT_THROW(SaveSettings("anna", "ok\xe2\x9c\x93", 5, 15), EConvertError);
+  EXPECT_THROW(SaveSettings(File(kSettingsFile), "anna", "ok\xe2\x9c\x93", 5, 15), EConvertError);
   EXPECT_EQ(ReadFile(File(kSettingsFile)), "anna\r\npw\r\n5\r\n15\r\n");
 }
 
@@ -82,18 +81,20 @@ TEST_F(SettingsTest, PictureCounterOfEveryKindOfMaxSerSkipsThePicturesKept) {
       {"beyondLast", content("1000000000000000000\r\n"), 1,
        "max.ser holds no picture number (\"1000000000000000000\")"},
       {"100MB", [](const std::string& path) { WriteFile(path, ""); std::filesystem::resize_file(path, 100'000'000); },
-       1, "Cannot read max.ser: larger than 65536 bytes"},
+       1, "max.ser: larger than 65536 bytes"},
       {"folder", [](const std::string& path) { std::filesystem::create_directory(path); }, 1,
-       "Cannot read max.ser: not a regular file"},
+       "max.ser: not a regular file"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
     std::filesystem::remove_all(File(kPictureNumberFile));
     c.Make(File(kPictureNumberFile));
     std::string problem;
-    int64_t counter = ReadPictureCounter(&problem);
+    int64_t counter = ReadPictureCounter(File(kPictureNumberFile), &problem);
     EXPECT_EQ(counter, c.Counter);
-    EXPECT_EQ(problem, c.Problem);
+    // The problem names the file; a missing one is none.
+    EXPECT_EQ(problem.empty(), *c.Problem == 0) << problem;
+    EXPECT_NE(problem.find(c.Problem), std::string::npos) << problem;
     EXPECT_EQ(SafePictureCounter(day, counter), std::max<int64_t>(c.Counter, 4));
   }
   for (const char* name : {"000001.jpg", "000002.jpg", "000003.jpg"}) EXPECT_EQ(ReadFile(day + "/" + name), name);

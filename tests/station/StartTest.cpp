@@ -36,44 +36,41 @@ TEST_F(StartTest, WithoutSettingsFileKeepsTheDefaults) {
   EXPECT_TRUE(Errors.empty());
 }
 
-struct SettingsCase {
-  const char* Name;
-  const char* File;
-  const char* User;
-  const char* Password;
-  const char* Edit2;
-  int32_t Interval;
-  uint16_t NightExposure;
-};
-
-const SettingsCase kSettingsCases[] = {
-    {"full", "anna\r\ns3cr\xe9t\r\n12\r\n10\r\n", "anna", "s3cr\xc3\xa9t", "12", 12, 10},
-    // Outside Edit2's own range, yet taken as it stands.
-    {"interval200", "u\r\np\r\n200\r\n5\r\n", "u", "p", "200", 200, 5},
-    {"bareLF", "u\np\n30\n15\n", "u", "p", "30", 30, 15},
-    {"twoLines", "u\r\np\r\n", "u", "p", "", 0, 0},
-    {"malformedNumbers", "u\r\np\r\nabc\r\nxyz\r\n", "u", "p", "abc", 5, 15},
-};
-
-class SettingsStartTest : public StationTest, public ::testing::WithParamInterface<SettingsCase> {};
-
-TEST_P(SettingsStartTest, FillsFieldsAndState) {
-  const SettingsCase& c = GetParam();
-  WriteFile(File(kSettingsFile), c.File);
-  TForm1& form = Start();
-  EXPECT_EQ(form.Edit4->text(), QString::fromUtf8(c.User));
-  EXPECT_EQ(form.Edit5->text(), QString::fromUtf8(c.Password));
-  EXPECT_EQ(form.Edit2->text(), QString::fromUtf8(c.Edit2));
-  EXPECT_EQ(form.State.base_interval, c.Interval);
-  EXPECT_EQ(form.State.interval, c.Interval);
-  EXPECT_EQ(form.State.night_exposure, c.NightExposure);
-  EXPECT_EQ(form.State.ftp_user, c.User);
-  EXPECT_EQ(form.State.ftp_password, c.Password);
-  EXPECT_TRUE(Errors.empty());
+TEST_F(StartTest, SettingsFileFillsFieldsAndState) {
+  struct Case {
+    const char* Name;
+    const char* File;
+    const char* User;
+    const char* Password;
+    const char* Edit2;
+    int32_t Interval;
+    uint16_t NightExposure;
+  };
+  const Case cases[] = {
+      {"full", "anna\r\ns3cr\xe9t\r\n12\r\n10\r\n", "anna", "s3cr\xc3\xa9t", "12", 12, 10},
+      // Outside Edit2's own range, yet taken as it stands.
+      {"interval 200", "u\r\np\r\n200\r\n5\r\n", "u", "p", "200", 200, 5},
+      {"bare LF", "u\np\n30\n15\n", "u", "p", "30", 30, 15},
+      // An interval line that gives no positive number gives the default.
+      {"two lines", "u\r\np\r\n", "u", "p", "5", 5, 0},
+      {"malformed numbers", "u\r\np\r\nabc\r\nxyz\r\n", "u", "p", "5", 5, 15},
+      {"zero interval", "u\r\np\r\n0\r\n10\r\n", "u", "p", "5", 5, 10},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    WriteFile(File(kSettingsFile), c.File);
+    TForm1& form = Start();
+    EXPECT_EQ(form.Edit4->text(), QString::fromUtf8(c.User));
+    EXPECT_EQ(form.Edit5->text(), QString::fromUtf8(c.Password));
+    EXPECT_EQ(form.Edit2->text(), QString::fromUtf8(c.Edit2));
+    EXPECT_EQ(form.State.base_interval, c.Interval);
+    EXPECT_EQ(form.State.interval, c.Interval);
+    EXPECT_EQ(form.State.night_exposure, c.NightExposure);
+    EXPECT_EQ(form.State.ftp_user, c.User);
+    EXPECT_EQ(form.State.ftp_password, c.Password);
+    EXPECT_TRUE(Errors.empty());
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Files, SettingsStartTest, ::testing::ValuesIn(kSettingsCases),
-                         [](const auto& param) { return std::string(param.param.Name); });
 
 TEST_F(StartTest, ExistingDayFolderContinuesFromMaxSer) {
   std::filesystem::create_directory(File(TodaysFolder(Clock.Time)));
@@ -110,8 +107,7 @@ TEST_F(StartTest, DayFolderNameHoldsNoPathSeparator) {
 
 TEST(SettingsFileTest, SaveWritesFourLinesWithCrLfReadableByOwnerOnly) {
   TempDir folder;
-  WorkingDir here(folder.path());
-  SaveSettings("anna", "pw", 45, 10);
+  SaveSettings(folder.file(kSettingsFile), "anna", "pw", 45, 10);
   EXPECT_EQ(ReadFile(folder.file(kSettingsFile)), "anna\r\npw\r\n45\r\n10\r\n");
   EXPECT_EQ(std::filesystem::status(folder.file(kSettingsFile)).permissions() & std::filesystem::perms::all,
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
@@ -119,13 +115,13 @@ TEST(SettingsFileTest, SaveWritesFourLinesWithCrLfReadableByOwnerOnly) {
 
 TEST(SettingsFileTest, InterruptedWriteLeavesTheOldFile) {
   TempDir folder;
-  WorkingDir here(folder.path());
-  SaveSettings("anna", "pw", 45, 10);
-  WritePictureCounter(57);
+  const std::string settings = folder.file(kSettingsFile), counter = folder.file(kPictureNumberFile);
+  SaveSettings(settings, "anna", "pw", 45, 10);
+  WritePictureCounter(counter, 57);
   testing::FailNextWriteBeforeRename();
-  EXPECT_THROW(SaveSettings("bob", "x", 5, 15), EInOutError);
+  EXPECT_THROW(SaveSettings(settings, "bob", "x", 5, 15), EInOutError);
   testing::FailNextWriteBeforeRename();
-  EXPECT_THROW(WritePictureCounter(58), EInOutError);
+  EXPECT_THROW(WritePictureCounter(counter, 58), EInOutError);
   EXPECT_EQ(ReadFile(folder.file(kSettingsFile)), "anna\r\npw\r\n45\r\n10\r\n");
   EXPECT_EQ(ReadFile(folder.file(kPictureNumberFile)), "57\r\n");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 2);
@@ -133,37 +129,36 @@ TEST(SettingsFileTest, InterruptedWriteLeavesTheOldFile) {
 
 TEST(SettingsFileTest, PictureCounterReadsItsFirstLine) {
   TempDir folder;
-  WorkingDir here(folder.path());
-  EXPECT_EQ(ReadPictureCounter(), 1);
-  WritePictureCounter(1000000);
-  EXPECT_EQ(ReadFile(folder.file(kPictureNumberFile)), "1000000\r\n");
-  EXPECT_EQ(ReadPictureCounter(), 1000000);
-  WriteFile(folder.file(kPictureNumberFile), "124\n");
-  EXPECT_EQ(ReadPictureCounter(), 124);
-  WriteFile(folder.file(kPictureNumberFile), "garbage\r\n");
-  EXPECT_EQ(ReadPictureCounter(), 1);
+  const std::string counter = folder.file(kPictureNumberFile);
+  EXPECT_EQ(ReadPictureCounter(counter), 1);
+  WritePictureCounter(counter, 1000000);
+  EXPECT_EQ(ReadFile(counter), "1000000\r\n");
+  EXPECT_EQ(ReadPictureCounter(counter), 1000000);
+  WriteFile(counter, "124\n");
+  EXPECT_EQ(ReadPictureCounter(counter), 124);
+  WriteFile(counter, "garbage\r\n");
+  EXPECT_EQ(ReadPictureCounter(counter), 1);
+  // Past 32 bits, and never below 1.
+  WriteFile(counter, "4294967296\r\n");
+  EXPECT_EQ(ReadPictureCounter(counter), 4294967296);
+  WriteFile(counter, "-5\r\n");
+  EXPECT_EQ(ReadPictureCounter(counter), 1);
 }
 
-struct Edit2Case {
-  const char* Text;
-  bool Taken;
-};
-
-class Edit2Test : public StationTest, public ::testing::WithParamInterface<Edit2Case> {};
-
-TEST_P(Edit2Test, TakesOnlyWholeNumbersFrom1To99) {
-  TForm1& form = Start();
-  form.Edit2->setText(QString::fromLatin1(GetParam().Text));
-  int32_t expected = GetParam().Taken ? StrToIntDef(GetParam().Text, 0) : 5;
-  EXPECT_EQ(form.State.interval, expected);
-  EXPECT_EQ(form.State.base_interval, expected);
-  EXPECT_EQ(form.Timer1->interval(), GetParam().Taken ? expected * 1000 : 10000);
+TEST_F(StartTest, Edit2TakesOnlyWholeNumbersFrom1To99) {
+  const std::pair<const char*, bool> cases[] = {{"45", true},  {"1", true},  {"99", true},
+                                                {"0", false},  {"100", false}, {"-3", false},
+                                                {"a", false},  {"4a", false},  {"", false}};
+  for (const auto& [text, taken] : cases) {
+    SCOPED_TRACE(text);
+    TForm1& form = Start();
+    form.Edit2->setText(QString::fromLatin1(text));
+    int32_t expected = taken ? StrToIntDef(text, 0) : 5;
+    EXPECT_EQ(form.State.interval, expected);
+    EXPECT_EQ(form.State.base_interval, expected);
+    EXPECT_EQ(form.Timer1->interval(), taken ? expected * 1000 : 10000);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Texts, Edit2Test,
-                         ::testing::Values(Edit2Case{"45", true}, Edit2Case{"1", true}, Edit2Case{"99", true},
-                                           Edit2Case{"0", false}, Edit2Case{"100", false}, Edit2Case{"-3", false},
-                                           Edit2Case{"a", false}, Edit2Case{"4a", false}, Edit2Case{"", false}));
 
 }  // namespace
 }  // namespace korv::test

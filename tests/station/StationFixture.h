@@ -24,7 +24,7 @@ public:
 
 class StationTest : public ::testing::Test {
 protected:
-  StationTest() : Here(Folder.path()) {
+  StationTest() {
     PreviousClock = SetClock(&Clock);
     PreviousReporter = SetErrorReporter([this](const std::string& message) { Errors.push_back(message); });
   }
@@ -35,13 +35,12 @@ protected:
   }
 
   TForm1& Start() {
-    Form = std::make_unique<TForm1>();
+    Form = std::make_unique<TForm1>(Folder.path());
     return *Form;
   }
   std::string File(const std::string& name) const { return Folder.file(name); }
 
   TempDir Folder;
-  WorkingDir Here;
   FixedClock Clock;
   std::vector<std::string> Errors;
   std::unique_ptr<TForm1> Form;

@@ -22,15 +22,6 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(Path, ignored);
 }
 
-WorkingDir::WorkingDir(const std::string& dir) {
-  char here[PATH_MAX];
-  if (!::getcwd(here, sizeof here)) throw std::runtime_error("getcwd failed");
-  Previous = here;
-  if (::chdir(dir.c_str()) != 0) throw std::runtime_error("chdir failed: " + dir);
-}
-
-WorkingDir::~WorkingDir() { (void)::chdir(Previous.c_str()); }
-
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream content;

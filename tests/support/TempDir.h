@@ -19,18 +19,6 @@ private:
   std::string Path;
 };
 
-// Makes `dir` the working folder for the lifetime of the object.
-class WorkingDir {
-public:
-  explicit WorkingDir(const std::string& dir);
-  ~WorkingDir();
-  WorkingDir(const WorkingDir&) = delete;
-  WorkingDir& operator=(const WorkingDir&) = delete;
-
-private:
-  std::string Previous;
-};
-
 // Whole file contents, or "" when it can't be read.
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);
