@@ -85,6 +85,7 @@ protected:
 
 private:
   void SendUser(const std::string& user, const std::string& password);
+  void SendOverDataConnection(const std::string& command, TStream& stream);
   void SendData(TIdTCPConnection& connection, TStream& stream, bool fromStart);
 
   TIdFTPTransferType Type = ftBinary;

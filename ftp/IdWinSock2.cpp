@@ -1,5 +1,6 @@
 #include "ftp/IdWinSock2.h"
 
+#include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -62,8 +63,35 @@ TSocket WsAccept(TSocket s, sockaddr_in* peer) {
   return Checked(::accept4(s, reinterpret_cast<sockaddr*>(peer), peer ? &length : nullptr, SOCK_CLOEXEC));
 }
 
-int WsConnect(TSocket s, const sockaddr_in& address) {
-  return Checked(::connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address));
+int WsConnect(TSocket s, const sockaddr_in& address, int timeoutMs) {
+  const sockaddr* to = reinterpret_cast<const sockaddr*>(&address);
+  if (timeoutMs == -2) return Checked(::connect(s, to, sizeof address));
+  // Without blocking, so that a peer that never answers can't hold us past
+  // the time-out; the socket blocks again afterwards.
+  const int flags = ::fcntl(s, F_GETFL);
+  if (flags == -1 || ::fcntl(s, F_SETFL, flags | O_NONBLOCK) == -1) return Failed();
+  int error = ::connect(s, to, sizeof address) == 0 ? 0 : errno;
+  if (error == EINPROGRESS || error == EINTR) {
+    pollfd fd{s, POLLOUT, 0};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    int ready;
+    do {
+      auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+      ready = ::poll(&fd, 1, left < 0 ? 0 : static_cast<int>(left));
+    } while (ready == -1 && errno == EINTR);
+    if (ready == 0) {
+      error = ETIMEDOUT;
+    } else if (ready == -1) {
+      error = errno;
+    } else {
+      socklen_t length = sizeof error;
+      if (::getsockopt(s, SOL_SOCKET, SO_ERROR, &error, &length) == -1) error = errno;
+    }
+  }
+  ::fcntl(s, F_SETFL, flags);
+  if (error == 0) return 0;
+  errno = error;
+  return Failed();
 }
 
 // Blocking Windows Sockets calls are not cut short by signals; neither are these.
@@ -100,7 +128,7 @@ int WsSetSockOpt(TSocket s, int level, int name, const void* value, int length) 
   return Checked(::setsockopt(s, level, name, value, static_cast<socklen_t>(length)));
 }
 
-int WsSelectRead(const std::vector<TSocket>& sockets, int timeoutMs) {
+int WsSelectRead(std::vector<TSocket>& sockets, int timeoutMs) {
   std::vector<pollfd> fds;
   for (TSocket s : sockets) fds.push_back({s, POLLIN, 0});
   using Clock = std::chrono::steady_clock;
@@ -113,6 +141,9 @@ int WsSelectRead(const std::vector<TSocket>& sockets, int timeoutMs) {
     }
     int ready = ::poll(fds.data(), fds.size(), wait);
     if (ready == -1 && errno == EINTR) continue;
+    sockets.clear();
+    for (const pollfd& fd : fds)
+      if (ready > 0 && fd.revents != 0) sockets.push_back(fd.fd);
     return Checked(ready);
   }
 }

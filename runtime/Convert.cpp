@@ -26,7 +26,7 @@ std::optional<int32_t> ParseInt(std::string_view text) {
   auto blank = [](char c) { return c == ' ' || c == '\t'; };
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  if (text.empty()) return 0;
+  if (text.empty()) return std::nullopt;
   if (text.front() == '+') {
     text.remove_prefix(1);
     if (text.empty() || text.front() == '+' || text.front() == '-') return std::nullopt;
