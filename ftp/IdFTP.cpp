@@ -181,7 +181,14 @@ void TIdFTP::SendOverDataConnection(const std::string& command, TStream& stream)
     channel.ConnectTimeout = ConnectTimeout;
     channel.Host = ip;
     channel.Port = port;
-    channel.OpenConnection(-1);
+    try {
+      channel.OpenConnection(-1);
+    } catch (const EIdException&) {
+      // A server that refuses the command may close its data port before we
+      // reach it: then its reply says why, not the refused connect.
+      if (const int code = ReadReply(); code != 110 && code != 125 && code != 150) RaiseReplyError();
+      throw;
+    }
     ReadReply({110, 125, 150});
     SendData(channel, stream, false);
     return;

@@ -400,6 +400,33 @@ TEST(IdFTP, AReplyInsteadOfTheDataConnectionEndsTheWaitAtOnce) {
   }
 }
 
+TEST(IdFTP, APassiveDataPortClosedByARefusalGivesTheServersReply) {
+  // Nothing listens on port 1: the connect is refused as if the server had
+  // closed its data port on refusing the store.
+  const std::vector<Step> start = {Expect("PASV"), Send("227 Entering Passive Mode (127,0,0,1,0,1).\r\n"),
+                                   Expect("STOR x")};
+  {
+    ScriptedServer server(Login + start + std::vector<Step>{Send("550 Permission denied.\r\n")} + Quit);
+    Client ftp(server);
+    ftp.Passive = true;
+    ftp.ConnectServer();
+    TStringStream stream("data");
+    if (auto e = Raised<EIdProtocolReplyError>([&] { ftp.StoreStream(stream, "x"); })) {
+      EXPECT_EQ(e->ReplyCode, 550);
+    }
+    SignOffAndCheck(ftp, server);
+  }
+  ScriptedServer server(Login + start + std::vector<Step>{Send("150 Ok\r\n")} + Quit);
+  Client ftp(server);
+  ftp.Passive = true;
+  ftp.ConnectServer();
+  TStringStream stream("data");
+  if (auto e = Raised<EIdSocketError>([&] { ftp.StoreStream(stream, "x"); })) {
+    EXPECT_EQ(e->LastError, 10061);
+  }
+  SignOffAndCheck(ftp, server);
+}
+
 TEST(IdFTP, AFinalReplyDrippedByteByByteEndsTheUploadWithinTheReplyTimeout) {
   std::vector<Step> drip;
   for (int i = 0; i < 12; ++i) drip.insert(drip.end(), {Send("2"), Pause(100)});
