@@ -102,6 +102,11 @@ void TIdFTP::SendTypeCommand() { SendCommand(Type == ftASCII ? "TYPE A" : "TYPE 
 
 void TIdFTP::ChangeDirectory(const std::string& directory) { SendCommand("CWD " + directory, {200, 250}); }
 
+void TIdFTP::Rename(const std::string& from, const std::string& to) {
+  SendCommand("RNFR " + from, 350);
+  SendCommand("RNTO " + to, 250);
+}
+
 void TIdFTP::SignOff() {
   // A server that is gone already fails the QUIT; the connection is closed
   // all the same.

@@ -64,6 +64,8 @@ public:
   void SendLogin();
   void SendTypeCommand();
   void ChangeDirectory(const std::string& directory);
+  // RNFR `from` (accepting 350), then RNTO `to` (accepting 250).
+  void Rename(const std::string& from, const std::string& to);
   // QUIT without waiting for its reply, then close.
   void SignOff();
   // ABOR, then the data connection's socket is closed; the running upload

@@ -7,7 +7,8 @@
 // And a wrong password. What differs between the servers is in the table.
 #include <gtest/gtest.h>
 
-#include <random>
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "ftp/IdException.h"
@@ -36,13 +37,6 @@ const ServerRow Servers[] = {
     {FtpServerKind::Proftpd, "127.0.0.13", 550, 530, 0},
     {FtpServerKind::Pyftpdlib, "127.0.0.14", 550, 530, 0},
 };
-
-std::string RandomBytes(size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string bytes(size, '\0');
-  for (char& c : bytes) c = static_cast<char>(random());
-  return bytes;
-}
 
 class RealFtpServer : public ::testing::Test {
 protected:

@@ -6,7 +6,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <random>
 #include <string>
 
 #include "ftp/IdException.h"
@@ -21,13 +20,6 @@ namespace {
 
 using namespace korv::test;
 using ::testing::StartsWith;
-
-std::string RandomBytes(size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string bytes(size, '\0');
-  for (char& c : bytes) c = static_cast<char>(random());
-  return bytes;
-}
 
 class FtpVsftpdTest : public ::testing::Test {
 protected:

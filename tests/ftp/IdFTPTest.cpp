@@ -289,6 +289,21 @@ TEST(IdFTP, RefusedDirectoryLeavesTheConnectionOpen) {
   SignOffAndCheck(ftp, server);
 }
 
+TEST(IdFTP, RenameSendsRnfrThenRnto) {
+  ScriptedServer server(Login + std::vector<Step>{Expect("RNFR new.jpg"), Send("350 Ready for RNTO.\r\n"),
+                                                  Expect("RNTO koftplive.jpg"), Send("250 Rename successful.\r\n"),
+                                                  Expect("RNFR missing.jpg"), Send("550 RNFR command failed.\r\n")} +
+                        Quit);
+  Client ftp(server);
+  ftp.ConnectServer();
+  ftp.Rename("new.jpg", "koftplive.jpg");
+  // A refused RNFR sends no RNTO.
+  if (auto e = Raised<EIdProtocolReplyError>([&] { ftp.Rename("missing.jpg", "koftplive.jpg"); })) {
+    EXPECT_EQ(e->ReplyCode, 550);
+  }
+  SignOffAndCheck(ftp, server);
+}
+
 TEST(IdFTP, TransferTypeIsSentOnlyWhenItChanges) {
   ScriptedServer server(Login + std::vector<Step>{Expect("TYPE A"), Send("200 Type set to A\r\n")} + Quit);
   Client ftp(server);
