@@ -142,6 +142,7 @@ void TIdFTP::PrepareDataChannel() {
   Data->SendBufferSize = SendBufferSize;
   Data->RecvBufferSize = RecvBufferSize;
   Data->WriteTimeout = WriteTimeout;
+  Data->StreamTimeout = TransferTimeout;
   Data->OnWork = OnWork;
   Data->OnWorkBegin = OnWorkBegin;
   Data->OnWorkEnd = OnWorkEnd;

@@ -46,6 +46,8 @@ public:
   // Active mode: the longest wait for the server's data connection, in ms
   // (0 waits without limit).
   int AcceptTimeout = 60000;
+  // The longest the data of one store may take to send, in ms (0: no limit).
+  int TransferTimeout = 600000;
 
   TIdRFCReply LoginReply;
   std::string SystemDescription;

@@ -230,10 +230,16 @@ void TIdTCPConnection::SendBytes(const void* buffer, size_t count) {
   if (count == 0 || buffer == nullptr) return;
   CheckDisconnected(true, true);
   if (!IsConnected()) throw EIdNotConnected();
-  if (WriteTimeout > 0) Handler->Binding()->SetSendTimeout(WriteTimeout);
+  if (WriteTimeout > 0 && !SendDeadline) Handler->Binding()->SetSendTimeout(WriteTimeout);
   const char* bytes = static_cast<const char*>(buffer);
   size_t position = 0;
   while (position < count) {
+    if (SendDeadline) {
+      auto left = std::chrono::ceil<std::chrono::milliseconds>(*SendDeadline - std::chrono::steady_clock::now()).count();
+      if (left <= 0) SharedStack().RaiseSocketFailure(WSAETIMEDOUT);
+      Handler->Binding()->SetSendTimeout(
+          static_cast<int>(WriteTimeout > 0 ? std::min<int64_t>(WriteTimeout, left) : left));
+    }
     int chunk = static_cast<int>(std::min<size_t>(count - position, INT_MAX));
     int sent = Handler->Send(bytes + position, chunk);
     PeerClosedFlag = sent == 0;
@@ -263,6 +269,8 @@ void TIdTCPConnection::SendStream(TStream& stream, bool fromStart, bool withByte
     uint32_t networkCount = htonl(static_cast<uint32_t>(count));
     SendBytes(&networkCount, sizeof networkCount);
   }
+  if (StreamTimeout > 0) SendDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(StreamTimeout);
+  auto noDeadline = ScopeExit([this] { SendDeadline.reset(); });
   StartWork(wmWrite, count);
   ThenAlways(
       [&] {

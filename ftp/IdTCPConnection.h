@@ -6,6 +6,7 @@
 #include <chrono>
 #include <climits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,10 @@ public:
   // ms; 0 waits without limit. A peer that stops reading would otherwise
   // block a send for ever once the socket buffers are full.
   int WriteTimeout = 0;
+  // ms; 0 without limit. The longest SendStream may take as a whole: a peer
+  // that takes the bytes in a trickle moves each send on a little within
+  // WriteTimeout and would otherwise hold it for ever.
+  int StreamTimeout = 0;
   int MaxLineLength = 16384;  // 0: no limit
   // Bounds of one reply that no server can stretch: it must end within
   // ReplyTimeout ms of its first byte, and hold at most MaxReplyLines lines
@@ -105,6 +110,8 @@ private:
   void StartReplyClock();
 
   std::vector<char> ReceiveScratch;
+  // While SendStream runs with a StreamTimeout: when it must be done.
+  std::optional<std::chrono::steady_clock::time_point> SendDeadline;
   // While a reply is read: when its first byte came, when it must end, and
   // how many bytes it took so far.
   bool ReadingReply = false;

@@ -474,6 +474,22 @@ TEST(IdFTP, ServerThatStopsReadingFailsTheSendAfterTheWriteTimeout) {
   server.finish();
 }
 
+TEST(IdFTP, TheDataOfAStoreIsBoundedAsAWhole) {
+  ScriptedServer server(Login + std::vector<Step>{Expect("PASV"), Passive(), Expect("STOR big"), Send("150 Ok\r\n"),
+                                                  Stall()});
+  Client ftp(server);
+  ftp.Passive = true;
+  ftp.TransferTimeout = 300;  // and no WriteTimeout
+  ftp.ConnectServer();
+  TStringStream stream(std::string(64 << 20, 'a'));
+  const auto start = std::chrono::steady_clock::now();
+  if (auto e = Raised<EIdSocketError>([&] { ftp.StoreStream(stream, "big"); })) {
+    EXPECT_EQ(e->LastError, 10060);
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  server.finish();
+}
+
 TEST(IdFTP, AbortTransferFromTheProgressHandlerEndsQuietly) {
   ScriptedServer server(Login + std::vector<Step>{Expect("PASV"), Passive(), Expect("STOR big"),
                                                   Send("150 Ok\r\n"), ReceiveData(), Expect("ABOR"),
