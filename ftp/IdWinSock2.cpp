@@ -141,10 +141,11 @@ int WsSelectRead(std::vector<TSocket>& sockets, int timeoutMs) {
     }
     int ready = ::poll(fds.data(), fds.size(), wait);
     if (ready == -1 && errno == EINTR) continue;
+    if (ready == -1) return Failed();
     sockets.clear();
     for (const pollfd& fd : fds)
-      if (ready > 0 && fd.revents != 0) sockets.push_back(fd.fd);
-    return Checked(ready);
+      if (fd.revents != 0) sockets.push_back(fd.fd);
+    return ready;
   }
 }
 
