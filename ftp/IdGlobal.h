@@ -1,7 +1,9 @@
-// Small text helpers shared by the network units.
+// Small text and time helpers shared by the network units.
 #pragma once
 
 #include <cctype>
+#include <chrono>
+#include <cstdint>
 #include <exception>
 #include <string>
 #include <string_view>
@@ -14,6 +16,17 @@ inline std::string Trim(std::string_view text) {
   while (first < last && static_cast<unsigned char>(text[first]) <= ' ') ++first;
   while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ') --last;
   return std::string(text.substr(first, last - first));
+}
+
+using TDeadline = std::chrono::steady_clock::time_point;
+
+inline TDeadline DeadlineIn(int64_t milliseconds) {
+  return std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+}
+
+// Whole milliseconds left until `deadline`, rounded up; 0 or less once it passed.
+inline int64_t MsLeft(TDeadline deadline) {
+  return std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
 }
 
 // Equal without regard to letter case (ASCII).

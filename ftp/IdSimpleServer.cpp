@@ -3,9 +3,9 @@
 #include <sys/socket.h>
 
 #include <algorithm>
-#include <chrono>
 
 #include "ftp/IdException.h"
+#include "ftp/IdGlobal.h"
 #include "runtime/ScopeExit.h"
 
 namespace korv {
@@ -62,15 +62,14 @@ void TIdSimpleServer::CloseListener() {
 bool TIdSimpleServer::WaitAndAccept() {
   if (!IsListening) PrepareListen();
   auto closeListener = ScopeExit([this] { CloseListener(); });
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(AcceptTimeout);
+  const TDeadline deadline = DeadlineIn(AcceptTimeout);
   // Blocks in the readability wait; the slices only let a stop request from
   // another thread be seen.
   constexpr int kSlice = 250;
   while (!StopRequested) {
     int wait = kSlice;
     if (AcceptTimeout > 0) {
-      auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      const int64_t left = MsLeft(deadline);
       if (left <= 0) throw EIdAcceptTimeout();
       wait = static_cast<int>(std::min<int64_t>(left, kSlice));
     }

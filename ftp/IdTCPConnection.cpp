@@ -101,7 +101,7 @@ int TIdTCPConnection::FillInputBuffer(bool raiseIfDisconnected, int timeoutMs, b
     int wait = timeoutMs;
     bool replyClockFirst = false;
     if (ReadingReply && ReplyStarted && ReplyTimeout > 0) {
-      auto left = std::chrono::ceil<std::chrono::milliseconds>(ReplyDeadline - std::chrono::steady_clock::now()).count();
+      const int64_t left = MsLeft(ReplyDeadline);
       if (left <= 0) throw EIdReplyTimeout();
       if (wait == -2 || left < wait) {
         wait = static_cast<int>(left);
@@ -176,7 +176,7 @@ std::string TIdTCPConnection::ReadNonEmptyLine(int attempts) {
 
 void TIdTCPConnection::StartReplyClock() {
   ReplyStarted = true;
-  ReplyDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ReplyTimeout);
+  ReplyDeadline = DeadlineIn(ReplyTimeout);
 }
 
 // The next line of a reply, counted against the reply's bounds.
@@ -235,7 +235,7 @@ void TIdTCPConnection::SendBytes(const void* buffer, size_t count) {
   size_t position = 0;
   while (position < count) {
     if (SendDeadline) {
-      auto left = std::chrono::ceil<std::chrono::milliseconds>(*SendDeadline - std::chrono::steady_clock::now()).count();
+      const int64_t left = MsLeft(*SendDeadline);
       if (left <= 0) SharedStack().RaiseSocketFailure(WSAETIMEDOUT);
       Handler->Binding()->SetSendTimeout(
           static_cast<int>(WriteTimeout > 0 ? std::min<int64_t>(WriteTimeout, left) : left));
@@ -269,7 +269,7 @@ void TIdTCPConnection::SendStream(TStream& stream, bool fromStart, bool withByte
     uint32_t networkCount = htonl(static_cast<uint32_t>(count));
     SendBytes(&networkCount, sizeof networkCount);
   }
-  if (StreamTimeout > 0) SendDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(StreamTimeout);
+  if (StreamTimeout > 0) SendDeadline = DeadlineIn(StreamTimeout);
   auto noDeadline = ScopeExit([this] { SendDeadline.reset(); });
   StartWork(wmWrite, count);
   ThenAlways(

@@ -3,7 +3,6 @@
 // Whoever talks a protocol over it sees whole replies, never bytes.
 #pragma once
 
-#include <chrono>
 #include <climits>
 #include <memory>
 #include <optional>
@@ -13,6 +12,7 @@
 
 #include "ftp/IdBuffer.h"
 #include "ftp/IdComponent.h"
+#include "ftp/IdGlobal.h"
 #include "ftp/IdIOHandlerSocket.h"
 #include "ftp/IdRFCReply.h"
 #include "ftp/Stream.h"
@@ -111,12 +111,12 @@ private:
 
   std::vector<char> ReceiveScratch;
   // While SendStream runs with a StreamTimeout: when it must be done.
-  std::optional<std::chrono::steady_clock::time_point> SendDeadline;
+  std::optional<TDeadline> SendDeadline;
   // While a reply is read: when its first byte came, when it must end, and
   // how many bytes it took so far.
   bool ReadingReply = false;
   bool ReplyStarted = false;
-  std::chrono::steady_clock::time_point ReplyDeadline;
+  TDeadline ReplyDeadline;
   int64_t ReplyBytes = 0;
 };
 

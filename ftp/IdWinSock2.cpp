@@ -7,8 +7,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <utility>
+
+#include "ftp/IdGlobal.h"
 
 namespace korv {
 
@@ -73,10 +74,10 @@ int WsConnect(TSocket s, const sockaddr_in& address, int timeoutMs) {
   int error = ::connect(s, to, sizeof address) == 0 ? 0 : errno;
   if (error == EINPROGRESS || error == EINTR) {
     pollfd fd{s, POLLOUT, 0};
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const TDeadline deadline = DeadlineIn(timeoutMs);
     int ready;
     do {
-      auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+      const int64_t left = MsLeft(deadline);
       ready = ::poll(&fd, 1, left < 0 ? 0 : static_cast<int>(left));
     } while (ready == -1 && errno == EINTR);
     if (ready == 0) {
@@ -131,12 +132,11 @@ int WsSetSockOpt(TSocket s, int level, int name, const void* value, int length) 
 int WsSelectRead(std::vector<TSocket>& sockets, int timeoutMs) {
   std::vector<pollfd> fds;
   for (TSocket s : sockets) fds.push_back({s, POLLIN, 0});
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+  const TDeadline deadline = DeadlineIn(timeoutMs < 0 ? 0 : timeoutMs);
   for (;;) {
     int wait = -1;
     if (timeoutMs != -2) {
-      auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      const int64_t left = MsLeft(deadline);
       wait = left < 0 ? 0 : static_cast<int>(left);
     }
     int ready = ::poll(fds.data(), fds.size(), wait);

@@ -89,7 +89,8 @@ TEST(IdTCPConnection, AReplyEndsWithinItsTimeoutHoweverTheServerDripsIt) {
   struct Case {
     const char* Name;
     std::string Piece;  // sent again and again, 100 ms apart
-  } cases[] = {{"a byte at a time", "2"}, {"blank lines before the reply", "\r\n"}, {"endless text lines", "220-x\r\n"}};
+  } cases[] = {
+      {"a byte at a time", "2"}, {"blank lines before the reply", "\r\n"}, {"endless text lines", "220-x\r\n"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
     std::vector<Step> script;

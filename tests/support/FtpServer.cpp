@@ -170,8 +170,8 @@ void FtpServer::Configure() {
     case FtpServerKind::PureFtpd: {
       // A virtual user with the test user's rights, chrooted ("/./") to its
       // home. The hash is SHA-512 crypt: pure-pw's own costs seconds a login.
-      WriteFile(dir + "/pureftpd.passwd",
-                std::string(User) + ":" + PasswordHash() + ":" + uid + ":" + gid + "::" + dir + "/home/./::::::::::::\n");
+      WriteFile(dir + "/pureftpd.passwd", std::string(User) + ":" + PasswordHash() + ":" + uid + ":" + gid + "::" +
+                                              dir + "/home/./::::::::::::\n");
       std::string command = PurePwProgram + " mkdb " + dir + "/pureftpd.pdb -f " + dir + "/pureftpd.passwd";
       if (std::system(command.c_str()) != 0) throw std::runtime_error("pure-ftpd: " + command + " failed");
       break;
