@@ -334,10 +334,14 @@ void TForm1::FormCreate() {
     State.ftp_user = settings->User;
     State.ftp_password = settings->Password;
     SetEdit2Text(QString::fromStdString(settings->Interval));
-    // A malformed number keeps the default rather than leaving start-up half done.
-    State.base_interval = StrToIntDef(settings->Interval, State.base_interval);
+    // A missing line reads as empty text, which is 0; a malformed number
+    // keeps the default rather than leaving start-up half done.
+    auto number = [](const std::string& text, int32_t fallback) {
+      return text.empty() ? 0 : StrToIntDef(text, fallback);
+    };
+    State.base_interval = number(settings->Interval, State.base_interval);
     State.interval = State.base_interval;
-    State.night_exposure = static_cast<uint16_t>(StrToIntDef(settings->NightExposure, State.night_exposure));
+    State.night_exposure = static_cast<uint16_t>(number(settings->NightExposure, State.night_exposure));
   }
 
   LocalTime today = TheClock().Now();
