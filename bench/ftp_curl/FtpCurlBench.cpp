@@ -167,7 +167,7 @@ int main(int argc, char** argv) {
   WriteRandomFile(picture, 2 * 1000 * 1000);
   WriteRandomFile(large, 200 * 1000 * 1000);
   // An address of its own: the tests' servers may run meanwhile.
-  test::Vsftpd server({.address = "127.0.0.15"});
+  test::Vsftpd server({.address = "127.0.0.15", .port = 0});
   Server = &server;
   curl_global_init(CURL_GLOBAL_DEFAULT);
 

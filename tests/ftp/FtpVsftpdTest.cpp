@@ -25,8 +25,8 @@ class FtpVsftpdTest : public ::testing::Test {
 protected:
   void SetUp() override {
     if (std::string why = Vsftpd::Unavailable(); !why.empty()) GTEST_SKIP() << why;
-    // Not the default address, which the station's tests use.
-    Server = std::make_unique<Vsftpd>(Vsftpd::Options{.address = "127.0.0.22"});
+    // Not the default address and port, which the station's tests use.
+    Server = std::make_unique<Vsftpd>(Vsftpd::Options{.address = "127.0.0.22", .port = 0});
     Ftp.Host = Server->host();
     Ftp.Port = Server->port();
     Ftp.Username = Vsftpd::User;

@@ -15,8 +15,8 @@ namespace {
 using namespace korv::test;
 using ::testing::StartsWith;
 
-// Not the default address, which the station's tests use.
-const Vsftpd::Options Here = {.address = "127.0.0.21"};
+// Not the default address and port, which the station's tests use.
+const Vsftpd::Options Here = {.address = "127.0.0.21", .port = 0};
 
 class VsftpdHarnessTest : public ::testing::Test {
 protected:
@@ -60,7 +60,7 @@ TEST_F(VsftpdHarnessTest, StopEndsOpenSessionsAndStartServesAgain) {
 
 TEST_F(VsftpdHarnessTest, RefusesToStartWhereAnotherServerAnswers) {
   Vsftpd server(Here);
-  EXPECT_THROW(Vsftpd second(Here), std::runtime_error);
+  EXPECT_THROW(Vsftpd second({.address = server.host(), .port = server.port()}), std::runtime_error);
   LoopbackClient c(server.host(), server.port());
   EXPECT_THAT(c.readLine(), StartsWith("220 "));
 }

@@ -19,6 +19,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "tests/support/LoopbackClient.h"
 #include "tests/support/TempDir.h"
 
 namespace korv::test {
@@ -133,6 +134,12 @@ std::string FtpServer::Unavailable(FtpServerKind kind) {
 FtpServer::FtpServer(Options options) : Opts(std::move(options)), Dir(std::make_unique<TempDir>()) {
   if (std::string why = Unavailable(Opts.kind); !why.empty())
     throw std::runtime_error(std::string(Name(Opts.kind)) + ": " + why);
+  if (Opts.port == 0) {
+    // Free now; the server binds it a moment later.
+    int fd = ListenOn(Opts.address, Opts.port);
+    if (fd < 0) throw std::runtime_error(std::string(Name(Opts.kind)) + ": no free port on " + Opts.address);
+    ::close(fd);
+  }
   Configure();
   start();
 }

@@ -17,7 +17,7 @@
 //   ... upload to server.host():server.port() as FtpServer::User ...
 //
 // Servers on the same address and port can't run side by side: give each
-// test its own address, or a RESOURCE_LOCK.
+// test its own address, or port 0 for a free port, or a RESOURCE_LOCK.
 #pragma once
 
 #include <sys/types.h>
@@ -40,7 +40,7 @@ public:
   struct Options {
     FtpServerKind kind = FtpServerKind::Vsftpd;
     std::string address = "127.0.0.2";
-    int port = 21;
+    int port = 21;  // 0: a free one, chosen at construction
     // A greeting of several lines, among them a short, a blank and one that
     // starts with digits, as far as the kind lets its greeting be set.
     bool banner = false;
