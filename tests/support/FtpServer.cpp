@@ -115,15 +115,23 @@ std::string FtpServer::Unavailable(FtpServerKind kind) {
   auto missing = [](const std::string& path, const std::string& remedy) {
     return ::access(path.c_str(), R_OK) == 0 ? std::string() : path + " is missing: run " + remedy;
   };
+  // An unpacked server whose libraries are missing doesn't even start.
+  auto cannotRun = [](const std::string& commandLine) {
+    return std::system((commandLine + " >/dev/null 2>&1").c_str()) == 0
+               ? std::string()
+               : commandLine + " fails: its libraries are missing, run scripts/deps";
+  };
   switch (kind) {
     case FtpServerKind::Vsftpd:
       if (auto why = missing(VsftpdProgram, "scripts/deps"); !why.empty()) return why;
       return missing(std::string("/etc/pam.d/") + PamService, "tests/ftp/prepare-login");
     case FtpServerKind::PureFtpd:
       if (auto why = missing(PureFtpdProgram, "scripts/ftp-servers " + Unpacked); !why.empty()) return why;
-      return missing(PurePwProgram, "scripts/ftp-servers " + Unpacked);
+      if (auto why = missing(PurePwProgram, "scripts/ftp-servers " + Unpacked); !why.empty()) return why;
+      return cannotRun(PureFtpdProgram + " --help");
     case FtpServerKind::Proftpd:
-      return missing(ProftpdProgram, "scripts/ftp-servers " + Unpacked);
+      if (auto why = missing(ProftpdProgram, "scripts/ftp-servers " + Unpacked); !why.empty()) return why;
+      return cannotRun(ProftpdProgram + " -v");
     case FtpServerKind::Pyftpdlib:
       if (auto why = missing(Python, "scripts/deps"); !why.empty()) return why;
       return missing(PyftpdlibModule, "scripts/deps");
