@@ -1,4 +1,4 @@
-// Small text and time helpers shared by the network units.
+// Small helpers shared by the network units: text, deadlines, cleanup.
 #pragma once
 
 #include <cctype>
