@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
+#include <memory>
 #include <string>
 
 #include "ftp/IdException.h"
