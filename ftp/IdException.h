@@ -117,6 +117,20 @@ public:
   EIdReadTimeout() : EIdException("Read Timeout") {}
 };
 
+// A reply did not end within the connection's ReplyTimeout of its first byte.
+class EIdReplyTimeout : public EIdException {
+public:
+  EIdReplyTimeout() : EIdException("Reply timed out.") {}
+};
+
+// A reply ran past the connection's cap on its lines or bytes.
+class EIdReplyTooLong : public EIdException {
+public:
+  EIdReplyTooLong(int lines, int bytes)
+      : EIdException("Reply too long (more than " + std::to_string(lines) + " lines or " + std::to_string(bytes) +
+                     " bytes).") {}
+};
+
 class EIdReadLnMaxLineLengthExceeded : public EIdException {
 public:
   EIdReadLnMaxLineLengthExceeded() : EIdException("Max line length exceeded.") {}

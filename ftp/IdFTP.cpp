@@ -1,12 +1,16 @@
 #include "ftp/IdFTP.h"
 
 #include <algorithm>
+#include <array>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 #include "ftp/IdException.h"
 #include "ftp/IdGlobal.h"
 #include "ftp/IdStack.h"
 #include "runtime/Convert.h"
+#include "runtime/ScopeExit.h"
 
 namespace korv {
 
@@ -21,23 +25,21 @@ void TIdFTP::SetTransferType(TIdFTPTransferType type) {
 }
 
 void TIdFTP::ConnectServer(bool login, int timeoutMs) {
-  const std::string host = Host;
+  std::string host = Host;
   const int port = Port;
-  if (ProxySettings.ProxyType != fpcmNone && !ProxySettings.Host.empty()) {
-    Host = ProxySettings.Host;
-    Port = ProxySettings.Port;
-  }
   try {
-    try {
+    {
+      // The login names the real server, not the proxy.
+      auto restore = ScopeExit([&] {
+        Host.swap(host);
+        Port = port;
+      });
+      if (ProxySettings.ProxyType != fpcmNone && !ProxySettings.Host.empty()) {
+        Host = ProxySettings.Host;
+        Port = ProxySettings.Port;
+      }
       OpenConnection(timeoutMs);
-    } catch (...) {
-      Host = host;
-      Port = port;
-      throw;
     }
-    // The login names the real server, not the proxy.
-    Host = host;
-    Port = port;
     ReadReply({220});
     GreetingReply = LastReply;
     if (login) {
@@ -100,15 +102,17 @@ void TIdFTP::SendTypeCommand() { SendCommand(Type == ftASCII ? "TYPE A" : "TYPE 
 
 void TIdFTP::ChangeDirectory(const std::string& directory) { SendCommand("CWD " + directory, {200, 250}); }
 
+void TIdFTP::Rename(const std::string& from, const std::string& to) {
+  SendCommand("RNFR " + from, 350);
+  SendCommand("RNTO " + to, 250);
+}
+
 void TIdFTP::SignOff() {
-  try {
+  // A server that is gone already fails the QUIT; the connection is closed
+  // all the same.
+  ThenAlways([this] {
     if (IsConnected()) WriteLine("QUIT");
-  } catch (...) {
-    // The server is gone already; the connection is closed all the same.
-    CloseConnection();
-    throw;
-  }
-  CloseConnection();
+  }, [this] { CloseConnection(); });
 }
 
 void TIdFTP::AbortTransfer() {
@@ -138,6 +142,7 @@ void TIdFTP::PrepareDataChannel() {
   Data->SendBufferSize = SendBufferSize;
   Data->RecvBufferSize = RecvBufferSize;
   Data->WriteTimeout = WriteTimeout;
+  Data->StreamTimeout = TransferTimeout;
   Data->OnWork = OnWork;
   Data->OnWorkBegin = OnWorkBegin;
   Data->OnWorkEnd = OnWorkEnd;
@@ -157,78 +162,110 @@ void TIdFTP::SendData(TIdTCPConnection& connection, TStream& stream, bool fromSt
 void TIdFTP::TransferOut(const std::string& command, TStream& stream) {
   ReportStatus(ftpTransfer, "Starting FTP transfer");
   DataDropped = false;
-  try {
-    if (Passive) {
-      auto [ip, port] = RequestPassive();
-      WriteLine(command);
-      auto client = std::make_unique<TIdTCPClient>();
-      TIdTCPClient& channel = *client;
-      Data = std::move(client);
-      PrepareDataChannel();
-      channel.Host = ip;
-      channel.Port = port;
-      channel.OpenConnection(-1);
-      try {
-        ReadReply({110, 125, 150});
-        SendData(channel, stream, false);
-      } catch (...) {
-        channel.CloseConnection();
-        throw;
-      }
-      channel.CloseConnection();
-    } else {
-      if (!Handler || !Handler->Binding()) throw EIdNotConnected();
-      auto server = std::make_unique<TIdSimpleServer>();
-      TIdSimpleServer& listener = *server;
-      Data = std::move(server);
-      PrepareDataChannel();
-      // The server may only connect back to the address it knows us by.
-      listener.BoundIP = Handler->Binding()->IP;
-      listener.AcceptTimeout = AcceptTimeout;
-      listener.PrepareListen();
-      AnnouncePort(*listener.Binding());
-      SendCommand(command, {125, 150});
-      if (!listener.WaitAndAccept()) throw EIdNotConnected();
-      SendData(listener, stream, true);
-    }
-  } catch (...) {
-    // Destroying the data connection shuts it down: the end of the file.
-    Data.reset();
-    ReportStatus(ftpReady, "Transfer complete");
-    throw;
-  }
-  Data.reset();
-  ReportStatus(ftpReady, "Transfer complete");
-  int code = ReadReply({225, 226, 250, 426, 450});
+  ThenAlways([&] { SendOverDataConnection(command, stream); },
+             [this] { ReportStatus(ftpReady, "Transfer complete"); });
+  const int code = ReadReply({225, 226, 250, 426, 450});
   if (code == 426 || code == 450) {
+    // The server failed the store, unless we aborted it ourselves: then
+    // this is the expected end, and the reply to the ABOR follows.
+    if (!DataDropped) RaiseReplyError();
     ReadReply({226, 225});
     ReportStatus(ftpAborted, "Transfer aborted");
   }
 }
 
+void TIdFTP::SendOverDataConnection(const std::string& command, TStream& stream) {
+  // Destroying the data connection shuts it down: the end of the file.
+  auto dropData = ScopeExit([this] { Data.reset(); });
+  if (Passive) {
+    auto [ip, port] = RequestPassive();
+    WriteLine(command);
+    auto client = std::make_unique<TIdTCPClient>();
+    TIdTCPClient& channel = *client;
+    Data = std::move(client);
+    PrepareDataChannel();
+    channel.ConnectTimeout = ConnectTimeout;
+    channel.Host = ip;
+    channel.Port = port;
+    try {
+      channel.OpenConnection(-1);
+    } catch (const EIdException&) {
+      // A server that refuses the command may close its data port before we
+      // reach it: then its reply says why, not the refused connect.
+      if (const int code = ReadReply(); code != 110 && code != 125 && code != 150) RaiseReplyError();
+      throw;
+    }
+    ReadReply({110, 125, 150});
+    SendData(channel, stream, false);
+    return;
+  }
+  if (!Handler || !Handler->Binding()) throw EIdNotConnected();
+  auto server = std::make_unique<TIdSimpleServer>();
+  TIdSimpleServer& listener = *server;
+  Data = std::move(server);
+  PrepareDataChannel();
+  // The server may only connect back to the address it knows us by.
+  listener.BoundIP = Handler->Binding()->IP;
+  listener.AcceptTimeout = AcceptTimeout;
+  listener.WatchedSocket = Handler->Binding()->Handle();
+  listener.PrepareListen();
+  AnnouncePort(*listener.Binding());
+  SendCommand(command, {125, 150});
+  if (InBuffer.Size() == 0 && listener.WaitAndAccept()) {
+    SendData(listener, stream, true);
+    return;
+  }
+  // A reply instead of the connection (425, 421, ...) is the server's error.
+  if (InBuffer.Size() > 0 || Handler->WaitReadable(0)) {
+    ReadReply();
+    RaiseReplyError();
+  }
+  throw EIdNotConnected();
+}
+
+namespace {
+
+// The six numbers h1,h2,h3,h4,p1,p2 of a PASV reply wherever the text puts
+// them (in parentheses, after "=", alone): the first run of six decimal
+// numbers joined by commas, blanks allowed around the commas. -1 stands for
+// a number too large to convert.
+std::optional<std::array<int, 6>> SixNumbers(std::string_view text) {
+  auto digit = [&](size_t at) { return at < text.size() && text[at] >= '0' && text[at] <= '9'; };
+  auto skipBlanks = [&](size_t at) {
+    while (at < text.size() && text[at] == ' ') ++at;
+    return at;
+  };
+  for (size_t start = 0; start < text.size(); ++start) {
+    if (!digit(start) || (start > 0 && digit(start - 1))) continue;
+    std::array<int, 6> numbers{};
+    size_t at = start;
+    for (int count = 0;;) {
+      size_t end = at;
+      while (digit(end)) ++end;
+      numbers[static_cast<size_t>(count)] = StrToIntDef(text.substr(at, end - at), -1);
+      if (++count == 6) return numbers;
+      at = skipBlanks(end);
+      if (at == text.size() || text[at] != ',') break;
+      at = skipBlanks(at + 1);
+      if (!digit(at)) break;
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 std::pair<std::string, int> TIdFTP::RequestPassive() {
   SendCommand("PASV", 227);
-  std::string line = Trim(LastReply.Text.empty() ? "" : LastReply.Text.front());
-  size_t open = line.find('('), close = line.find(')');
-  std::string numbers;
-  if (open != std::string::npos && close != std::string::npos && close > open)
-    numbers = line.substr(open + 1, close - open - 1);
-  else if (size_t blank = line.rfind(' '); blank != std::string::npos)
-    numbers = line.substr(blank + 1);
-  else
-    numbers = line;
-  std::vector<std::string> fields;
-  size_t start = 0;
-  for (size_t comma; (comma = numbers.find(',', start)) != std::string::npos; start = comma + 1)
-    fields.push_back(numbers.substr(start, comma - start));
-  fields.push_back(numbers.substr(start));
-  if (fields.size() < 6) RaiseReplyError();
-  std::string ip = fields[0] + "." + fields[1] + "." + fields[2] + "." + fields[3];
-  int high = StrToInt(fields[4]), low = StrToInt(fields[5]);
+  std::optional<std::array<int, 6>> numbers;
+  for (const std::string& line : LastReply.Text)
+    if ((numbers = SixNumbers(line))) break;
   // A reply that names no usable address is refused rather than connected
   // to something else.
-  if (!TIdStack::IsDottedQuad(ip) || high < 0 || high > 255 || low < 0 || low > 255) RaiseReplyError();
-  return {ip, high * 256 + low};
+  if (!numbers || std::any_of(numbers->begin(), numbers->end(), [](int n) { return n < 0 || n > 255; }))
+    RaiseReplyError();
+  const std::array<int, 6>& n = *numbers;
+  return {IntToStr(n[0]) + "." + IntToStr(n[1]) + "." + IntToStr(n[2]) + "." + IntToStr(n[3]), n[4] * 256 + n[5]};
 }
 
 void TIdFTP::AnnouncePort(const TIdSocketHandle& binding) {

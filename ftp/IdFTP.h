@@ -46,6 +46,8 @@ public:
   // Active mode: the longest wait for the server's data connection, in ms
   // (0 waits without limit).
   int AcceptTimeout = 60000;
+  // The longest the data of one store may take to send, in ms (0: no limit).
+  int TransferTimeout = 600000;
 
   TIdRFCReply LoginReply;
   std::string SystemDescription;
@@ -64,6 +66,8 @@ public:
   void SendLogin();
   void SendTypeCommand();
   void ChangeDirectory(const std::string& directory);
+  // RNFR `from` (accepting 350), then RNTO `to` (accepting 250).
+  void Rename(const std::string& from, const std::string& to);
   // QUIT without waiting for its reply, then close.
   void SignOff();
   // ABOR, then the data connection's socket is closed; the running upload
@@ -85,6 +89,7 @@ protected:
 
 private:
   void SendUser(const std::string& user, const std::string& password);
+  void SendOverDataConnection(const std::string& command, TStream& stream);
   void SendData(TIdTCPConnection& connection, TStream& stream, bool fromStart);
 
   TIdFTPTransferType Type = ftBinary;

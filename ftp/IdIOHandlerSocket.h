@@ -35,13 +35,17 @@ public:
 
   // false switches TCP_NODELAY on before connecting.
   bool UseNagle = true;
+  // The bound of a connect that names no time-out of its own, in ms (0: as
+  // long as the system tries, which can be minutes).
+  int ConnectTimeout = 0;
 
   TIdSocketHandle* Binding() const { return BindingHandle.get(); }
   TIdSocksInfo& SocksInfo();
 
   void Close() override;
-  // Resolves, binds locally, connects. Time-out -1 or 0: a plain blocking
-  // connect; otherwise ConnectWithTimeout.
+  // Resolves, binds locally, connects. Time-out -1 or 0: a connect bounded
+  // by ConnectTimeout whose failure raises EIdSocketError; otherwise
+  // ConnectWithTimeout.
   void ConnectTo(const std::string& host, int port, int timeoutMs, int boundPortHigh, int boundPortLow,
                  int boundPort, const std::string& boundIP) override;
   bool Connected() override;
@@ -51,8 +55,9 @@ public:
   int Recv(void* buffer, int length) override;
   int Send(const void* buffer, int length) override;
 
-  // Connects on a helper thread and gives up after `timeoutMs` (-2: never),
-  // checking every 125 ms whether the thread is done.
+  // Connects and gives up after `timeoutMs` (-2: never) with
+  // EIdConnectTimeout; a failure raises EIdConnectException with the
+  // socket error's message.
   void ConnectWithTimeout(int timeoutMs);
 
 private:

@@ -17,8 +17,10 @@ public:
 
   void Clear();
   // The reply of `lines` as read from the server: the code from the first
-  // four characters of the first line (a hyphen there is dropped), the text
-  // from every line without its first four characters.
+  // four characters of the first line (a hyphen there is dropped). The text
+  // is every line trimmed, without its first four characters when it starts
+  // with the code and a hyphen or blank (always so for the first line); the
+  // other lines of a multi-line reply are text as they are.
   void ParseReply(const std::vector<std::string>& lines);
 
 private:

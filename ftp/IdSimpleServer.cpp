@@ -3,9 +3,10 @@
 #include <sys/socket.h>
 
 #include <algorithm>
-#include <chrono>
 
 #include "ftp/IdException.h"
+#include "ftp/IdGlobal.h"
+#include "runtime/ScopeExit.h"
 
 namespace korv {
 
@@ -25,12 +26,9 @@ void TIdSimpleServer::BindListener() {
   ListenHandle = binding.Handle();
   binding.IP = BoundIP;
   binding.Port = BoundPort;
-  try {
-    binding.BindLocal();
-  } catch (...) {
-    ListenHandle = Id_INVALID_SOCKET;
-    throw;
-  }
+  auto forgetOnFailure = ScopeExit([this] { ListenHandle = Id_INVALID_SOCKET; });
+  binding.BindLocal();
+  forgetOnFailure.Release();
 }
 
 void TIdSimpleServer::PrepareListen() {
@@ -39,15 +37,14 @@ void TIdSimpleServer::PrepareListen() {
     Handler = std::make_unique<TIdIOHandlerSocket>();
     Handler->Open();
   }
-  try {
-    if (ListenHandle == Id_INVALID_SOCKET) BindListener();
-    Binding()->StartListening(15);
-    IsListening = true;
-  } catch (...) {
+  auto dropOnFailure = ScopeExit([this] {
     Handler.reset();
     ListenHandle = Id_INVALID_SOCKET;
-    throw;
-  }
+  });
+  if (ListenHandle == Id_INVALID_SOCKET) BindListener();
+  Binding()->StartListening(15);
+  IsListening = true;
+  dropOnFailure.Release();
 }
 
 void TIdSimpleServer::CloseListener() {
@@ -64,31 +61,24 @@ void TIdSimpleServer::CloseListener() {
 
 bool TIdSimpleServer::WaitAndAccept() {
   if (!IsListening) PrepareListen();
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(AcceptTimeout);
+  auto closeListener = ScopeExit([this] { CloseListener(); });
+  const TDeadline deadline = DeadlineIn(AcceptTimeout);
   // Blocks in the readability wait; the slices only let a stop request from
   // another thread be seen.
   constexpr int kSlice = 250;
-  bool accepted = false;
-  try {
-    while (!StopRequested) {
-      int wait = kSlice;
-      if (AcceptTimeout > 0) {
-        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) throw EIdAcceptTimeout();
-        wait = static_cast<int>(std::min<int64_t>(left, kSlice));
-      }
-      if (Binding()->WaitReadable(wait)) {
-        accepted = Binding()->AcceptFrom(ListenHandle);
-        break;
-      }
+  while (!StopRequested) {
+    int wait = kSlice;
+    if (AcceptTimeout > 0) {
+      const int64_t left = MsLeft(deadline);
+      if (left <= 0) throw EIdAcceptTimeout();
+      wait = static_cast<int>(std::min<int64_t>(left, kSlice));
     }
-  } catch (...) {
-    CloseListener();
-    throw;
+    const int ready = WatchedSocket == Id_INVALID_SOCKET ? (Binding()->WaitReadable(wait) ? 1 : 0)
+                                                         : Binding()->WaitReadableOr(WatchedSocket, wait);
+    if (ready == 1) return Binding()->AcceptFrom(ListenHandle);
+    if (ready == 2) return false;
   }
-  CloseListener();
-  return accepted;
+  return false;
 }
 
 }  // namespace korv

@@ -16,6 +16,10 @@ public:
   int BoundPort = 0;
   // The longest wait for the incoming connection, in ms; 0 waits without limit.
   int AcceptTimeout = 60000;
+  // A socket watched during that wait (the control connection of the
+  // transfer): when it becomes readable first, the wait ends at once without
+  // a connection, since the peer answered instead of connecting.
+  TSocket WatchedSocket = Id_INVALID_SOCKET;
 
   TSocket ListenSocket() const { return ListenHandle; }
   bool Listening() const { return IsListening; }
@@ -29,7 +33,8 @@ public:
   virtual void PrepareListen();
   // Waits until the connection comes, then accepts it; the listener is
   // closed afterwards in every case. Raises EIdAcceptTimeout when
-  // AcceptTimeout runs out; false when stopped or the accept was cut short.
+  // AcceptTimeout runs out; false when stopped, when the watched socket
+  // became readable or the accept was cut short.
   virtual bool WaitAndAccept();
 
 protected:

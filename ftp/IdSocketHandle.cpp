@@ -56,8 +56,8 @@ void TIdSocketHandle::BindLocal() {
   throw EIdCanNotBindPortInRange(ClientPortMin, ClientPortMax);
 }
 
-int TIdSocketHandle::ConnectPeer() {
-  int result = WsConnect(SocketHandle, TIdStack::MakeSockAddr(RemoteIP, RemotePort));
+int TIdSocketHandle::ConnectPeer(int timeoutMs) {
+  int result = WsConnect(SocketHandle, TIdStack::MakeSockAddr(RemoteIP, RemotePort), timeoutMs);
   if (result == 0) {
     UpdateBindingLocal();
     UpdateBindingPeer();
@@ -67,7 +67,17 @@ int TIdSocketHandle::ConnectPeer() {
 
 bool TIdSocketHandle::WaitReadable(int timeoutMs) {
   if (!Allocated) throw EIdConnClosedGracefully();
-  return SharedStack().SelectRead({SocketHandle}, timeoutMs) == 1;
+  std::vector<TSocket> sockets{SocketHandle};
+  return SharedStack().SelectRead(sockets, timeoutMs) == 1;
+}
+
+int TIdSocketHandle::WaitReadableOr(TSocket other, int timeoutMs) {
+  if (!Allocated) throw EIdConnClosedGracefully();
+  std::vector<TSocket> sockets{SocketHandle, other};
+  SharedStack().SelectRead(sockets, timeoutMs);
+  for (TSocket ready : sockets)
+    if (ready == SocketHandle) return 1;
+  return sockets.empty() ? 0 : 2;
 }
 
 void TIdSocketHandle::StartListening(int backlog) { SharedStack().CheckSocketResult(WsListen(SocketHandle, backlog)); }

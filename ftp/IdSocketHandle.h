@@ -37,11 +37,15 @@ public:
   // Binds to IP:Port, or to the highest free port of the range.
   void BindLocal();
   // Connects to RemoteIP:RemotePort and refreshes both ends from the
-  // socket. Returns the raw result (-1 on failure, unchecked).
-  int ConnectPeer();
+  // socket. Returns the raw result (-1 on failure, unchecked). A time-out
+  // other than -2 (no limit) fails the connect with 10060 when it runs out.
+  int ConnectPeer(int timeoutMs = -2);
   // Whether the socket becomes readable within `timeoutMs` (-2: no limit).
   // Raises EIdConnClosedGracefully when the socket is not open.
   bool WaitReadable(int timeoutMs);
+  // Waits until this socket or `other` is readable: 1 when this one is, 2
+  // when only the other is, 0 when neither is within `timeoutMs`.
+  int WaitReadableOr(TSocket other, int timeoutMs);
   void StartListening(int backlog);
   // Accepts one connection from `listener` into this handle. Interrupted or
   // closed listeners give false; other failures raise.

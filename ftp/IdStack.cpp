@@ -82,11 +82,11 @@ std::vector<std::string> DottedPieces(const std::string& text) {
   return pieces;
 }
 
-bool IsByteNumber(const std::string& piece) {
-  if (piece.empty() || piece.size() > 3) return false;
-  for (char c : piece)
-    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-  return std::stoi(piece) <= 255;
+// The piece as the integer conversion reads it (blanks around it, a sign,
+// leading zeros), when that is 0..255; else -1.
+int ByteNumber(const std::string& piece) {
+  int value = StrToIntDef(piece, -1);
+  return value >= 0 && value <= 255 ? value : -1;
 }
 
 }  // namespace
@@ -99,7 +99,7 @@ TSocket TIdStack::NewSocket(int type, int protocol) {
 
 bool TIdStack::IsDottedQuad(const std::string& text) {
   for (const std::string& piece : DottedPieces(text))
-    if (!IsByteNumber(piece)) return false;
+    if (ByteNumber(piece) < 0) return false;
   return true;
 }
 
@@ -120,8 +120,9 @@ std::string TIdStack::ResolveHostName(const std::string& host) {
 in_addr TIdStack::StringToAddress(const std::string& text) {
   uint32_t value = 0;
   for (const std::string& piece : DottedPieces(text)) {
-    if (!IsByteNumber(piece)) throw EConvertError("'" + text + "' is not a valid IP address");
-    value = value << 8 | static_cast<uint32_t>(std::stoi(piece));
+    int number = ByteNumber(piece);
+    if (number < 0) throw EConvertError("'" + text + "' is not a valid IP address");
+    value = value << 8 | static_cast<uint32_t>(number);
   }
   in_addr address{};
   address.s_addr = htonl(value);
@@ -160,9 +161,10 @@ std::string TIdStack::SocketErrorText(int code) {
   return "Socket Error # " + IntToStr(code) + "\r\n" + text;
 }
 
-int TIdStack::SelectRead(const std::vector<TSocket>& sockets, int timeoutMs) {
+int TIdStack::SelectRead(std::vector<TSocket>& sockets, int timeoutMs) {
   if (sockets.size() > FD_SETSIZE) throw EIdStackSetSizeExceeded();
   int ready = WsSelectRead(sockets, timeoutMs);
+  if (ready < 0) sockets.clear();
   return ready < 0 ? 0 : ready;
 }
 

@@ -18,7 +18,8 @@ public:
   // A socket of the INET family; failure raises EIdInvalidSocket.
   TSocket NewSocket(int type, int protocol);
 
-  // Four decimal numbers 0..255 joined by full stops, nothing else.
+  // Four pieces joined by full stops, each an integer 0..255 as the integer
+  // conversion reads it (" 1", "+1" and "0001" are 1).
   static bool IsDottedQuad(const std::string& text);
   // "LOCALHOST" in any letter case.
   static bool IsLocalHostName(const std::string& host);
@@ -42,8 +43,9 @@ public:
   static std::string SocketErrorText(int code);
 
   // The number of readable sockets among `sockets` within `timeoutMs`
-  // (-2: no limit); a failed wait counts as none readable.
-  int SelectRead(const std::vector<TSocket>& sockets, int timeoutMs);
+  // (-2: no limit), which are all that `sockets` keeps; a failed wait counts
+  // as none readable.
+  int SelectRead(std::vector<TSocket>& sockets, int timeoutMs);
 
   int LastError() const { return LastErrorCode; }
 

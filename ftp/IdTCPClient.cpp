@@ -1,6 +1,7 @@
 #include "ftp/IdTCPClient.h"
 
 #include "ftp/IdException.h"
+#include "runtime/ScopeExit.h"
 
 namespace korv {
 
@@ -17,16 +18,14 @@ void TIdTCPClient::OpenConnection(int timeoutMs) {
   } else if (Handler->Connected()) {
     throw EIdAlreadyConnected();
   }
-  try {
-    Handler->Open();
-    ResetInput();
-    Handler->ConnectTo(Host, Port, timeoutMs, BoundPortHigh, BoundPortLow, BoundPort, BoundIP);
-    ReportStatus(hsConnected, Host);
-    DoOnConnected();
-  } catch (...) {
-    CloseSocketOnly();
-    throw;
-  }
+  auto closeOnFailure = ScopeExit([this] { CloseSocketOnly(); });
+  Handler->ConnectTimeout = ConnectTimeout;
+  Handler->Open();
+  ResetInput();
+  Handler->ConnectTo(Host, Port, timeoutMs, BoundPortHigh, BoundPortLow, BoundPort, BoundIP);
+  ReportStatus(hsConnected, Host);
+  DoOnConnected();
+  closeOnFailure.Release();
 }
 
 }  // namespace korv

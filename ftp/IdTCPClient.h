@@ -18,10 +18,14 @@ public:
   int BoundPortLow = 0;
   int BoundPortHigh = 0;
   TNotifyEvent OnConnected;
+  // The longest a connect may take when OpenConnection names no time-out,
+  // in ms (0: as long as the system tries, which can be minutes). Running
+  // out raises EIdConnectTimeout.
+  int ConnectTimeout = 30000;
 
   virtual void DoOnConnected();
-  // `timeoutMs` -1: a plain blocking connect. A connected client raises
-  // EIdAlreadyConnected; any failure closes the socket and passes on.
+  // `timeoutMs` -1: a connect bounded by ConnectTimeout. A connected client
+  // raises EIdAlreadyConnected; any failure closes the socket and passes on.
   virtual void OpenConnection(int timeoutMs = -1);
 };
 

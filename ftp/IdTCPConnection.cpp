@@ -7,11 +7,15 @@
 #include "ftp/IdException.h"
 #include "ftp/IdGlobal.h"
 #include "ftp/IdStack.h"
+#include "runtime/ScopeExit.h"
 
 namespace korv {
 
 TIdTCPConnection::TIdTCPConnection() {
-  InBuffer.OnConsumed = [this](size_t count) { AddWork(wmRead, static_cast<int64_t>(count)); };
+  InBuffer.OnConsumed = [this](size_t count) {
+    if (ReadingReply) ReplyBytes += static_cast<int64_t>(count);
+    AddWork(wmRead, static_cast<int64_t>(count));
+  };
 }
 
 TIdTCPConnection::~TIdTCPConnection() {
@@ -94,7 +98,18 @@ int TIdTCPConnection::FillInputBuffer(bool raiseIfDisconnected, int timeoutMs, b
   }
   int count;
   do {
-    if (!Handler->WaitReadable(timeoutMs)) {
+    int wait = timeoutMs;
+    bool replyClockFirst = false;
+    if (ReadingReply && ReplyStarted && ReplyTimeout > 0) {
+      const int64_t left = MsLeft(ReplyDeadline);
+      if (left <= 0) throw EIdReplyTimeout();
+      if (wait == -2 || left < wait) {
+        wait = static_cast<int>(left);
+        replyClockFirst = true;
+      }
+    }
+    if (!Handler->WaitReadable(wait)) {
+      if (replyClockFirst) throw EIdReplyTimeout();
       if (raiseOnTimeout) throw EIdReadTimeout();
       return -1;
     }
@@ -109,7 +124,10 @@ int TIdTCPConnection::FillInputBuffer(bool raiseIfDisconnected, int timeoutMs, b
       if (InBuffer.Size() == 0) stack.RaiseSocketFailure(stack.LastError());
       count = 0;
     }
-    if (count > 0) InBuffer.Append(ReceiveScratch.data(), static_cast<size_t>(count));
+    if (count > 0) {
+      InBuffer.Append(ReceiveScratch.data(), static_cast<size_t>(count));
+      if (ReadingReply && !ReplyStarted) StartReplyClock();
+    }
     CheckDisconnected(raiseIfDisconnected);
   } while (count == 0 && IsConnected());
   return count;
@@ -156,20 +174,49 @@ std::string TIdTCPConnection::ReadNonEmptyLine(int attempts) {
   return line;
 }
 
+void TIdTCPConnection::StartReplyClock() {
+  ReplyStarted = true;
+  ReplyDeadline = DeadlineIn(ReplyTimeout);
+}
+
+// The next line of a reply, counted against the reply's bounds.
+std::string TIdTCPConnection::ReadReplyLine(int& lines) {
+  int maxLength = MaxLineLength;
+  if (MaxReplyBytes > 0 && (maxLength == 0 || maxLength > MaxReplyBytes)) maxLength = MaxReplyBytes;
+  std::string line = ReadTextLine({}, maxLength);
+  if ((MaxReplyLines > 0 && ++lines > MaxReplyLines) || (MaxReplyBytes > 0 && ReplyBytes > MaxReplyBytes))
+    throw EIdReplyTooLong(MaxReplyLines, MaxReplyBytes);
+  return line;
+}
+
+namespace {
+
+// The last line of a multi-line reply: its code followed by a blank, or the
+// code alone. A text line that starts with digits is padded by the server.
+bool EndsReply(std::string_view line, std::string_view code) {
+  return line.size() >= code.size() && SameText(line.substr(0, code.size()), code) &&
+         (line.size() == code.size() || line[code.size()] == ' ');
+}
+
+}  // namespace
+
 void TIdTCPConnection::ReadReplyLines() {
-  std::vector<std::string> lines{ReadNonEmptyLine()};
-  const std::string& first = lines.front();
+  ReadingReply = true;
+  ReplyStarted = false;
+  ReplyBytes = 0;
+  auto done = ScopeExit([this] { ReadingReply = false; });
+  if (InBuffer.Size() > 0) StartReplyClock();
+  int count = 0;
+  std::vector<std::string> lines;
+  std::string first;
+  // Blank lines before a reply are skipped.
+  do first = Trim(ReadReplyLine(count));
+  while (first.empty());
+  lines.push_back(first);
   if (first.size() > 3 && first[3] == '-') {
-    std::string endMarker = first.substr(0, 3) + " ";
-    for (;;) {
-      lines.push_back(ReadNonEmptyLine());
-      const std::string& line = lines.back();
-      if (line.size() < 4) break;
-      if (std::equal(endMarker.begin(), endMarker.end(), line.begin(),
-                     [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) ==
-                                                 std::tolower(static_cast<unsigned char>(b)); }))
-        break;
-    }
+    const std::string code = first.substr(0, 3);
+    do lines.push_back(ReadReplyLine(count));
+    while (!EndsReply(lines.back(), code));
   }
   LastReply.ParseReply(lines);
 }
@@ -183,10 +230,16 @@ void TIdTCPConnection::SendBytes(const void* buffer, size_t count) {
   if (count == 0 || buffer == nullptr) return;
   CheckDisconnected(true, true);
   if (!IsConnected()) throw EIdNotConnected();
-  if (WriteTimeout > 0) Handler->Binding()->SetSendTimeout(WriteTimeout);
+  if (WriteTimeout > 0 && !SendDeadline) Handler->Binding()->SetSendTimeout(WriteTimeout);
   const char* bytes = static_cast<const char*>(buffer);
   size_t position = 0;
   while (position < count) {
+    if (SendDeadline) {
+      const int64_t left = MsLeft(*SendDeadline);
+      if (left <= 0) SharedStack().RaiseSocketFailure(WSAETIMEDOUT);
+      Handler->Binding()->SetSendTimeout(
+          static_cast<int>(WriteTimeout > 0 ? std::min<int64_t>(WriteTimeout, left) : left));
+    }
     int chunk = static_cast<int>(std::min<size_t>(count - position, INT_MAX));
     int sent = Handler->Send(bytes + position, chunk);
     PeerClosedFlag = sent == 0;
@@ -216,21 +269,21 @@ void TIdTCPConnection::SendStream(TStream& stream, bool fromStart, bool withByte
     uint32_t networkCount = htonl(static_cast<uint32_t>(count));
     SendBytes(&networkCount, sizeof networkCount);
   }
+  if (StreamTimeout > 0) SendDeadline = DeadlineIn(StreamTimeout);
+  auto noDeadline = ScopeExit([this] { SendDeadline.reset(); });
   StartWork(wmWrite, count);
-  try {
-    std::vector<char> block(static_cast<size_t>(std::max(SendBufferSize, 1)));
-    for (;;) {
-      int64_t chunk = std::min<int64_t>(end - stream.Position(), static_cast<int64_t>(block.size()));
-      if (chunk <= 0) break;
-      int64_t got = stream.Read(block.data(), chunk);
-      if (got == 0) throw EIdNoDataToRead();
-      SendBytes(block.data(), static_cast<size_t>(got));
-    }
-  } catch (...) {
-    FinishWork(wmWrite);
-    throw;
-  }
-  FinishWork(wmWrite);
+  ThenAlways(
+      [&] {
+        std::vector<char> block(static_cast<size_t>(std::max(SendBufferSize, 1)));
+        for (;;) {
+          int64_t chunk = std::min<int64_t>(end - stream.Position(), static_cast<int64_t>(block.size()));
+          if (chunk <= 0) break;
+          int64_t got = stream.Read(block.data(), chunk);
+          if (got == 0) throw EIdNoDataToRead();
+          SendBytes(block.data(), static_cast<size_t>(got));
+        }
+      },
+      [this] { FinishWork(wmWrite); });
 }
 
 }  // namespace korv

@@ -5,12 +5,14 @@
 
 #include <climits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "ftp/IdBuffer.h"
 #include "ftp/IdComponent.h"
+#include "ftp/IdGlobal.h"
 #include "ftp/IdIOHandlerSocket.h"
 #include "ftp/IdRFCReply.h"
 #include "ftp/Stream.h"
@@ -30,7 +32,17 @@ public:
   // ms; 0 waits without limit. A peer that stops reading would otherwise
   // block a send for ever once the socket buffers are full.
   int WriteTimeout = 0;
+  // ms; 0 without limit. The longest SendStream may take as a whole: a peer
+  // that takes the bytes in a trickle moves each send on a little within
+  // WriteTimeout and would otherwise hold it for ever.
+  int StreamTimeout = 0;
   int MaxLineLength = 16384;  // 0: no limit
+  // Bounds of one reply that no server can stretch: it must end within
+  // ReplyTimeout ms of its first byte, and hold at most MaxReplyLines lines
+  // and MaxReplyBytes bytes (blank lines before it included). 0: no bound.
+  int ReplyTimeout = 60000;
+  int MaxReplyLines = 1000;
+  int MaxReplyBytes = 65536;
   TIdMaxLineAction MaxLineAction = maException;
   int RecvBufferSize = 32768;
   int SendBufferSize = 32768;
@@ -81,7 +93,10 @@ public:
   // The trimmed next line that is not blank, trying at most `attempts` lines.
   std::string ReadNonEmptyLine(int attempts = INT_MAX);
   void SendBytes(const void* buffer, size_t count);
-  // Reads one reply, all its lines, into LastReply.
+  // Reads one reply, all its lines, into LastReply. A multi-line reply
+  // ("123-") ends only at a line that starts with its code and a blank or is
+  // the code alone; every line before that is part of it, whatever it holds.
+  // Raises EIdReplyTimeout or EIdReplyTooLong past the reply bounds.
   void ReadReplyLines();
 
 protected:
@@ -91,7 +106,18 @@ protected:
 
 private:
   std::string LineTooLong(size_t maxLength);
+  std::string ReadReplyLine(int& lines);
+  void StartReplyClock();
+
   std::vector<char> ReceiveScratch;
+  // While SendStream runs with a StreamTimeout: when it must be done.
+  std::optional<TDeadline> SendDeadline;
+  // While a reply is read: when its first byte came, when it must end, and
+  // how many bytes it took so far.
+  bool ReadingReply = false;
+  bool ReplyStarted = false;
+  TDeadline ReplyDeadline;
+  int64_t ReplyBytes = 0;
 };
 
 }  // namespace korv

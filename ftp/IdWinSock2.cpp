@@ -1,13 +1,15 @@
 #include "ftp/IdWinSock2.h"
 
+#include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <utility>
+
+#include "ftp/IdGlobal.h"
 
 namespace korv {
 
@@ -62,8 +64,35 @@ TSocket WsAccept(TSocket s, sockaddr_in* peer) {
   return Checked(::accept4(s, reinterpret_cast<sockaddr*>(peer), peer ? &length : nullptr, SOCK_CLOEXEC));
 }
 
-int WsConnect(TSocket s, const sockaddr_in& address) {
-  return Checked(::connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address));
+int WsConnect(TSocket s, const sockaddr_in& address, int timeoutMs) {
+  const sockaddr* to = reinterpret_cast<const sockaddr*>(&address);
+  if (timeoutMs == -2) return Checked(::connect(s, to, sizeof address));
+  // Without blocking, so that a peer that never answers can't hold us past
+  // the time-out; the socket blocks again afterwards.
+  const int flags = ::fcntl(s, F_GETFL);
+  if (flags == -1 || ::fcntl(s, F_SETFL, flags | O_NONBLOCK) == -1) return Failed();
+  int error = ::connect(s, to, sizeof address) == 0 ? 0 : errno;
+  if (error == EINPROGRESS || error == EINTR) {
+    pollfd fd{s, POLLOUT, 0};
+    const TDeadline deadline = DeadlineIn(timeoutMs);
+    int ready;
+    do {
+      const int64_t left = MsLeft(deadline);
+      ready = ::poll(&fd, 1, left < 0 ? 0 : static_cast<int>(left));
+    } while (ready == -1 && errno == EINTR);
+    if (ready == 0) {
+      error = ETIMEDOUT;
+    } else if (ready == -1) {
+      error = errno;
+    } else {
+      socklen_t length = sizeof error;
+      if (::getsockopt(s, SOL_SOCKET, SO_ERROR, &error, &length) == -1) error = errno;
+    }
+  }
+  ::fcntl(s, F_SETFL, flags);
+  if (error == 0) return 0;
+  errno = error;
+  return Failed();
 }
 
 // Blocking Windows Sockets calls are not cut short by signals; neither are these.
@@ -100,20 +129,23 @@ int WsSetSockOpt(TSocket s, int level, int name, const void* value, int length) 
   return Checked(::setsockopt(s, level, name, value, static_cast<socklen_t>(length)));
 }
 
-int WsSelectRead(const std::vector<TSocket>& sockets, int timeoutMs) {
+int WsSelectRead(std::vector<TSocket>& sockets, int timeoutMs) {
   std::vector<pollfd> fds;
   for (TSocket s : sockets) fds.push_back({s, POLLIN, 0});
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+  const TDeadline deadline = DeadlineIn(timeoutMs < 0 ? 0 : timeoutMs);
   for (;;) {
     int wait = -1;
     if (timeoutMs != -2) {
-      auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      const int64_t left = MsLeft(deadline);
       wait = left < 0 ? 0 : static_cast<int>(left);
     }
     int ready = ::poll(fds.data(), fds.size(), wait);
     if (ready == -1 && errno == EINTR) continue;
-    return Checked(ready);
+    if (ready == -1) return Failed();
+    sockets.clear();
+    for (const pollfd& fd : fds)
+      if (fd.revents != 0) sockets.push_back(fd.fd);
+    return ready;
   }
 }
 

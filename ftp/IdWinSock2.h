@@ -45,7 +45,9 @@ TSocket WsSocket(int type, int protocol);
 int WsBind(TSocket s, const sockaddr_in& address);
 int WsListen(TSocket s, int backlog);
 TSocket WsAccept(TSocket s, sockaddr_in* peer);
-int WsConnect(TSocket s, const sockaddr_in& address);
+// `timeoutMs` -2 blocks until the system gives up; any other value bounds
+// the wait, after which the connect fails with 10060.
+int WsConnect(TSocket s, const sockaddr_in& address, int timeoutMs = -2);
 int WsSend(TSocket s, const void* buffer, int length);
 int WsRecv(TSocket s, void* buffer, int length);
 int WsShutdown(TSocket s, int how);
@@ -54,8 +56,9 @@ int WsGetSockName(TSocket s, sockaddr_in& address);
 int WsGetPeerName(TSocket s, sockaddr_in& address);
 int WsSetSockOpt(TSocket s, int level, int name, const void* value, int length);
 // Waits until one of `sockets` is readable: the number of readable sockets,
-// 0 on time-out, -1 on error. `timeoutMs` -2 waits without limit.
-int WsSelectRead(const std::vector<TSocket>& sockets, int timeoutMs);
+// 0 on time-out, -1 on error. `timeoutMs` -2 waits without limit. As a select
+// does with its set, `sockets` is left holding only the readable ones.
+int WsSelectRead(std::vector<TSocket>& sockets, int timeoutMs);
 // IPv4 host look-up: the first address of the answer. A failed look-up sets
 // 11001 (host not found) or the error of the system call that failed.
 int WsGetHostByName(const std::string& host, in_addr& address);

@@ -27,7 +27,7 @@ std::optional<Int> ParseInt(std::string_view text) {
   auto blank = [](char c) { return c == ' ' || c == '\t'; };
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  if (text.empty()) return 0;
+  if (text.empty()) return std::nullopt;
   if (text.front() == '+') {
     text.remove_prefix(1);
     if (text.empty() || text.front() == '+' || text.front() == '-') return std::nullopt;
@@ -46,7 +46,5 @@ int32_t StrToInt(std::string_view text) {
 }
 
 int32_t StrToIntDef(std::string_view text, int32_t fallback) { return ParseInt<int32_t>(text).value_or(fallback); }
-
-int64_t StrToInt64Def(std::string_view text, int64_t fallback) { return ParseInt<int64_t>(text).value_or(fallback); }
 
 }  // namespace korv

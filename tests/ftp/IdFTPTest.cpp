@@ -2,6 +2,7 @@
 // what the server sends and what the client must send, byte for byte.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <utility>
 #include <vector>
@@ -224,6 +225,24 @@ TEST(IdFTP, HttpProxyWithFtpIsNotSupported) {
   EXPECT_EQ(server.finish(), "");
 }
 
+TEST(IdFTP, MultiLineGreetingsOfRealServersLogIn) {
+  const std::pair<const char*, std::string> greetings[] = {
+      {"padded line with digits", "220-Welcome\r\n 220 is our port number\r\n220 ready\r\n"},
+      {"short line", "220-Welcome\r\nHi\r\n220 ready\r\n"},
+      {"blank line", "220-Welcome\r\n\r\n220 ready\r\n"},
+      {"code alone at the end", "220-Welcome\r\n220\r\n"},
+  };
+  for (const auto& [name, greeting] : greetings) {
+    SCOPED_TRACE(name);
+    ScriptedServer server(std::vector<Step>{Send(greeting)} + UserPass + TypeSyst + Quit);
+    Client ftp(server);
+    ftp.ConnectServer();
+    EXPECT_EQ(ftp.GreetingReply.Text.front(), "Welcome");
+    EXPECT_EQ(ftp.SystemDescription, "UNIX Type: L8");
+    SignOffAndCheck(ftp, server);
+  }
+}
+
 TEST(IdFTP, GreetingsAndLoginsOfOtherShapes) {
   ScriptedServer server(std::vector<Step>{Send("220-Welcome\r\n220-to the\r\n220 server\r\n"), Expect("USER user"),
                          Send("230 No password needed\r\n"), Expect("TYPE I"), Send("200 Ok\r\n"), Expect("SYST"),
@@ -267,6 +286,21 @@ TEST(IdFTP, RefusedDirectoryLeavesTheConnectionOpen) {
     EXPECT_STREQ(e->what(), "No such directory\r\n");
   }
   EXPECT_TRUE(ftp.IsConnected());
+  SignOffAndCheck(ftp, server);
+}
+
+TEST(IdFTP, RenameSendsRnfrThenRnto) {
+  ScriptedServer server(Login + std::vector<Step>{Expect("RNFR new.jpg"), Send("350 Ready for RNTO.\r\n"),
+                                                  Expect("RNTO koftplive.jpg"), Send("250 Rename successful.\r\n"),
+                                                  Expect("RNFR missing.jpg"), Send("550 RNFR command failed.\r\n")} +
+                        Quit);
+  Client ftp(server);
+  ftp.ConnectServer();
+  ftp.Rename("new.jpg", "koftplive.jpg");
+  // A refused RNFR sends no RNTO.
+  if (auto e = Raised<EIdProtocolReplyError>([&] { ftp.Rename("missing.jpg", "koftplive.jpg"); })) {
+    EXPECT_EQ(e->ReplyCode, 550);
+  }
   SignOffAndCheck(ftp, server);
 }
 
@@ -335,16 +369,96 @@ TEST(IdFTP, AnEmptyFileBeginsAndEndsWithoutProgress) {
   EXPECT_EQ(work.Ends, 1);
 }
 
-TEST(IdFTP, AnAbortedTransferEndsWithoutException) {
-  ScriptedServer server(Login + ActiveStore("STOR x", {Send("426 Connection closed; transfer aborted.\r\n"),
-                                                       Send("226 Closing data connection.\r\n")}) +
-                        Quit);
+TEST(IdFTP, AStoreTheServerFailsAfterTheDataRaisesItsReply) {
+  const std::pair<const char*, std::vector<Step>> endings[] = {
+      {"426 alone", {Send("426 Connection closed; transfer aborted.\r\n")}},
+      {"426 then 226", {Send("426 Connection closed; transfer aborted.\r\n226 Closing data connection.\r\n")}},
+      {"450 alone", {Send("450 Requested file action not taken.\r\n")}},
+  };
+  for (const auto& [name, ending] : endings) {
+    SCOPED_TRACE(name);
+    ScriptedServer server(Login + ActiveStore("STOR x", ending) + Quit);
+    Client ftp(server);
+    ftp.ConnectServer();
+    TStringStream stream("some data");
+    // Not waiting for a second reply: the time-out would raise instead.
+    if (auto e = Raised<EIdProtocolReplyError>([&] { ftp.StoreStream(stream, "x"); })) {
+      EXPECT_EQ(e->ReplyCode, std::string(name).substr(0, 3) == "426" ? 426 : 450);
+    }
+    EXPECT_FALSE(ftp.Reported(ftpAborted, "Transfer aborted"));
+    SignOffAndCheck(ftp, server);
+  }
+}
+
+TEST(IdFTP, AReplyInsteadOfTheDataConnectionEndsTheWaitAtOnce) {
+  const std::pair<const char*, std::vector<Step>> answers[] = {
+      {"425 later", {Send("150 Ok to send data\r\n"), Pause(100), Send("425 Can't open data connection.\r\n")}},
+      {"425 with the 150", {Send("150 Ok to send data\r\n425 Can't open data connection.\r\n")}},
+      {"421 and close", {Send("150 Ok to send data\r\n"), Pause(100), Send("421 Timeout.\r\n"), Close()}},
+  };
+  for (const auto& [name, answer] : answers) {
+    SCOPED_TRACE(name);
+    ScriptedServer server(Login + std::vector<Step>{ExpectPort(), Send("200 Ok\r\n"), Expect("STOR x")} + answer +
+                          std::vector<Step>{Stall()});
+    Client ftp(server);
+    ftp.AcceptTimeout = 60000;
+    ftp.ConnectServer();
+    TStringStream stream("data");
+    const auto start = std::chrono::steady_clock::now();
+    if (auto e = Raised<EIdProtocolReplyError>([&] { ftp.StoreStream(stream, "x"); })) {
+      EXPECT_EQ(e->ReplyCode, std::string(name).substr(0, 3) == "425" ? 425 : 421);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_EQ(ftp.DataConnection(), nullptr);
+    ftp.CloseConnection();
+    EXPECT_EQ(server.finish(), "");
+  }
+}
+
+TEST(IdFTP, APassiveDataPortClosedByARefusalGivesTheServersReply) {
+  // Nothing listens on port 1: the connect is refused as if the server had
+  // closed its data port on refusing the store.
+  const std::vector<Step> start = {Expect("PASV"), Send("227 Entering Passive Mode (127,0,0,1,0,1).\r\n"),
+                                   Expect("STOR x")};
+  struct Case {
+    const char* Name;
+    std::string Answer;
+    int ReplyCode;    // of the EIdProtocolReplyError expected, or
+    int SocketError;  // of the EIdSocketError expected
+  } cases[] = {{"the store refused", "550 Permission denied.\r\n", 550, 0},
+               {"the store accepted", "150 Ok\r\n", 0, 10061}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    ScriptedServer server(Login + start + std::vector<Step>{Send(c.Answer)} + Quit);
+    Client ftp(server);
+    ftp.Passive = true;
+    ftp.ConnectServer();
+    TStringStream stream("data");
+    try {
+      ftp.StoreStream(stream, "x");
+      ADD_FAILURE() << "no exception";
+    } catch (const EIdProtocolReplyError& e) {
+      EXPECT_EQ(e.ReplyCode, c.ReplyCode);
+    } catch (const EIdSocketError& e) {
+      EXPECT_EQ(e.LastError, c.SocketError);
+    }
+    SignOffAndCheck(ftp, server);
+  }
+}
+
+TEST(IdFTP, AFinalReplyDrippedByteByByteEndsTheUploadWithinTheReplyTimeout) {
+  std::vector<Step> drip;
+  for (int i = 0; i < 12; ++i) drip.insert(drip.end(), {Send("2"), Pause(100)});
+  ScriptedServer server(Login + ActiveStore("STOR x", drip));
   Client ftp(server);
+  ftp.ReplyTimeout = 500;
   ftp.ConnectServer();
-  TStringStream stream("some data");
-  ftp.StoreStream(stream, "x");
-  EXPECT_TRUE(ftp.Reported(ftpAborted, "Transfer aborted"));
-  SignOffAndCheck(ftp, server);
+  TStringStream stream("data");
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_THROW(ftp.StoreStream(stream, "x"), EIdReplyTimeout);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  ftp.CloseConnection();
+  server.finish();
 }
 
 TEST(IdFTP, ServerThatStopsReadingFailsTheSendAfterTheWriteTimeout) {
@@ -361,6 +475,22 @@ TEST(IdFTP, ServerThatStopsReadingFailsTheSendAfterTheWriteTimeout) {
   }
   EXPECT_EQ(ftp.DataConnection(), nullptr);
   EXPECT_TRUE(ftp.Reported(ftpReady, "Transfer complete"));
+  server.finish();
+}
+
+TEST(IdFTP, TheDataOfAStoreIsBoundedAsAWhole) {
+  ScriptedServer server(Login + std::vector<Step>{Expect("PASV"), Passive(), Expect("STOR big"), Send("150 Ok\r\n"),
+                                                  Stall()});
+  Client ftp(server);
+  ftp.Passive = true;
+  ftp.TransferTimeout = 300;  // and no WriteTimeout
+  ftp.ConnectServer();
+  TStringStream stream(std::string(64 << 20, 'a'));
+  const auto start = std::chrono::steady_clock::now();
+  if (auto e = Raised<EIdSocketError>([&] { ftp.StoreStream(stream, "big"); })) {
+    EXPECT_EQ(e->LastError, 10060);
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
   server.finish();
 }
 
@@ -441,9 +571,14 @@ TEST(IdFTP, PassiveRepliesAreParsedWithAndWithoutParentheses) {
       {"227 Entering Passive Mode (127,0,0,1,4,1).\r\n", {"127.0.0.1", 1025}},
       {"227 Entering Passive Mode 10,0,0,5,195,80\r\n", {"10.0.0.5", 50000}},
       {"227 Ok 192,168,1,20,12,6\r\n", {"192.168.1.20", 3078}},
+      {"227 =127,0,0,1,4,1\r\n", {"127.0.0.1", 1025}},
+      {"227 Entering Passive Mode 127,0,0,1,4,1.\r\n", {"127.0.0.1", 1025}},
+      {"227 Passive mode on 2026: (127, 0, 0, 1, 4, 1)\r\n", {"127.0.0.1", 1025}},
+      {"227 (0127,000,0,01,004,1)\r\n", {"127.0.0.1", 1025}},
   };
   const std::string bad[] = {"227 Entering Passive Mode (1,2,3,4,5)\r\n", "227 Mode (1,2,3,4,5,300)\r\n",
-                             "227 Mode (a,b,c,d,1,2)\r\n"};
+                             "227 Mode (a,b,c,d,1,2)\r\n",           "227 Mode\r\n",
+                             "227 (99999999999,0,0,1,4,1)\r\n",      "227 (1,2,3,4,5,,6)\r\n"};
   std::vector<Step> script = Greeting;
   for (auto& [reply, expected] : good) script = script + std::vector<Step>{Expect("PASV"), Send(reply)};
   for (auto& reply : bad) script = script + std::vector<Step>{Expect("PASV"), Send(reply)};

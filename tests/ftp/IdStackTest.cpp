@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -62,6 +63,9 @@ TEST_F(StackTest, DottedQuadsAreFourNumbersUpTo255) {
       {"127.0.0.1", true},  {"0.0.0.0", true},   {"255.255.255.255", true}, {"10.0.0.256", false},
       {"1.2.3", false},     {"1.2.3.4.5", false}, {"a.b.c.d", false},       {"1..2.3", false},
       {"", false},          {"1.2.3.", false},   {"-1.2.3.4", false},       {"localhost", false},
+      // As the integer conversion reads the pieces.
+      {" 1.2.3.4", true},   {"+1.2.3.4", true},  {"0001.2.3.4", true},      {"1.2.3. 4 ", true},
+      {"1.2.3.0x4", false}, {"1.2.3.+", false},
   };
   for (auto [text, expected] : cases) EXPECT_EQ(TIdStack::IsDottedQuad(text), expected) << text;
 }
@@ -307,6 +311,12 @@ TEST(IdTCPClient, ConnectGivesUpWhenTheTimeOutRunsOut) {
   client.Host = "127.0.0.1";
   client.Port = ntohs(sa.sin_port);
   EXPECT_THROW(client.OpenConnection(400), EIdConnectTimeout);
+  EXPECT_FALSE(client.IsConnected());
+  // A connect without a time-out of its own is bounded as well.
+  client.ConnectTimeout = 400;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_THROW(client.OpenConnection(), EIdConnectTimeout);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
   EXPECT_FALSE(client.IsConnected());
   for (int fd : fillers) ::close(fd);
   ::close(listener);

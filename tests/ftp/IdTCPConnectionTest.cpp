@@ -2,6 +2,7 @@
 // replies, streams with progress, and the peer going away.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <random>
 #include <string>
@@ -46,21 +47,33 @@ TEST(IdTCPConnection, RepliesAreParsedAndChecked) {
       {"refused multi-line", "530-Login\r\n530 incorrect.\r\n", {230}, 530, {"Login", "incorrect."},
        "Login\r\nincorrect.\r\n"},
       {"short line", "220\r\n", {}, 220, {""}, ""},
+      // Text lines of a multi-line reply are anything but its code and a blank.
+      {"padded line with digits", "220-Welcome\r\n 220 is our port number\r\n220 ready\r\n", {220}, 220,
+       {"Welcome", "220 is our port number", "ready"}, ""},
+      {"short and blank lines", "220-Welcome\r\nHi\r\n\r\n  \r\n220 ready\r\n", {220}, 220,
+       {"Welcome", "Hi", "", "", "ready"}, ""},
+      {"other codes and the code with a hyphen inside", "211-Features\r\n211-MDTM\r\n230 x\r\n2110 y\r\n211\r\n", {},
+       211, {"Features", "MDTM", "230 x", "2110 y", ""}, ""},
   };
-  for (const ReplyCase& c : cases) {
-    SCOPED_TRACE(c.Name);
-    ScriptedServer server({Send(c.Wire), Stall()});
-    auto client = ConnectTo(server);
-    try {
-      EXPECT_EQ(client->ReadReply(c.Allowed), c.Code);
-      EXPECT_EQ(c.Error, "");
-    } catch (const EIdProtocolReplyError& e) {
-      EXPECT_EQ(e.ReplyCode, c.Code);
-      EXPECT_EQ(e.what(), c.Error);
+  // Down to one byte per read: the reply must not depend on how it arrives.
+  for (int receiveSize : {1, 2, 3, 32768}) {
+    for (const ReplyCase& c : cases) {
+      SCOPED_TRACE(std::string(c.Name) + ", reads of " + std::to_string(receiveSize));
+      ScriptedServer server({Send(c.Wire), Stall()});
+      auto client = ConnectTo(server);
+      client->RecvBufferSize = receiveSize;
+      try {
+        EXPECT_EQ(client->ReadReply(c.Allowed), c.Code);
+        EXPECT_EQ(c.Error, "");
+      } catch (const EIdProtocolReplyError& e) {
+        EXPECT_EQ(e.ReplyCode, c.Code);
+        EXPECT_EQ(e.what(), c.Error);
+      }
+      EXPECT_EQ(client->LastReply.NumericCode, c.Code);
+      EXPECT_EQ(client->LastReply.Text, c.Text);
+      EXPECT_EQ(client->InBuffer.Size(), 0u);
+      server.finish();
     }
-    EXPECT_EQ(client->LastReply.NumericCode, c.Code);
-    EXPECT_EQ(client->LastReply.Text, c.Text);
-    server.finish();
   }
 }
 
@@ -72,14 +85,47 @@ TEST(IdTCPConnection, ReplyTextCodeKeepsWhatIsNotANumber) {
   server.finish();
 }
 
-TEST(IdTCPConnection, AShortMiddleLineEndsTheReplyAndTheRestIsTheNext) {
-  ScriptedServer server({Send("220-first\r\nab\r\n220 rest\r\n"), Stall()});
-  auto client = ConnectTo(server);
-  EXPECT_EQ(client->ReadReply(), 220);
-  EXPECT_EQ(client->LastReply.Text, (std::vector<std::string>{"first", ""}));
-  EXPECT_EQ(client->ReadReply(), 220);
-  EXPECT_EQ(client->LastReply.Text, (std::vector<std::string>{"rest"}));
-  server.finish();
+TEST(IdTCPConnection, AReplyEndsWithinItsTimeoutHoweverTheServerDripsIt) {
+  struct Case {
+    const char* Name;
+    std::string Piece;  // sent again and again, 100 ms apart
+  } cases[] = {
+      {"a byte at a time", "2"}, {"blank lines before the reply", "\r\n"}, {"endless text lines", "220-x\r\n"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::vector<Step> script;
+    for (int i = 0; i < 12; ++i) script.insert(script.end(), {Send(c.Piece), Pause(100)});
+    ScriptedServer server(script);
+    auto client = ConnectTo(server);
+    client->ReplyTimeout = 500;
+    const auto start = std::chrono::steady_clock::now();
+    if (auto e = Raised<EIdReplyTimeout>([&] { client->ReadReply(); })) {
+      EXPECT_STREQ(e->what(), "Reply timed out.");
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    server.finish();
+  }
+}
+
+TEST(IdTCPConnection, AnEndlessReplyStopsAtItsCapWithFlatMemory) {
+  struct Case {
+    const char* Name;
+    std::string Line;
+  } cases[] = {{"lines", "220-more\r\n"}, {"bytes", "220-" + std::string(1000, 'x') + "\r\n"},
+               {"blank lines", "\r\n"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::string flood;
+    while (flood.size() < 300000) flood += c.Line;
+    ScriptedServer server({Send(flood), Stall()}, {.stepTimeoutMs = 500});
+    auto client = ConnectTo(server);
+    if (auto e = Raised<EIdReplyTooLong>([&] { client->ReadReply(); })) {
+      EXPECT_STREQ(e->what(), "Reply too long (more than 1000 lines or 65536 bytes).");
+    }
+    // What was read but not taken stays within one receive and one line.
+    EXPECT_LE(client->InBuffer.Size(), 32768u + 16384u);
+    server.finish();
+  }
 }
 
 TEST(IdTCPConnection, SendCommandWritesTheLineThenReadsItsReply) {

@@ -42,36 +42,32 @@ struct MismatchCase {
   bool clientCloses = true;
 };
 
-class ScriptedServerMismatch : public ::testing::TestWithParam<MismatchCase> {};
-
-TEST_P(ScriptedServerMismatch, ReportsTheFirstStepThatWentWrong) {
-  ScriptedServer s(GetParam().script, {.stepTimeoutMs = 300});
-  LoopbackClient c(s.host(), s.port());
-  if (!GetParam().clientSends.empty()) c.send(GetParam().clientSends);
-  if (GetParam().clientCloses) c.close();
-  EXPECT_EQ(s.finish(), GetParam().mismatch);
+TEST(ScriptedServerTest, ReportsTheFirstStepThatWentWrong) {
+  const MismatchCase cases[] = {
+      {"otherLine", {Expect("USER a"), Expect("PASS b")}, "USER b\r\nPASS b\r\n",
+       "step 1 Expect(\"USER a\"): got \"USER b\\r\\n\""},
+      {"bareLineFeed", {Expect("USER a")}, "USER a\n", "step 1 Expect(\"USER a\"): got \"USER a\\n\""},
+      {"closedEarly", {Expect("USER a")}, "USE", "step 1 Expect(\"USER a\"): the client closed after \"USE\""},
+      {"silent", {Send("220 hi\r\n"), Expect("QUIT")}, "", "step 2 Expect(\"QUIT\"): no line within 300 ms, got \"\"",
+       false},
+      {"bytesBeforeClose", {Expect("QUIT"), ExpectClose()}, "QUIT\r\nMORE\r\n",
+       "step 2 ExpectClose(): got \"MORE\\r\\n\" before the close"},
+      {"badPort", {ExpectPort()}, "PORT 127,0,0,1,4\r\n", "step 1 ExpectPort(): got \"PORT 127,0,0,1,4\\r\\n\""},
+      {"portPadded", {ExpectPort()}, "PORT 127,0,0,01,4,1\r\n",
+       "step 1 ExpectPort(): got \"PORT 127,0,0,01,4,1\\r\\n\""},
+      {"portForeignAddress", {ExpectPort()}, "PORT 10,0,0,5,4,1\r\n",
+       "step 1 ExpectPort(): got \"PORT 10,0,0,5,4,1\\r\\n\", an address other than the client's own 127.0.0.1"},
+      {"connectBackWithoutPort", {ConnectBack()}, "", "step 1 ConnectBack(): no PORT line was received before"},
+  };
+  for (const MismatchCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedServer s(c.script, {.stepTimeoutMs = 300});
+    LoopbackClient client(s.host(), s.port());
+    if (!c.clientSends.empty()) client.send(c.clientSends);
+    if (c.clientCloses) client.close();
+    EXPECT_EQ(s.finish(), c.mismatch);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ScriptedServerMismatch,
-    ::testing::Values(
-        MismatchCase{"otherLine", {Expect("USER a"), Expect("PASS b")}, "USER b\r\nPASS b\r\n",
-                     "step 1 Expect(\"USER a\"): got \"USER b\\r\\n\""},
-        MismatchCase{"bareLineFeed", {Expect("USER a")}, "USER a\n", "step 1 Expect(\"USER a\"): got \"USER a\\n\""},
-        MismatchCase{"closedEarly", {Expect("USER a")}, "USE", "step 1 Expect(\"USER a\"): the client closed after \"USE\""},
-        MismatchCase{"silent", {Send("220 hi\r\n"), Expect("QUIT")}, "",
-                     "step 2 Expect(\"QUIT\"): no line within 300 ms, got \"\"", false},
-        MismatchCase{"bytesBeforeClose", {Expect("QUIT"), ExpectClose()}, "QUIT\r\nMORE\r\n",
-                     "step 2 ExpectClose(): got \"MORE\\r\\n\" before the close"},
-        MismatchCase{"badPort", {ExpectPort()}, "PORT 127,0,0,1,4\r\n",
-                     "step 1 ExpectPort(): got \"PORT 127,0,0,1,4\\r\\n\""},
-        MismatchCase{"portPadded", {ExpectPort()}, "PORT 127,0,0,01,4,1\r\n",
-                     "step 1 ExpectPort(): got \"PORT 127,0,0,01,4,1\\r\\n\""},
-        MismatchCase{"portForeignAddress", {ExpectPort()}, "PORT 10,0,0,5,4,1\r\n",
-                     "step 1 ExpectPort(): got \"PORT 10,0,0,5,4,1\\r\\n\", an address other than the client's own "
-                     "127.0.0.1"},
-        MismatchCase{"connectBackWithoutPort", {ConnectBack()}, "", "step 1 ConnectBack(): no PORT line was received before"}),
-    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST(ScriptedServerTest, MismatchClosesTheConnectionSoTheClientDoesNotWait) {
   ScriptedServer s({Expect("USER a"), Send("331 never\r\n")});
@@ -127,32 +123,30 @@ std::pair<std::string, int> PassiveAddress(const std::string& reply) {
           static_cast<int>(p[0] * 256 + p[1])};
 }
 
-class ScriptedServerPassive : public ::testing::TestWithParam<const char*> {};
-
-TEST_P(ScriptedServerPassive, ReceivesTheUploadOnTheAnnouncedPort) {
-  ScriptedServer s({Expect("PASV"), Passive(GetParam()), Expect("STOR f"), Send("150 go\r\n"), ReceiveData(),
-                    Send("226 done\r\n"), ExpectClose()});
-  LoopbackClient c(s.host(), s.port());
-  c.send("PASV\r\n");
-  std::string reply = c.readLine();
-  ASSERT_THAT(reply, HasSubstr("127,0,0,1,"));
-  auto [dataHost, dataPort] = PassiveAddress(reply);
-  LoopbackClient data(dataHost, dataPort);
-  ASSERT_TRUE(data.connected()) << reply;
-  c.send("STOR f\r\n");
-  EXPECT_EQ(c.readLine(), "150 go\r\n");
-  std::string payload(100000, 'x');
-  payload[77] = '\0';
-  EXPECT_TRUE(data.send(payload));
-  data.close();
-  EXPECT_EQ(c.readLine(), "226 done\r\n");
-  c.close();
-  EXPECT_EQ(s.finish(), "");
-  EXPECT_EQ(s.data(), std::vector<std::string>{payload});
+TEST(ScriptedServerTest, ReceivesTheUploadOnThePortOfEveryPassiveReplyForm) {
+  for (const char* form : {"227 Entering Passive Mode ({}).\r\n", "227 Data port is {}\r\n"}) {
+    SCOPED_TRACE(form);
+    ScriptedServer s({Expect("PASV"), Passive(form), Expect("STOR f"), Send("150 go\r\n"), ReceiveData(),
+                      Send("226 done\r\n"), ExpectClose()});
+    LoopbackClient c(s.host(), s.port());
+    c.send("PASV\r\n");
+    std::string reply = c.readLine();
+    ASSERT_THAT(reply, HasSubstr("127,0,0,1,"));
+    auto [dataHost, dataPort] = PassiveAddress(reply);
+    LoopbackClient data(dataHost, dataPort);
+    ASSERT_TRUE(data.connected()) << reply;
+    c.send("STOR f\r\n");
+    EXPECT_EQ(c.readLine(), "150 go\r\n");
+    std::string payload(100000, 'x');
+    payload[77] = '\0';
+    EXPECT_TRUE(data.send(payload));
+    data.close();
+    EXPECT_EQ(c.readLine(), "226 done\r\n");
+    c.close();
+    EXPECT_EQ(s.finish(), "");
+    EXPECT_EQ(s.data(), std::vector<std::string>{payload});
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Replies, ScriptedServerPassive,
-                         ::testing::Values("227 Entering Passive Mode ({}).\r\n", "227 Data port is {}\r\n"));
 
 TEST(ScriptedServerTest, ConnectsBackToThePortAnnouncedInActiveMode) {
   ScriptedServer s({ExpectPort(), Send("200 ok\r\n"), Expect("STOR f"), Send("150 go\r\n"), ConnectBack(),

@@ -15,6 +15,9 @@ namespace {
 using namespace korv::test;
 using ::testing::StartsWith;
 
+// Not the default address and port, which the station's tests use.
+const Vsftpd::Options Here = {.address = "127.0.0.21", .port = 0};
+
 class VsftpdHarnessTest : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -23,7 +26,7 @@ protected:
 };
 
 TEST_F(VsftpdHarnessTest, LogsTheTestUserInWhereAnEmptyPublicHtmlIsWritable) {
-  Vsftpd server;
+  Vsftpd server(Here);
   LoopbackClient c(server.host(), server.port());
   EXPECT_THAT(c.readLine(), StartsWith("220 "));
   EXPECT_THAT(c.command(std::string("USER ") + Vsftpd::User), StartsWith("331 "));
@@ -34,7 +37,7 @@ TEST_F(VsftpdHarnessTest, LogsTheTestUserInWhereAnEmptyPublicHtmlIsWritable) {
 }
 
 TEST_F(VsftpdHarnessTest, WrongPasswordIsRefusedAtOnce) {
-  Vsftpd server;
+  Vsftpd server(Here);
   LoopbackClient c(server.host(), server.port());
   c.readLine();
   c.command(std::string("USER ") + Vsftpd::User);
@@ -44,7 +47,7 @@ TEST_F(VsftpdHarnessTest, WrongPasswordIsRefusedAtOnce) {
 }
 
 TEST_F(VsftpdHarnessTest, StopEndsOpenSessionsAndStartServesAgain) {
-  Vsftpd server;
+  Vsftpd server(Here);
   LoopbackClient session(server.host(), server.port());
   EXPECT_THAT(session.readLine(), StartsWith("220 "));
   server.stop();
@@ -56,8 +59,8 @@ TEST_F(VsftpdHarnessTest, StopEndsOpenSessionsAndStartServesAgain) {
 }
 
 TEST_F(VsftpdHarnessTest, RefusesToStartWhereAnotherServerAnswers) {
-  Vsftpd server;
-  EXPECT_THROW(Vsftpd second, std::runtime_error);
+  Vsftpd server(Here);
+  EXPECT_THROW(Vsftpd second({.address = server.host(), .port = server.port()}), std::runtime_error);
   LoopbackClient c(server.host(), server.port());
   EXPECT_THAT(c.readLine(), StartsWith("220 "));
 }

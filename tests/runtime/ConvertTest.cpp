@@ -5,16 +5,16 @@
 
 namespace korv {
 
-TEST(Convert, StrToIntAcceptsDecimalTextAndTheEmptyText) {
+TEST(Convert, StrToIntAcceptsDecimalText) {
   struct Case {
     const char* text;
     int32_t value;
-  } cases[] = {{"", 0}, {"5", 5}, {"200", 200}, {" 42 ", 42}, {"-7", -7}, {"+8", 8}, {"2147483647", 2147483647}};
+  } cases[] = {{"5", 5}, {"0001", 1}, {"200", 200}, {" 42 ", 42}, {"-7", -7}, {"+8", 8}, {"2147483647", 2147483647}};
   for (const auto& c : cases) EXPECT_EQ(StrToInt(c.text), c.value) << c.text;
 }
 
 TEST(Convert, StrToIntRejectsWhatIsNoNumber) {
-  for (const char* text : {"abc", "12a", "1 2", "--1", "+-1", "++1", "2147483648", "0x10", "+"}) {
+  for (const char* text : {"", "  ", "abc", "12a", "1 2", "--1", "+-1", "++1", "2147483648", "0x10", "+"}) {
     EXPECT_THROW(StrToInt(text), EConvertError) << text;
     EXPECT_EQ(StrToIntDef(text, -3), -3) << text;
   }

@@ -282,7 +282,7 @@ TEST_F(UploadDriverTest, AStoreThatSucceedsDeletesTheLocalFile) {
 
 // The client raises on a store the server reports as failed; the station
 // then keeps its picture, whatever reply follows.
-TEST_F(UploadDriverTest, DISABLED_AStoreTheServerReportsAsFailedKeepsTheFile) {
+TEST_F(UploadDriverTest, AStoreTheServerReportsAsFailedKeepsTheFile) {
   const std::pair<const char*, std::vector<Step>> cases[] = {
       {"426 then 226", {Send("426 aborted\r\n"), Send("226 done\r\n")}},
       {"426 alone", {Send("426 aborted\r\n")}},

@@ -22,5 +22,7 @@ private:
 // Whole file contents, or "" when it can't be read.
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);
+// `size` bytes of a fixed pseudo-random sequence chosen by `seed`.
+std::string RandomBytes(size_t size, unsigned seed);
 
 }  // namespace korv::test
