@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <map>
+#include <tuple>
 #include <optional>
 
 #include "camera/sdk/CamErrors.h"
@@ -16,17 +19,28 @@
 #include "runtime/Convert.h"
 #include "runtime/Exception.h"
 #include "runtime/ProgramDir.h"
+#include "runtime/ScopeExit.h"
 
 namespace korv {
 
 namespace {
 
+// A registered component and the callbacks running on it.
+struct RegistrySlot {
+  TObturo* Component;  // nullptr once its destruction has begun
+  int Running = 0;
+};
+
 // Shared by every instance. The registry is reached from library callbacks,
-// possibly on another thread, so it is guarded; the other lists are touched
-// only by the operations, on the caller's thread.
+// possibly on another thread, and has its own lock; the device and name
+// lists are read and changed by the operations under the lists lock (a
+// handler may enumerate from inside an operation, hence recursive).
 struct ProcessLists {
   std::mutex RegistryLock;
-  std::unique_ptr<std::vector<TObturo*>> Registry;  // an empty slot is nullptr
+  std::condition_variable CallbackEnded;
+  std::map<uint32_t, RegistrySlot> Registry;
+  uint32_t NextIndex = 0;  // indices are never given twice
+  std::recursive_mutex ListsLock;
   std::unique_ptr<std::vector<CDSourceRecord>> CDDevices;
   std::unique_ptr<std::vector<PRDeviceRecord>> PRDevices;
   std::unique_ptr<std::vector<CDSourceRecord>> EOSDevices;
@@ -68,6 +82,10 @@ private:
 // library to the operation's caller; on a thread of the library's own there
 // is no caller to raise to.
 thread_local int OperationsInProgress = 0;
+// Registry indices of the components whose callbacks run on this thread,
+// innermost last; a component destroyed from inside its own callback does
+// not wait for that one.
+thread_local std::vector<uint32_t> CallbacksOnThisThread;
 
 class InOperation {
 public:
@@ -116,14 +134,16 @@ std::vector<CDSourceRecord>& EOSDeviceList() { return CreatedOnNeed(Lists().EOSD
 TObturo::TObturo()
     : FCDSDK(std::make_unique<TCDSDK>()), FPRSDK(std::make_unique<TPRSDK>()), FRCSDK(std::make_unique<TRCSDK>()) {
   auto& lists = Lists();
-  CDDeviceList();
-  PRDeviceList();
-  EOSDeviceList();
+  {
+    std::lock_guard lock(lists.ListsLock);
+    CDDeviceList();
+    PRDeviceList();
+    EOSDeviceList();
+  }
   {
     std::lock_guard lock(lists.RegistryLock);
-    auto& registry = CreatedOnNeed(lists.Registry);
-    registry.push_back(this);
-    FRegistryIndex = static_cast<int32_t>(registry.size() - 1);
+    FRegistryIndex = static_cast<int32_t>(lists.NextIndex++);
+    lists.Registry[Context()] = {this};
   }
   FCDSDK->ComponentIndex = Context();
   FPRSDK->ComponentIndex = Context();
@@ -133,19 +153,25 @@ TObturo::TObturo()
 TObturo::~TObturo() {
   auto& lists = Lists();
   BusyFlag busy(lists.DestroyBusy);
-  std::lock_guard lock(lists.RegistryLock);
-  if (lists.Registry) {
-    auto& registry = *lists.Registry;
-    if (FRegistryIndex >= 0 && static_cast<size_t>(FRegistryIndex) < registry.size())
-      registry[FRegistryIndex] = nullptr;
-    if (std::all_of(registry.begin(), registry.end(), [](TObturo* slot) { return slot == nullptr; })) {
-      lists.Registry.reset();
-      lists.CDDevices.reset();
-      lists.PRDevices.reset();
-      lists.EOSDevices.reset();
-      lists.PowerShotNames.reset();
-      lists.EOSNames.reset();
-    }
+  bool last = false;
+  {
+    std::unique_lock lock(lists.RegistryLock);
+    auto slot = lists.Registry.find(Context());
+    // No callback starts on this component any more; those running finish
+    // first (except one that destroys it from inside itself).
+    slot->second.Component = nullptr;
+    const auto ownCallbacks = std::count(CallbacksOnThisThread.begin(), CallbacksOnThisThread.end(), Context());
+    lists.CallbackEnded.wait(lock, [&] { return slot->second.Running <= ownCallbacks; });
+    lists.Registry.erase(slot);
+    last = lists.Registry.empty();
+  }
+  if (last) {
+    std::lock_guard lock(lists.ListsLock);
+    lists.CDDevices.reset();
+    lists.PRDevices.reset();
+    lists.EOSDevices.reset();
+    lists.PowerShotNames.reset();
+    lists.EOSNames.reset();
   }
   ClosePictureStream();
 }
@@ -153,17 +179,17 @@ TObturo::~TObturo() {
 TObturo* TObturo::FromRegistry(uint32_t index) {
   auto& lists = Lists();
   std::lock_guard lock(lists.RegistryLock);
-  if (!lists.Registry || index >= lists.Registry->size()) return nullptr;
-  return (*lists.Registry)[index];
+  auto slot = lists.Registry.find(index);
+  return slot == lists.Registry.end() ? nullptr : slot->second.Component;
 }
 
 void TObturo::ReportProbeProgress(uint32_t index, int32_t PercentageDone) {
-  TObturo* component = FromRegistry(index);
-  if (component && component->OnRemoteProbeParamEvent) component->OnRemoteProbeParamEvent(PercentageDone);
+  Deliver(index, [&](TObturo& component) { component.OnRemoteProbeParamEvent(PercentageDone); });
 }
 
 void TObturo::StartSDK() {
   auto& lists = Lists();
+  std::lock_guard lock(lists.ListsLock);
   if (lists.SDKsStarted) return;
   CreatedOnNeed(lists.PowerShotNames);
   CreatedOnNeed(lists.EOSNames);
@@ -176,43 +202,63 @@ void TObturo::StartSDK() {
 TCameraLists TObturo::EnumerateCameras() {
   StartSDK();
   auto& lists = Lists();
+  std::lock_guard lock(lists.ListsLock);
   // The lists go with the last instance, while the libraries stay started.
   auto& powerShotNames = CreatedOnNeed(lists.PowerShotNames);
   auto& eosNames = CreatedOnNeed(lists.EOSNames);
+  // A library failing part-way leaves every list as the last whole
+  // enumeration made it.
+  auto saved = std::make_tuple(powerShotNames, eosNames, CDDeviceList(), PRDeviceList(), EOSDeviceList());
+  auto restore = ScopeExit([&] {
+    powerShotNames.swap(std::get<0>(saved));
+    eosNames.swap(std::get<1>(saved));
+    CDDeviceList().swap(std::get<2>(saved));
+    PRDeviceList().swap(std::get<3>(saved));
+    EOSDeviceList().swap(std::get<4>(saved));
+  });
   powerShotNames.clear();
   eosNames.clear();
   FCDSDK->EnumerateCameras(powerShotNames);
   FPRSDK->EnumerateCameras(powerShotNames);
   FRCSDK->EnumerateCameras(eosNames);
+  restore.Release();
   return {&powerShotNames, &eosNames};
 }
 
-TObturo::Backend TObturo::Serving() const {
-  switch (FConnectInfo.Kind) {
-    case CameraKindPowerShot:
-      return FCameraNumber < static_cast<int64_t>(CDDeviceList().size()) ? Backend::CD : Backend::PR;
-    case CameraKindEOS: return Backend::RC;
-    default: return Backend::None;
-  }
-}
-
+// The backend is chosen here once: a later enumeration that changes the
+// device lists can't move the camera to another one. Nothing changes when
+// the backend fails (it closes what it opened), so Connect may be tried again.
 ConnectInfoType TObturo::Connect(CameraKind Kind, int32_t ConnectToCamera) {
   BusyFlag busy(Lists().ConnectBusy);
   InOperation operation;
-  FCameraNumber = ConnectToCamera;
   if (FConnectInfo.Kind != CameraKindNone) throw ECamException("Camera already connected.");
+  std::lock_guard lock(Lists().ListsLock);
   ConnectInfoType info;
-  if (Kind == CameraKindPowerShot) {
-    if (ConnectToCamera < static_cast<int64_t>(CDDeviceList().size()))
-      FCDSDK->Connect(ConnectToCamera, CameraEventCallback, Context(), info);
-    else
-      FPRSDK->Connect(PREventCallback, ConnectToCamera, Context(), info);
-    FConnectInfo = info;
+  Backend backend = Backend::None;
+  if (Kind == CameraKindPowerShot && ConnectToCamera < static_cast<int64_t>(CDDeviceList().size())) {
+    FCDSDK->Connect(ConnectToCamera, CameraEventCallback, Context(), info);
+    backend = Backend::CD;
+  } else if (Kind == CameraKindPowerShot) {
+    FPRSDK->Connect(PREventCallback, ConnectToCamera, Context(), info);
+    backend = Backend::PR;
   } else if (Kind == CameraKindEOS) {
     FRCSDK->Connect(ConnectToCamera, CameraEventCallback, Context(), info);
-    FConnectInfo = info;
+    backend = Backend::RC;
+  } else {
+    return FConnectInfo;
   }
+  FCameraNumber = ConnectToCamera;
+  FConnectInfo = info;
+  FBackend = backend;
   return FConnectInfo;
+}
+
+void TObturo::ForgetCamera() {
+  FBackend = Backend::None;
+  FConnectInfo = {};
+  FRemoteMode = false;
+  std::lock_guard lock(FPendingLock);
+  FPendingReleases.clear();
 }
 
 void TObturo::CheckConnected() const {
@@ -224,17 +270,31 @@ void TObturo::CheckRemoteAndConnected() const {
   CheckConnected();
 }
 
+template <typename Operation>
+void TObturo::Forward(Operation operation) {
+  InOperation inOperation;
+  try {
+    operation();
+  } catch (const ECamException& e) {
+    // The CD and RC libraries answer so for a camera that was unplugged.
+    const Backend backend = Serving();
+    if (backend != Backend::PR && (e.Status() & 0xFFFF) == SDKStatusDeviceNotFound) ForgetCamera();
+    throw;
+  }
+}
+
 // Runs `operation` on the backend that serves the connected camera; nothing
 // when none does.
 template <typename Operation>
 void TObturo::OnServingBackend(Operation operation) {
-  InOperation inOperation;
-  switch (Serving()) {
-    case Backend::CD: operation(*FCDSDK); break;
-    case Backend::PR: operation(*FPRSDK); break;
-    case Backend::RC: operation(*FRCSDK); break;
-    case Backend::None: break;
-  }
+  Forward([&] {
+    switch (Serving()) {
+      case Backend::CD: operation(*FCDSDK); break;
+      case Backend::PR: operation(*FPRSDK); break;
+      case Backend::RC: operation(*FRCSDK); break;
+      case Backend::None: break;
+    }
+  });
 }
 
 bool TObturo::IsRemoteCapable() {
@@ -267,40 +327,34 @@ uint32_t TObturo::TakePicture() {
 
 void TObturo::GetReleasedPicture(const std::string& FileName) {
   CheckRemoteAndConnected();
-  InOperation operation;
-  switch (Serving()) {
-    case Backend::CD: FCDSDK->GetReleasedPicture(FileName, GetPictureProgressCallback, Context()); break;
-    case Backend::RC: FRCSDK->GetReleasedPicture(FileName, GetPictureProgressCallback, Context()); break;
-    case Backend::PR: GetReleasedPRPicture(FileName); break;
-    case Backend::None: break;
-  }
+  Forward([&] {
+    switch (Serving()) {
+      case Backend::CD: FCDSDK->GetReleasedPicture(FileName, GetPictureProgressCallback, Context()); break;
+      case Backend::RC: FRCSDK->GetReleasedPicture(FileName, GetPictureProgressCallback, Context()); break;
+      case Backend::PR: GetReleasedPRPicture(FileName); break;
+      case Backend::None: break;
+    }
+  });
 }
 
 // The PR library hands the picture to the data callback, which writes it into
 // the picture stream; the oldest kept release event names the picture.
 void TObturo::GetReleasedPRPicture(const std::string& FileName) {
+  PREventRecord record;
+  {
+    // Without a picture to fetch the file is not touched.
+    std::lock_guard lock(FPendingLock);
+    if (FPendingReleases.empty()) throw EListError("List index out of bounds (0)");
+    record = FPendingReleases.front();
+  }
   // Truncated, so that a shorter picture never keeps the tail of an older file.
   ClosePictureStream();
   FPictureStream.open(FileName, std::ios::binary | std::ios::trunc);
   if (!FPictureStream) throw EFOpenError("Cannot create file \"" + FileName + "\"");
   FPictureFileName = FileName;
-  PREventRecord record;
-  {
-    std::lock_guard lock(FPendingLock);
-    if (FPendingReleases.empty()) {
-      ClosePictureStream();
-      throw EListError("List index out of bounds (0)");
-    }
-    record = FPendingReleases.front();
-  }
-  try {
-    FPRSDK->GetReleasedPicture(record, PRDataCallback, Context());
-  } catch (...) {
-    ClosePictureStream();
-    throw;
-  }
   // The transfer has ended with the call; never leave the file open.
-  ClosePictureStream();
+  auto close = ScopeExit([&] { ClosePictureStream(); });
+  FPRSDK->GetReleasedPicture(record, PRDataCallback, Context());
   std::lock_guard lock(FPendingLock);
   FPendingReleases.pop_front();
 }
@@ -330,7 +384,8 @@ void TObturo::SetZoom(uint32_t Position) {
 }
 
 std::string TObturo::GetDevicePropertyText() {
-  CheckConnected();
+  // Also reached from a library thread: the backend tells, not the record.
+  if (Serving() == Backend::None) throw ECamException("No camera is connected");
   std::string text;
   OnServingBackend([&](auto& backend) { text = backend.GetDevicePropertyText(); });
   return text;
@@ -340,8 +395,23 @@ std::string TObturo::GetDevicePropertyText() {
 
 template <typename Handler>
 TSDKStatus TObturo::Deliver(uint32_t Context, Handler handler) {
-  TObturo* component = FromRegistry(Context);
-  if (!component) return 0;
+  auto& lists = Lists();
+  TObturo* component = nullptr;
+  {
+    std::lock_guard lock(lists.RegistryLock);
+    auto slot = lists.Registry.find(Context);
+    if (slot == lists.Registry.end() || slot->second.Component == nullptr) return 0;
+    component = slot->second.Component;
+    ++slot->second.Running;
+    CallbacksOnThisThread.push_back(Context);
+  }
+  auto ended = ScopeExit([&] {
+    std::lock_guard lock(lists.RegistryLock);
+    // Gone when the handler destroyed its own component.
+    if (auto slot = lists.Registry.find(Context); slot != lists.Registry.end()) --slot->second.Running;
+    CallbacksOnThisThread.pop_back();
+    lists.CallbackEnded.notify_all();
+  });
   if (OperationsInProgress > 0) {
     handler(*component);
     return 0;

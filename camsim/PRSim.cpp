@@ -231,6 +231,8 @@ void ResetLibraryState(const Scenario& scenario) {
   ++lib.Generation;
 }
 
+uint32_t OpenHandles() { return static_cast<uint32_t>(Lib().CameraObjects.size()); }
+
 }  // namespace korv::camsim
 
 extern "C" {
@@ -283,6 +285,21 @@ TSDKStatus PR_ConnectCamera(TSDKHandle handle) {
   if (camera->Connected) return PRStatusDeviceBusy;
   camera->Connected = true;
   return SDKOk;
+}
+
+TSDKStatus PR_DisconnectCamera(TSDKHandle handle) {
+  CAMSIM_ENTER(handle);
+  return OnConnected(handle, [&](Camera& camera) {
+    camera.Connected = camera.InReleaseControl = false;
+    camera.EventCallback = nullptr;
+    return SDKOk;
+  });
+}
+
+TSDKStatus PR_DestroyCameraObject(TSDKHandle handle) {
+  CAMSIM_ENTER(handle);
+  auto lock = LockState();
+  return Lib().CameraObjects.erase(handle) ? SDKOk : PRStatusInvalidHandle;
 }
 
 TSDKStatus PR_SetEventCallBack(TSDKHandle handle, uint32_t context, TPREventCallback callback) {

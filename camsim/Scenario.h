@@ -32,6 +32,10 @@ struct CameraProfile {
   uint32_t ZoomMax2 = 4;
   bool EventsFromThread = false;  // release events after the release call returned
   uint32_t BusyWrites = 0;        // settings writes refused as "Device busy" after attaching
+  // CD, RC: after release number UnplugAfter (0: never) the camera is gone
+  // for UnplugSeconds, then comes back under a new device record.
+  uint32_t UnplugAfter = 0;
+  double UnplugSeconds = 0;
   // The sky of the pictures: fixed local time and date (-1/0: the clock's),
   // cloud cover in percent (-1: the day's own weather).
   int Hour = -1, Minute = 0;
@@ -54,8 +58,15 @@ struct CameraProfile {
   static CameraProfile PowerShot();
 };
 
+// Calls After+1 ... After+Count of a library entry (plain name) answer Status.
+struct InjectedFailure {
+  std::string Entry;
+  uint32_t Count = 0, Status = 0, After = 0;
+};
+
 struct Scenario {
   std::vector<CameraProfile> CD, PR, RC;
+  std::vector<InjectedFailure> Failures;
   std::vector<CameraProfile>& Library(std::string_view tag);
 };
 

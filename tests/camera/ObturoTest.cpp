@@ -25,7 +25,7 @@ public:
   // As if a PR camera were connected and in remote mode.
   static void PretendPRCamera(TObturo& obturo) {
     obturo.FConnectInfo.Kind = CameraKindPowerShot;
-    obturo.FCameraNumber = static_cast<int32_t>(CDDeviceList().size());
+    obturo.FBackend = TObturo::Backend::PR;
     obturo.FRemoteMode = true;
   }
   static std::vector<uint16_t> PendingCodes(TObturo& obturo) {
@@ -129,9 +129,10 @@ TEST(ObturoRegistryTest, InstancesShareTheListsUntilTheLastGoes) {
 
   second.reset();
   EXPECT_EQ(CDDeviceList().size(), 0u);
-  // A new registry starts from the first slot again.
+  // A library may still call with an old index: it is never given again.
   TObturo third;
-  EXPECT_EQ(third.RegistryIndex(), 0);
+  EXPECT_GT(third.RegistryIndex(), firstIndex);
+  EXPECT_EQ(TObturo::FromRegistry(firstIndex), nullptr);
 }
 
 TEST_F(ObturoTest, ReleaseEventsBecomeRemoteEvents) {
@@ -298,13 +299,13 @@ TEST_F(ObturoTest, PRDataChunksFillTheFileAndTheLastClosesIt) {
   EXPECT_EQ(progress, (std::vector<int32_t>{66, 100, 100}));
 }
 
-TEST_F(ObturoTest, APRTransferOpensTheFileAfreshAndKeepsTheReleaseUntilItSucceeds) {
+TEST_F(ObturoTest, APRTransferTouchesTheFileOnlyWithAPictureAndKeepsTheReleaseUntilItSucceeds) {
   test::TempDir dir;
   const std::string file = dir.file("picture.jpg");
   test::WriteFile(file, "older picture");
   ObturoTestAccess::PretendPRCamera(obturo);
   EXPECT_EQ(MessageOf([&] { obturo.GetReleasedPicture(file); }), "List index out of bounds (0)");
-  EXPECT_EQ(test::ReadFile(file), "");
+  EXPECT_EQ(test::ReadFile(file), "older picture");
   EXPECT_FALSE(ObturoTestAccess::PictureStreamOpen(obturo));
 
   PREvent(0xC009);
