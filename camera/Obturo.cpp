@@ -105,25 +105,79 @@ uint32_t EventWord(const void* data, int index) {
   return word;
 }
 
-uint8_t SeverityOf(uint32_t eventId) {
-  switch ((eventId >> 16) & 0xF) {
-    case 0x0: return 1;
-    case 0x2: return 2;
-    case 0x4: return 3;
-    default: return 0;
-  }
+// ---- What the libraries' event codes become ---------------------------------
+// Each table maps a code to what the component raises; a code that is not
+// listed gives 0 (or nothing, where the Handle... function says so).
+
+template <typename Entry, size_t N>
+constexpr const Entry* Find(const Entry (&table)[N], uint32_t code) {
+  for (const Entry& entry : table)
+    if (entry.Code == code) return &entry;
+  return nullptr;
 }
 
-// Power-state codes of a camera event, as for BatteryLevel plus 2 -> 4.
-uint8_t PowerEventKind(uint32_t powerState) {
-  switch (powerState & 0xF) {
-    case 6: return 1;
-    case 4: return 2;
-    case 3: return 3;
-    case 2: return 4;
-    default: return 0;
-  }
+struct CodeToByte {
+  uint32_t Code;
+  uint8_t Value;
+};
+template <size_t N>
+constexpr uint8_t Lookup(const CodeToByte (&table)[N], uint32_t code) {
+  const CodeToByte* entry = Find(table, code);
+  return entry ? entry->Value : 0;
 }
+
+// CD/RC camera events: severity from bits 16-19 of the id.
+constexpr CodeToByte CameraEventSeverities[] = {{0x0, 1}, {0x2, 2}, {0x4, 3}};
+// EventKind from the low 16 bits (power state and the text property apart).
+constexpr CodeToByte CameraEventKinds[] = {{2, 5}, {3, 6}, {4, 7}, {6, 9}, {7, 10}, {11, 11}, {13, 8}};
+// EventKind of a power-state event from the low 4 bits of its word: the
+// codes of BatteryLevel, plus 2 -> 4.
+constexpr CodeToByte PowerStateKinds[] = {{6, 1}, {4, 2}, {3, 3}, {2, 4}};
+
+// CD/RC release events raised as they come, without data.
+struct ReleaseEventEntry {
+  uint32_t Code;
+  RemoteEventCallbackType Event;
+};
+constexpr ReleaseEventEntry PlainReleaseEvents[] = {
+    {SDKReleaseEventResetHWError, RemoteEventCallbackResetHWError},
+    {SDKReleaseEventChangedByUI, RemoteEventCallbackChangedByUI},
+    {SDKReleaseEventReleaseStart, RemoteEventCallbackReleaseStart},
+    {SDKReleaseEventCamReleaseOn, RemoteEventCallbackCamReleaseOn},
+    {SDKReleaseEventViewfinderOff, RemoteEventCallbackViewfinderOff},
+    {SDKReleaseEventViewfinderOn, RemoteEventCallbackViewfinderOn},
+};
+
+// PictureType of release event 34 by the library's picture type.
+constexpr CodeToByte PictureTypes[] = {{SDKPictureTypeThumbnail, 1}, {SDKPictureTypePicture, 2}};
+
+// PR events that raise OnEvent: (severity, kind); the power-state event by
+// its parameter.
+struct PROnEventEntry {
+  uint32_t Code;
+  EventCallbackType Event;
+};
+constexpr PROnEventEntry PROnEvents[] = {{PREventCameraAlert, {3, 6}}, {PREventDeviceAlert, {3, 8}}};
+constexpr PROnEventEntry PRPowerStates[] = {{1, {1, 1}}, {2, {2, 2}}, {3, {2, 3}}, {4, {3, 4}}};
+
+// PR events that raise OnRemoteEvent, and whether the record is kept for
+// GetReleasedPicture (a kept thumbnail raises nothing).
+struct PRRemoteEventEntry {
+  uint32_t Code;
+  std::optional<RemoteEventCallbackType> Event;
+  bool Keep = false;
+};
+constexpr PRRemoteEventEntry PRRemoteEvents[] = {
+    {PREventDevicePropChanged, RemoteEventCallbackChangedByUI},
+    {PREventUIChanged, RemoteEventCallbackChangedByUI},
+    {PREventUIModeChanged, RemoteEventCallbackChangedByUI},
+    {PREventResetHWError, RemoteEventCallbackResetHWError},
+    {PREventViewfinderOff, RemoteEventCallbackViewfinderOff},
+    {PREventViewfinderOn, RemoteEventCallbackViewfinderOn},
+    {PREventObjectAdded, RemoteEventCallbackReleaseComplete, true},
+    {PREventThumbnailAdded, std::nullopt, true},
+    {PREventCamReleaseOn, RemoteEventCallbackCamReleaseOn},
+};
 
 }  // namespace
 
@@ -433,24 +487,17 @@ TSDKStatus TObturo::CameraEventCallback(uint32_t EventId, const void* EventData,
 
 void TObturo::HandleCameraEvent(uint32_t eventId, const void* data) {
   if (!OnEvent) return;
-  EventCallbackType event;
-  event.Severity = SeverityOf(eventId);
-  switch (eventId & 0xFFFF) {
-    case SDKCameraEventPowerState: event.EventKind = PowerEventKind(EventWord(data, 0)); break;
-    case 2: event.EventKind = 5; break;
-    case 3: event.EventKind = 6; break;
-    case 4: event.EventKind = 7; break;
-    case 5:
-      // The camera's text property changed: read it (as the library expects
-      // to be asked), nothing to report.
-      GetDevicePropertyText();
-      return;
-    case 6: event.EventKind = 9; break;
-    case 7: event.EventKind = 10; break;
-    case 11: event.EventKind = 11; break;
-    case 13: event.EventKind = 8; break;
-    default: event.EventKind = 0; break;
+  const uint32_t code = eventId & 0xFFFF;
+  if (code == SDKCameraEventPropertyChanged) {
+    // The camera's text property changed: read it (as the library expects to
+    // be asked), nothing to report.
+    GetDevicePropertyText();
+    return;
   }
+  EventCallbackType event;
+  event.Severity = Lookup(CameraEventSeverities, (eventId >> 16) & 0xF);
+  event.EventKind = code == SDKCameraEventPowerState ? Lookup(PowerStateKinds, EventWord(data, 0) & 0xF)
+                                                     : Lookup(CameraEventKinds, code);
   OnEvent(event);
 }
 
@@ -462,10 +509,8 @@ void TObturo::HandleReleaseEvent(uint32_t eventId, const void* data) {
   if (!OnRemoteEvent) return;
   RemoteEventCallbackType event = RemoteEventCallbackNotUsed;
   AdditionNotifyRemoteEventType eventData;
+  if (const ReleaseEventEntry* plain = Find(PlainReleaseEvents, eventId)) event = plain->Event;
   switch (eventId) {
-    case SDKReleaseEventResetHWError: event = RemoteEventCallbackResetHWError; break;
-    case SDKReleaseEventChangedByUI: event = RemoteEventCallbackChangedByUI; break;
-    case SDKReleaseEventReleaseStart: event = RemoteEventCallbackReleaseStart; break;
     case SDKReleaseEventReleaseComplete: {
       const uint32_t count = EventWord(data, 0);
       if (FReleaseMode == ReleaseModeOnlyToCamera) {
@@ -478,9 +523,6 @@ void TObturo::HandleReleaseEvent(uint32_t eventId, const void* data) {
       if (FReleaseDataKind == ReleaseDataKingTakeBothThumbAndPic) eventData.PictureCount /= 2;
       break;
     }
-    case SDKReleaseEventCamReleaseOn: event = RemoteEventCallbackCamReleaseOn; break;
-    case SDKReleaseEventViewfinderOff: event = RemoteEventCallbackViewfinderOff; break;
-    case SDKReleaseEventViewfinderOn: event = RemoteEventCallbackViewfinderOn; break;
     case SDKReleaseEventImageReady: {
       if (Serving() == Backend::RC && data) FRCSDK->AddCapturedImage(data);
       if (FReleaseMode == ReleaseModeOnlyToCamera) {
@@ -488,10 +530,10 @@ void TObturo::HandleReleaseEvent(uint32_t eventId, const void* data) {
         return;
       }
       const uint32_t type = EventWord(data, 1);
-      if (type != 16 && type != 32) throw ECamException("Not known release picture type = " + IntToStr(type));
+      eventData.PictureType = Lookup(PictureTypes, type);
+      if (eventData.PictureType == 0) throw ECamException("Not known release picture type = " + IntToStr(type));
       event = RemoteEventCallbackReleaseImageReady;
       eventData.DataKind = 2;
-      eventData.PictureType = type == 16 ? 1 : 2;
       break;
     }
     default: break;
@@ -550,46 +592,27 @@ void TObturo::HandlePREvent(const uint8_t* record) {
   const uint32_t parameter = reader.U32();
 
   if (OnEvent) {
-    std::optional<EventCallbackType> event;
-    switch (code) {
-      case 0xC001: event = EventCallbackType{3, 6}; break;
-      case 0xC00A:
-        switch (parameter) {
-          case 1: event = EventCallbackType{1, 1}; break;
-          case 2: event = EventCallbackType{2, 2}; break;
-          case 3: event = EventCallbackType{2, 3}; break;
-          case 4: event = EventCallbackType{3, 4}; break;
-          default: event = EventCallbackType{0, 0}; break;
-        }
-        break;
-      case 0xD001: event = EventCallbackType{3, 8}; break;
-      default: break;
+    if (code == PREventPowerState) {
+      const PROnEventEntry* power = Find(PRPowerStates, parameter);
+      OnEvent(power ? power->Event : EventCallbackType{0, 0});
+    } else if (const PROnEventEntry* entry = Find(PROnEvents, code)) {
+      OnEvent(entry->Event);
     }
-    if (event) OnEvent(*event);
   }
 
   if (!OnRemoteEvent) return;
-  auto keep = [&] {
+  const PRRemoteEventEntry* entry = Find(PRRemoteEvents, code);
+  if (entry == nullptr) return;
+  if (entry->Keep) {
     PREventRecord copy;
     std::memcpy(copy.data(), record, copy.size());
     std::lock_guard lock(FPendingLock);
     FPendingReleases.push_back(copy);
-  };
-  switch (code) {
-    case 0x4006:
-    case 0xC00C:
-    case 0xC00E: OnRemoteEvent(RemoteEventCallbackChangedByUI, {}); break;
-    case 0xC005: OnRemoteEvent(RemoteEventCallbackResetHWError, {}); break;
-    case 0xC006: OnRemoteEvent(RemoteEventCallbackViewfinderOff, {}); break;
-    case 0xC007: OnRemoteEvent(RemoteEventCallbackViewfinderOn, {}); break;
-    case 0xC008:
-      keep();
-      OnRemoteEvent(RemoteEventCallbackReleaseComplete, {1, 0, 1});
-      break;
-    case 0xC009: keep(); break;
-    case 0xC00B: OnRemoteEvent(RemoteEventCallbackCamReleaseOn, {}); break;
-    default: break;
   }
+  if (!entry->Event) return;
+  AdditionNotifyRemoteEventType data;
+  if (*entry->Event == RemoteEventCallbackReleaseComplete) data = {1, 0, 1};  // one picture waits
+  OnRemoteEvent(*entry->Event, data);
 }
 
 TSDKStatus TObturo::PRDataCallback(uint32_t, uint32_t, uint32_t Context, const void* DataBlock) {

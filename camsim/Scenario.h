@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "camera/sdk/SDKTypes.h"
+
 namespace korv::camsim {
 
 struct SettingProfile {
@@ -50,7 +52,7 @@ struct CameraProfile {
   // (each a picture to fetch) and the battery properties.
   std::map<uint32_t, SettingProfile> Properties;
   std::vector<uint32_t> Operations;
-  std::vector<uint32_t> ReleaseEvents{0xC008};
+  std::vector<uint32_t> ReleaseEvents{PREventObjectAdded};
   uint32_t BatteryKind = 1, BatteryLevel = 3;
 
   // A PowerShot camera with every setting listed or accepted as a typical

@@ -226,8 +226,8 @@ ReleasePlan PlanRelease(Camera& camera) {
 
 std::vector<Picture> Render(const ReleasePlan& plan) {
   std::vector<Picture> pictures;
-  for (const auto& [shot, type] : {std::pair{&plan.Thumbnail, PictureTypeThumbnail},
-                                   std::pair{&plan.Picture, PictureTypePicture}})
+  for (const auto& [shot, type] : {std::pair{&plan.Thumbnail, SDKPictureTypeThumbnail},
+                                   std::pair{&plan.Picture, SDKPictureTypePicture}})
     if (shot->has_value()) {
       const SkyShot& s = **shot;
       pictures.push_back({RenderSkyJpeg(s), uint32_t(s.Width), uint32_t(s.Height), plan.Number, 0, type});

@@ -26,16 +26,13 @@ namespace korv::camsim::source {
 
 constexpr size_t PendingLimit = 64;  // released parts the camera holds until fetched
 
-// Picture type codes of the captured-image record and of release event 34.
-constexpr uint32_t PictureTypeThumbnail = 16;
-constexpr uint32_t PictureTypePicture = 32;
 
 // A released part (thumbnail or picture) waiting in the camera to be fetched.
 struct Picture {
   std::string Jpeg;
   uint32_t Width = 0, Height = 0, Number = 0;
   uint32_t Id = 0;                          // names it in a captured-image record
-  uint32_t Type = PictureTypePicture;
+  uint32_t Type = SDKPictureTypePicture;
 };
 
 struct Camera {

@@ -473,7 +473,10 @@ TEST_P(RCCameraOnlyTest, PicturesAreDiscardedThroughTempJpg) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(BothPaths, RCCameraOnlyTest, ::testing::Values(ReleaseControlModel, CaptureSessionModel));
+INSTANTIATE_TEST_SUITE_P(BothPaths, RCCameraOnlyTest, ::testing::Values(ReleaseControlModel, CaptureSessionModel),
+                         [](const auto& test) {
+                           return test.param == std::string(ReleaseControlModel) ? "ReleaseControl" : "CaptureSession";
+                         });
 
 }  // namespace
 }  // namespace korv
