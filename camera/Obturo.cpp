@@ -106,8 +106,8 @@ uint32_t EventWord(const void* data, int index) {
 }
 
 // ---- What the libraries' event codes become ---------------------------------
-// Each table maps a code to what the component raises; a code that is not
-// listed gives 0 (or nothing, where the Handle... function says so).
+// Each table maps a code to what the component raises. A code a table does
+// not list reads as 0, or raises nothing where the handler below says so.
 
 template <typename Entry, size_t N>
 constexpr const Entry* Find(const Entry (&table)[N], uint32_t code) {
