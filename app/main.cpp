@@ -1,11 +1,67 @@
-// Program entry: the station's one window and its event loop.
+// Program entry: the station's one window and its event loop. Qt takes its
+// own options (-platform offscreen, ...) first; the rest are the station's.
 #include <QApplication>
+#include <QSocketNotifier>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <iostream>
+
+#include "app/Options.h"
 #include "station/cps.h"
+
+namespace {
+
+int QuitPipe[2] = {-1, -1};
+
+// SIGTERM (systemctl stop) and SIGINT end the event loop, so the window is
+// closed as if by hand and the log records the end.
+void QuitOnSignals(QApplication& application) {
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, QuitPipe) != 0) return;
+  auto* notifier = new QSocketNotifier(QuitPipe[1], QSocketNotifier::Read, &application);
+  QObject::connect(notifier, &QSocketNotifier::activated, &application, &QApplication::quit);
+  struct sigaction action {};
+  action.sa_handler = [](int) {
+    char byte = 1;
+    [[maybe_unused]] ssize_t written = ::write(QuitPipe[0], &byte, 1);
+  };
+  ::sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  ::sigaction(SIGTERM, &action, nullptr);
+  ::sigaction(SIGINT, &action, nullptr);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
+  QStringList arguments = application.arguments();
+  std::string program = arguments.isEmpty() ? "korv-cps" : arguments.takeFirst().toStdString();
+  std::vector<std::string> args;
+  for (const QString& argument : arguments) args.push_back(argument.toStdString());
+
+  korv::StationOptions options;
+  try {
+    options = korv::ParseOptions(args, std::getenv("KORV_UPLOAD_HOST"), KORV_UPLOAD_HOST);
+  } catch (const korv::EOptionError& e) {
+    std::cerr << program << ": " << e.what() << "\n";
+    return 2;
+  }
+  if (options.Help) {
+    std::cout << korv::OptionsHelp(program);
+    return 0;
+  }
+
+  QuitOnSignals(application);
   korv::TForm1 form;
+  // Before anything can upload: the window's handlers only run from here on.
+  form.State.upload_host = options.UploadHost;
+  form.State.upload_port = options.UploadPort;
+  form.State.atomic_publish = options.AtomicPublish;
   form.show();
+  if (options.Unattended) form.StartUnattended();
   return application.exec();
 }

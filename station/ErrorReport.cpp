@@ -77,8 +77,13 @@ void HandlerRunner::Run(const std::function<void()>& handler) {
   --Depth;
   if (Depth == 0 && Pending) {
     std::exception_ptr error = std::exchange(Pending, nullptr);
-    ReportError(ErrorMessage(error));
+    Report(ErrorMessage(error));
   }
+}
+
+void HandlerRunner::Report(const std::string& message) {
+  if (OnReport) OnReport(message);
+  ReportError(message);
 }
 
 void HandlerRunner::Propagate() {

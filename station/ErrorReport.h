@@ -31,6 +31,11 @@ class HandlerRunner {
 public:
   void Run(const std::function<void()>& handler);
   void Propagate();
+  // Reports `message` as a failed handler's error is reported.
+  void Report(const std::string& message);
+
+  // Also told every error reported (the station's log).
+  ErrorReporter OnReport;
 
 private:
   int Depth = 0;

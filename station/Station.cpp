@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "camera/Obturo.h"
+#include "ftp/IdException.h"
 #include "ftp/IdFTP.h"
 #include "runtime/CodePage1250.h"
 #include "runtime/Convert.h"
@@ -73,7 +74,10 @@ TCameraSettings BuildSettings(TCameraSettings settings, const CameraChoice& choi
 }
 
 Station::Station(TObturo& camera, TIdFTP& ftp, const std::string& folder)
-    : Camera(camera), Ftp(ftp), Folder(std::filesystem::absolute(folder).lexically_normal().string()) {
+    : Camera(camera),
+      Ftp(ftp),
+      Folder(std::filesystem::absolute(folder).lexically_normal().string()),
+      Journal(Path(kLogFile)) {
   if (Folder.size() > 1 && Folder.back() == '/') Folder.pop_back();
   SettingsFile = Path(kSettingsFile);
   CounterFile = Path(kPictureNumberFile);
@@ -109,9 +113,11 @@ void Station::save_settings() {
   SaveSettings(SettingsFile, State.ftp_user, State.ftp_password, State.base_interval, State.night_exposure);
 }
 
-bool Station::OpenCamera() {
-  Camera.EnumerateCameras();
-  Camera.Connect(CameraKindPowerShot, 0);
+bool Station::OpenCamera(bool takeHeld) {
+  if (!takeHeld || Camera.ConnectInfo().Kind == CameraKindNone) {
+    Camera.EnumerateCameras();
+    Camera.Connect(CameraKindPowerShot, 0);
+  }
   return Camera.IsRemoteCapable();
 }
 
@@ -172,11 +178,17 @@ void Station::CheckAccount(const std::string& user, const std::string& password)
 }
 
 void Station::StartCycle(const std::string& user, const std::string& password) {
+  Log("start: a picture every " + std::to_string(State.interval) + " s, uploads to " + State.upload_host + ":" +
+      std::to_string(State.upload_port) + (State.atomic_publish ? ", published atomically" : ""));
+  // The first tick of a run owes no picture yet.
+  State.picture_awaited = false;
   if (user.empty() || password.empty()) return;
   State.ftp_user = user;
   State.ftp_password = password;
   save_settings();
 }
+
+void Station::StopCycle() { Log("stop"); }
 
 void Station::SetUploading(bool upload) { State.upload_extra_s = upload ? 10 : 0; }
 
@@ -192,6 +204,9 @@ TickPlan Station::BeginTick(const LocalTime& now) {
   State.morning_hour = hours.Morning;
   TickPlan plan;
   plan.Hour = static_cast<uint16_t>(now.Hour);
+  if (State.picture_awaited) ++State.failed_captures;
+  State.picture_awaited = true;
+  plan.Reconnect = State.failed_captures >= kFailedCapturesBeforeReconnect;
   if (MorningSwitchDue(plan.Hour, State.last_hour, State.morning_hour)) {
     State.interval = std::max(State.base_interval, kDefaultInterval);
     State.exposure_s = State.iso = State.aperture = 0;
@@ -218,6 +233,26 @@ std::string Station::EndTick(const TickPlan& plan) {
 
 void Station::TakePicture() { Camera.TakePicture(); }
 
+bool Station::Reconnect(const CameraChoice& choice, StationSink& sink) {
+  sink.ShowStatus(kReconnecting);
+  try {
+    OpenCamera(true);
+    EnterRemoteMode();
+    PrepareSettings(choice);
+    SendSettings();
+    if (State.zoom_max != 0) Camera.SetZoom(State.zoom_pos);
+  } catch (const std::exception& e) {
+    Log(std::string("camera unavailable: ") + e.what());
+    sink.ShowStatus(kCameraUnavailable);
+    return Camera.ConnectInfo().Kind != CameraKindNone;
+  }
+  Log("camera reconnected: " + Camera.ConnectInfo().ModelName);
+  State.failed_captures = 0;
+  return true;
+}
+
+int64_t Station::RetryDelayMs() const { return int64_t{std::max(State.interval, 1)} * 1000; }
+
 void Station::HandlePicture(RemoteEventCallbackType event, const PictureChoice& choice, StationSink& sink) {
   if (event != RemoteEventCallbackReleaseComplete) return;
   // A name that something else took since the start is never written over.
@@ -241,6 +276,8 @@ void Station::HandlePicture(RemoteEventCallbackType event, const PictureChoice& 
     Camera.GetReleasedPicture(path);
     dropPartial.Release();
   }
+  State.picture_awaited = false;
+  State.failed_captures = 0;
   sink.ShowStatus("Kép beolvasása -" + name);
   sink.ShowPreview(path);
   WritePictureCounter(CounterFile, State.picture_counter + 1);
@@ -271,7 +308,12 @@ void Station::Upload(const std::string& path, const std::string& name, const Upl
     State.upload_file_size = FileSize(path);
     // Only a store that returned is a stored picture: every failure above
     // and in it keeps the local file.
-    Ftp.UploadFile(path, "koftplive.jpg", false);
+    if (State.atomic_publish) {
+      Ftp.UploadFile(path, kPartialLivePicture, false);
+      PublishStored();
+    } else {
+      Ftp.UploadFile(path, kLivePicture, false);
+    }
     sink.ShowUploadStatus("Feltöltés sikeres");
     Ftp.SignOff();
     sink.ShowConnected(Ftp.IsConnected());
@@ -284,6 +326,20 @@ void Station::Upload(const std::string& path, const std::string& name, const Upl
       Ftp.CloseConnection();
     } catch (const std::exception&) {
     }
+  }
+}
+
+void Station::PublishStored() {
+  const std::string stored = kPartialLivePicture, live = kLivePicture;
+  Ftp.SendCommand("RNFR " + stored, 350);
+  try {
+    Ftp.SendCommand("RNTO " + live, 250);
+  } catch (const EIdProtocolReplyError& refused) {
+    // A server that won't replace a file by renaming: the live picture goes
+    // first, so the page briefly has none, but never half of one.
+    if (refused.ReplyCode / 100 != 5) throw;
+    Ftp.SendCommand("DELE " + live, 250);
+    Ftp.Rename(stored, live);
   }
 }
 

@@ -11,6 +11,7 @@
 
 #include "camera/CamDefines.h"
 #include "runtime/Clock.h"
+#include "runtime/Log.h"
 #include "runtime/ScopeExit.h"
 #include "station/Presets.h"
 #include "station/Settings.h"
@@ -49,6 +50,7 @@ struct TickPlan {
   int Preset = 0;          // the preset button the switch selects, 0 for none
   ListsEnabled Lists{};    // the correction lists after the switch
   uint16_t Hour = 0;
+  bool Reconnect = false;  // the camera is attached anew before anything else
 };
 
 // The account and the keep option of one upload.
@@ -77,6 +79,16 @@ public:
 
 inline constexpr const char* kTakingPicture = "Kép készítése";
 inline constexpr const char* kUploadFailed = "Kapcsolati hiba!!";
+inline constexpr const char* kReconnecting = "Kamera újracsatlakoztatása";
+inline constexpr const char* kCameraUnavailable = "Kamera nem elérhető";
+
+inline constexpr const char* kLogFile = "korv-cps.log";
+inline constexpr const char* kLivePicture = "koftplive.jpg";
+// Where an atomic publish stores the picture before renaming it over the
+// live one: a name no web page links.
+inline constexpr const char* kPartialLivePicture = "koftplive.jpg.part";
+// Ticks in a row without a picture after which the camera is attached anew.
+inline constexpr int kFailedCapturesBeforeReconnect = 3;
 
 class Station {
 public:
@@ -99,7 +111,10 @@ public:
   void save_settings();
 
   // Connect, in three steps so that each result shows as soon as it is known.
-  bool OpenCamera();           // remote capable?
+  // Remote capable? Enumerates and connects the first PowerShot. A camera
+  // the component already holds is refused ("Camera already connected.")
+  // unless `takeHeld`: the component can't let go of it, so it is taken.
+  bool OpenCamera(bool takeHeld = false);
   bool EnterRemoteMode();      // settings supported?
   void ReadCamera();           // settings and zoom
 
@@ -121,17 +136,30 @@ public:
   void CheckAccount(const std::string& user, const std::string& password) const;
   // Start remembers a complete account in the settings file.
   void StartCycle(const std::string& user, const std::string& password);
+  void StopCycle();
   void SetUploading(bool upload);
   void MoveZoom(int position);
 
+  // Counts the previous tick as failed when no picture came of it.
   TickPlan BeginTick(const LocalTime& now);
   // The tick's switch is done: remembers its hour; the status to show.
   std::string EndTick(const TickPlan& plan);
   void TakePicture();
+  // Attaches the camera again (enumerate, connect, remote mode) and sends it
+  // the choice; failures end in kCameraUnavailable, never in an error. A
+  // camera that the component still holds (its library never reported it
+  // gone, and the component can't let go of it) is taken as it is. True
+  // when a camera is held afterwards, so the tick may take its picture.
+  bool Reconnect(const CameraChoice& choice, StationSink& sink);
+  // How long the unattended start waits before it tries the camera again.
+  int64_t RetryDelayMs() const;
 
   // The picture the camera announced: saved, shown, counted and uploaded.
   void HandlePicture(RemoteEventCallbackType event, const PictureChoice& choice, StationSink& sink);
   // Uploads the file as the live picture; failures end in kUploadFailed.
+  // With State.atomic_publish it is stored as kPartialLivePicture and then
+  // renamed over the live picture; a server that refuses to rename over a
+  // file gets the live picture deleted first.
   void Upload(const std::string& path, const std::string& name, const UploadChoice& account, StationSink& sink);
   // The progress bar's percentage for `bytes` of the file sent, nothing
   // while the size is unknown.
@@ -139,12 +167,19 @@ public:
 
   std::string Path(const std::string& name) const { return Folder + "/" + name; }
 
+  // One line in korv-cps.log of the working folder; never fails.
+  void Log(const std::string& text) noexcept { Journal.Write(text); }
+
 private:
+  // Renames the picture stored under kPartialLivePicture over the live one.
+  void PublishStored();
+
   TObturo& Camera;
   TIdFTP& Ftp;
   std::string Folder;
   std::string SettingsFile;  // korv-cps.ini in Folder
   std::string CounterFile;   // max.ser in Folder
+  RotatingLog Journal;       // korv-cps.log in Folder
   bool KeepBaseInterval = false;
 };
 

@@ -123,10 +123,13 @@ TForm1::TForm1(const std::string& workingFolder, QWidget* parent)
   Timer1->setInterval(10000);
   CreateIdFTP1();
   WireHandlers();
+  Handlers.OnReport = [this](const std::string& message) { Core.Log("error: " + message); };
+  Core.Log("korv-cps started");
   Handlers.Run([this] { FormCreate(); });
 }
 
 TForm1::~TForm1() {
+  Core.Log("korv-cps ended");
   Timer1->stop();
   Obturo1->OnRemoteEvent = nullptr;
 }
@@ -277,6 +280,7 @@ void TForm1::Select(QRadioButton* button) {
 }
 
 void TForm1::ShowStatus(const std::string& text) {
+  Core.Log("status: " + text);
   Edit1->setText(QString::fromStdString(text));
   Edit1->repaint();  // the handler keeps the window busy for a while yet
 }
@@ -287,6 +291,7 @@ void TForm1::ShowPreview(const std::string& path) {
 }
 
 void TForm1::ShowUploadStatus(const std::string& text) {
+  Core.Log("upload: " + text);
   Edit3->setText(QString::fromStdString(text));
   Edit3->repaint();
 }
@@ -375,16 +380,18 @@ void TForm1::FormCreate() {
 
   LocalTime today = TheClock().Now();
   QDate date(today.Year, today.Month, today.Day);
-  if (!problem.empty()) ReportError(problem);
+  if (!problem.empty()) Handlers.Report(problem);
   problem.clear();
   Core.OpenPictureDir(QLocale::system().toString(date, QLocale::ShortFormat).toStdString(), &problem);
-  if (!problem.empty()) ReportError(problem);
+  if (!problem.empty()) Handlers.Report(problem);
 }
 
 void TForm1::save_settings() { Core.save_settings(); }
 
-void TForm1::Button1Click() {
-  CheckBox1->setChecked(Core.OpenCamera());
+void TForm1::Button1Click() { ConnectCamera(false); }
+
+void TForm1::ConnectCamera(bool takeHeld) {
+  CheckBox1->setChecked(Core.OpenCamera(takeHeld));
   CheckBox2->setChecked(Core.EnterRemoteMode());
   Core.ReadCamera();
   Edit10->setText(QString::number(State.zoom_max));
@@ -424,10 +431,28 @@ void TForm1::Button3Click() {
 void TForm1::Button4Click() {
   ComboBox1->setEnabled(true);
   SetTimer1Enabled(false);
+  Core.StopCycle();
+}
+
+void TForm1::StartUnattended() {
+  Core.Log("unattended start");
+  UnattendedAttempt();
+}
+
+void TForm1::UnattendedAttempt() {
+  Handlers.Run([this] {
+    // A camera held since an attempt that failed half-way is taken as it is.
+    if (!Button3->isEnabled()) ConnectCamera(true);
+    Button3Click();
+  });
+  if (Timer1On) return;
+  int delay = static_cast<int>(std::min<int64_t>(Core.RetryDelayMs(), INT_MAX));
+  QTimer::singleShot(delay, this, [this] { UnattendedAttempt(); });
 }
 
 void TForm1::Timer1Timer() {
   TickPlan plan = Core.BeginTick(TheClock().Now());
+  if (plan.Reconnect && !Core.Reconnect(ReadCameraChoice(), *this)) return;
   if (plan.Kind == TickPlan::Switch::Morning) {
     Select(PresetButton(plan.Preset));
     ShowLists(plan.Lists);

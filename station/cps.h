@@ -126,6 +126,10 @@ public:
 
   // Handlers: start-up.
   void FormCreate();
+  // Without anyone at the window: connects and starts as "Kapcsolódás" and
+  // "Start" would, with what the settings file gave the fields; while that
+  // fails (no camera answers) it tries again one interval later.
+  void StartUnattended();
   // Camera connection and settings display.
   void Button1Click();
   void Refresh_settings();
@@ -157,6 +161,9 @@ public:
 
 private:
   void CreateControls();
+  // Button1Click's work; `takeHeld` takes a camera the component already holds.
+  void ConnectCamera(bool takeHeld);
+  void UnattendedAttempt();
   void CreateIdFTP1();
   void WireHandlers();
   // Connects `signal` of `sender` to `handler` through the handler runner.

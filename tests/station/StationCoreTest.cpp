@@ -258,12 +258,12 @@ protected:
     Sink.Uploads.clear();
     Core.Upload(File("000007.jpg"), "000007.jpg", {"u", "p", false}, Sink);
   }
-  static std::vector<Step> Store(const std::vector<Step>& ending) {
+  static std::vector<Step> Store(const std::vector<Step>& ending, const std::string& name = "koftplive.jpg") {
     std::vector<Step> steps = {Send("220 ready\r\n"),   Expect("USER u"),        Send("331 password\r\n"),
                                Expect("PASS p"),        Send("230 in\r\n"),      Expect("TYPE I"),
                                Send("200 binary\r\n"),  Expect("SYST"),          Send("215 UNIX Type: L8\r\n"),
                                Expect("CWD public_html"), Send("250 ok\r\n"),    ExpectPort(),
-                               Send("200 port\r\n"),    Expect("STOR koftplive.jpg"), Send("150 go\r\n"),
+                               Send("200 port\r\n"),    Expect("STOR " + name),  Send("150 go\r\n"),
                                ConnectBack(),           ReceiveData()};
     steps.insert(steps.end(), ending.begin(), ending.end());
     return steps;
@@ -296,6 +296,51 @@ TEST_F(UploadDriverTest, AStoreTheServerReportsAsFailedKeepsTheFile) {
     server.finish();
     EXPECT_EQ(Sink.Uploads.back(), "Kapcsolati hiba!!");
     EXPECT_EQ(ReadFile(File("000007.jpg")), "picture bytes");
+  }
+}
+
+}  // namespace
+}  // namespace korv::test
+
+namespace korv::test {
+namespace {
+
+// Stored as koftplive.jpg.part, then renamed over the live picture; a server
+// that won't rename over a file has the live picture deleted first. Only a
+// picture that became the live one is a success.
+TEST_F(UploadDriverTest, AtomicPublishRenamesOverTheLivePictureOrDeletesItFirst) {
+  const Step rnfr = Expect("RNFR koftplive.jpg.part"), rnto = Expect("RNTO koftplive.jpg");
+  const Step quit = Expect("QUIT");
+  struct Case {
+    const char* Name;
+    std::vector<Step> Ending;
+    const char* Status;
+  };
+  const Case cases[] = {
+      {"renamed over", {rnfr, Send("350 go on\r\n"), rnto, Send("250 renamed\r\n"), quit}, "Feltöltés sikeres"},
+      {"refused, deleted first",
+       {rnfr, Send("350 go on\r\n"), rnto, Send("553 exists\r\n"), Expect("DELE koftplive.jpg"),
+        Send("250 deleted\r\n"), rnfr, Send("350 go on\r\n"), rnto, Send("250 renamed\r\n"), quit},
+       "Feltöltés sikeres"},
+      {"refused, not deleted",
+       {rnfr, Send("350 go on\r\n"), rnto, Send("550 exists\r\n"), Expect("DELE koftplive.jpg"),
+        Send("550 no\r\n")},
+       kUploadFailed},
+      {"refused for now: the live picture stays", {rnfr, Send("350 go on\r\n"), rnto, Send("450 busy\r\n")},
+       kUploadFailed},
+      {"stored picture not found: the live picture stays", {rnfr, Send("550 no such file\r\n")}, kUploadFailed},
+  };
+  Core.State.atomic_publish = true;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    WriteFile(File("000007.jpg"), "picture bytes");
+    std::vector<Step> ending = {Send("226 done\r\n")};
+    ending.insert(ending.end(), c.Ending.begin(), c.Ending.end());
+    ScriptedServer server(Store(ending, "koftplive.jpg.part"));
+    Upload(server);
+    EXPECT_EQ(server.finish(), "");
+    EXPECT_EQ(Sink.Uploads.back(), c.Status);
+    EXPECT_EQ(std::filesystem::exists(File("000007.jpg")), c.Status == kUploadFailed);
   }
 }
 
