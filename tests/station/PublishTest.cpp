@@ -1,11 +1,13 @@
 // Atomic publishing through the station's upload against every server of
-// the FTP conformance suite: while several pictures are published, a reader
-// in the server's folder only ever finds a whole one of them (or, on a
-// server that won't rename over a file, briefly none).
+// the FTP conformance suite, and the two that can be told never to replace a
+// file: while several pictures are published, a reader in the server's
+// folder only ever finds a whole one of them (or, where a rename can't
+// replace the live picture and it is deleted first, briefly none).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <iterator>
 #include <vector>
@@ -23,15 +25,19 @@ namespace {
 
 struct ServerRow {
   FtpServerKind Kind;
+  bool KeepFiles;           // configured never to replace a file
   const char* Address;
   int RenameOverFileReply;  // RNTO naming a file that exists
+  int DeleteReply;          // DELE of a file
 };
 
 const ServerRow Servers[] = {
-    {FtpServerKind::Vsftpd, "127.0.0.21", 250},
-    {FtpServerKind::PureFtpd, "127.0.0.22", 250},
-    {FtpServerKind::Proftpd, "127.0.0.23", 250},
-    {FtpServerKind::Pyftpdlib, "127.0.0.24", 250},
+    {FtpServerKind::Vsftpd, false, "127.0.0.21", 250, 250},
+    {FtpServerKind::PureFtpd, false, "127.0.0.22", 250, 250},
+    {FtpServerKind::PureFtpd, true, "127.0.0.25", 250, 550},
+    {FtpServerKind::Proftpd, false, "127.0.0.23", 250, 250},
+    {FtpServerKind::Proftpd, true, "127.0.0.26", 550, 250},  // deleted first
+    {FtpServerKind::Pyftpdlib, false, "127.0.0.24", 250, 250},
 };
 
 class Sink final : public StationSink {
@@ -48,13 +54,16 @@ class AtomicPublishTest : public ::testing::Test {
 protected:
   AtomicPublishTest() : Core(Camera, Ftp, Local.path()) {}
 
-  void Check(FtpServerKind kind) {
-    const ServerRow& row = *std::find_if(std::begin(Servers), std::end(Servers),
-                                         [&](const ServerRow& each) { return each.Kind == kind; });
+  void Check(FtpServerKind kind, bool keepFiles = false) {
+    const ServerRow& row = *std::find_if(std::begin(Servers), std::end(Servers), [&](const ServerRow& each) {
+      return each.Kind == kind && each.KeepFiles == keepFiles;
+    });
     if (std::string why = FtpServer::Unavailable(kind); !why.empty()) GTEST_SKIP() << why;
-    FtpServer server({.kind = kind, .address = row.Address, .port = 0});
+    FtpServer server({.kind = kind, .address = row.Address, .port = 0, .keepFiles = keepFiles});
     const std::string live = server.publicHtml() + "/" + kLivePicture;
-    EXPECT_EQ(RenameOverFileReply(server), row.RenameOverFileReply);
+    auto [rename, remove] = RenameAndDeleteReplies(server);
+    EXPECT_EQ(rename, row.RenameOverFileReply);
+    EXPECT_EQ(remove, row.DeleteReply);
     std::filesystem::remove(live);
 
     Core.State.upload_host = server.host();
@@ -83,10 +92,13 @@ protected:
       EXPECT_EQ(Feedback.Uploads.back(), "Feltöltés sikeres") << name;
       EXPECT_TRUE(ReadFile(live) == Pictures[i]) << name;
       EXPECT_FALSE(std::filesystem::exists(server.publicHtml() + "/" + kPartialLivePicture));
+      // The reader sees each picture, and reads on while the next is stored.
+      const int before = reads;
+      for (int wait = 0; reads == before && wait < 5000; ++wait) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     uploading = false;
     reader.join();
-    EXPECT_GT(reads, Pictures.size());
+    EXPECT_GE(reads, static_cast<int>(Pictures.size()));
     EXPECT_EQ(halves, 0) << "of " << reads << " reads";
     // Renamed over the old one, the live picture is never missing.
     if (row.RenameOverFileReply == 250) {
@@ -94,8 +106,8 @@ protected:
     }
   }
 
-  // The server's own answer to a rename over an existing file.
-  int RenameOverFileReply(const FtpServer& server) {
+  // The server's own answers to a rename over an existing file and to a delete.
+  std::pair<int, int> RenameAndDeleteReplies(const FtpServer& server) {
     WriteFile(server.publicHtml() + "/a", "a");
     WriteFile(server.publicHtml() + "/b", "b");
     TIdFTP ftp;
@@ -107,9 +119,10 @@ protected:
     ftp.ConnectServer(true, -1);
     ftp.ChangeDirectory("public_html");
     ftp.SendCommand("RNFR a", 350);
-    int reply = ftp.SendCommand("RNTO b", -1);
+    int rename = ftp.SendCommand("RNTO b", -1);
+    int remove = ftp.SendCommand("DELE b", -1);
     ftp.SignOff();
-    return reply;
+    return {rename, remove};
   }
 
   // Pictures of 1 to 2 MB, so that each store takes a while.
@@ -129,6 +142,8 @@ TEST_F(AtomicPublishTest, VsftpdAlwaysHoldsAWholePicture) { Check(FtpServerKind:
 TEST_F(AtomicPublishTest, PureFtpdAlwaysHoldsAWholePicture) { Check(FtpServerKind::PureFtpd); }
 TEST_F(AtomicPublishTest, ProftpdAlwaysHoldsAWholePicture) { Check(FtpServerKind::Proftpd); }
 TEST_F(AtomicPublishTest, PyftpdlibAlwaysHoldsAWholePicture) { Check(FtpServerKind::Pyftpdlib); }
+TEST_F(AtomicPublishTest, PureFtpdKeepingAllFilesAlwaysHoldsAWholePicture) { Check(FtpServerKind::PureFtpd, true); }
+TEST_F(AtomicPublishTest, ProftpdWithoutOverwriteHoldsAWholePictureOrNone) { Check(FtpServerKind::Proftpd, true); }
 
 }  // namespace
 }  // namespace korv::test

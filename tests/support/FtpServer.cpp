@@ -204,7 +204,7 @@ void FtpServer::Configure() {
                     "UseReverseDNS off\n<IfModule mod_ident.c>\n  IdentLookups off\n</IfModule>\n"
                     "AuthOrder mod_auth_file.c\nAuthUserFile " + dir + "/passwd\nAuthGroupFile " + dir +
                     "/group\nRequireValidShell off\nDefaultRoot ~\nTransferLog none\nSystemLog " + dir +
-                    "/server.log\nUmask 022\nAllowOverwrite on\n" +
+                    "/server.log\nUmask 022\nAllowOverwrite " + (Opts.keepFiles ? "off" : "on") + "\n" +
                     (Opts.banner ? "DisplayConnect " + dir + "/banner\n" : ""));
       break;
     case FtpServerKind::Pyftpdlib:
@@ -223,6 +223,7 @@ std::vector<std::string> FtpServer::CommandLine() const {
                                        "puredb:" + dir + "/pureftpd.pdb", "-4", "-H", "-E", "-f", "none", "-g",
                                        dir + "/pure-ftpd.pid"};
       if (Opts.banner) args.insert(args.end(), {"-F", dir + "/banner"});
+      if (Opts.keepFiles) args.push_back("-K");
       return args;
     }
     case FtpServerKind::Proftpd:

@@ -44,6 +44,9 @@ public:
     // A greeting of several lines, among them a short, a blank and one that
     // starts with digits, as far as the kind lets its greeting be set.
     bool banner = false;
+    // Files are never replaced: proftpd with AllowOverwrite off, pure-ftpd
+    // keeping all files (-K); vsftpd and pyftpdlib have no such setting.
+    bool keepFiles = false;
   };
 
   static const char* Name(FtpServerKind kind);
