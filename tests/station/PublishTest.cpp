@@ -10,11 +10,10 @@
 #include <chrono>
 #include <filesystem>
 #include <iterator>
-#include <vector>
 #include <thread>
+#include <vector>
 
 #include "camera/Obturo.h"
-#include "ftp/IdException.h"
 #include "ftp/IdFTP.h"
 #include "station/Station.h"
 #include "tests/support/FtpServer.h"
@@ -22,6 +21,8 @@
 
 namespace korv::test {
 namespace {
+
+using namespace std::chrono_literals;
 
 struct ServerRow {
   FtpServerKind Kind;
@@ -40,14 +41,13 @@ const ServerRow Servers[] = {
     {FtpServerKind::Pyftpdlib, false, "127.0.0.24", 250, 250},
 };
 
-class Sink final : public StationSink {
-public:
+struct LastUploadStatus final : StationSink {
   void ShowStatus(const std::string&) override {}
   void ShowPreview(const std::string&) override {}
-  void ShowUploadStatus(const std::string& text) override { Uploads.push_back(text); }
+  void ShowUploadStatus(const std::string& text) override { Text = text; }
   void ShowConnected(bool) override {}
   void ShowProgress(int) override {}
-  std::vector<std::string> Uploads;
+  std::string Text;
 };
 
 class AtomicPublishTest : public ::testing::Test {
@@ -61,14 +61,22 @@ protected:
     if (std::string why = FtpServer::Unavailable(kind); !why.empty()) GTEST_SKIP() << why;
     FtpServer server({.kind = kind, .address = row.Address, .port = 0, .keepFiles = keepFiles});
     const std::string live = server.publicHtml() + "/" + kLivePicture;
-    auto [rename, remove] = RenameAndDeleteReplies(server);
-    EXPECT_EQ(rename, row.RenameOverFileReply);
-    EXPECT_EQ(remove, row.DeleteReply);
-    std::filesystem::remove(live);
-
-    Core.State.upload_host = server.host();
-    Core.State.upload_port = server.port();
+    Core.State.upload_host = Ftp.Host = server.host();
+    Core.State.upload_port = Ftp.Port = server.port();
     Core.State.atomic_publish = true;
+    // The server's own answers to a rename over a file and to a delete.
+    WriteFile(server.publicHtml() + "/a", "a");
+    WriteFile(server.publicHtml() + "/b", "b");
+    Ftp.Username = FtpServer::User;
+    Ftp.Password = FtpServer::Password;
+    Ftp.ReadTimeout = 10000;
+    Ftp.ConnectServer(true, -1);
+    Ftp.ChangeDirectory("public_html");
+    Ftp.SendCommand("RNFR a", 350);
+    EXPECT_EQ(Ftp.SendCommand("RNTO b", -1), row.RenameOverFileReply);
+    EXPECT_EQ(Ftp.SendCommand("DELE b", -1), row.DeleteReply);
+    Ftp.SignOff();
+
     std::atomic<bool> uploading{true};
     std::atomic<int> reads{0}, halves{0}, gaps{0};
     std::thread reader([&] {
@@ -87,14 +95,13 @@ protected:
     for (size_t i = 0; i < Pictures.size(); ++i) {
       const std::string name = "00000" + std::to_string(i + 1) + ".jpg";
       WriteFile(Local.file(name), Pictures[i]);
-      Feedback.Uploads.clear();
       Core.Upload(Local.file(name), name, {FtpServer::User, FtpServer::Password, false}, Feedback);
-      EXPECT_EQ(Feedback.Uploads.back(), "Feltöltés sikeres") << name;
+      EXPECT_EQ(Feedback.Text, "Feltöltés sikeres") << name;
       EXPECT_TRUE(ReadFile(live) == Pictures[i]) << name;
       EXPECT_FALSE(std::filesystem::exists(server.publicHtml() + "/" + kPartialLivePicture));
       // The reader sees each picture, and reads on while the next is stored.
       const int before = reads;
-      for (int wait = 0; reads == before && wait < 5000; ++wait) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      for (int wait = 0; reads == before && wait < 5000; ++wait) std::this_thread::sleep_for(1ms);
     }
     uploading = false;
     reader.join();
@@ -104,25 +111,6 @@ protected:
     if (row.RenameOverFileReply == 250) {
       EXPECT_EQ(gaps, 0);
     }
-  }
-
-  // The server's own answers to a rename over an existing file and to a delete.
-  std::pair<int, int> RenameAndDeleteReplies(const FtpServer& server) {
-    WriteFile(server.publicHtml() + "/a", "a");
-    WriteFile(server.publicHtml() + "/b", "b");
-    TIdFTP ftp;
-    ftp.Host = server.host();
-    ftp.Port = server.port();
-    ftp.Username = FtpServer::User;
-    ftp.Password = FtpServer::Password;
-    ftp.ReadTimeout = 10000;
-    ftp.ConnectServer(true, -1);
-    ftp.ChangeDirectory("public_html");
-    ftp.SendCommand("RNFR a", 350);
-    int rename = ftp.SendCommand("RNTO b", -1);
-    int remove = ftp.SendCommand("DELE b", -1);
-    ftp.SignOff();
-    return {rename, remove};
   }
 
   // Pictures of 1 to 2 MB, so that each store takes a while.
@@ -135,7 +123,7 @@ protected:
   TObturo Camera;
   TIdFTP Ftp;
   Station Core;
-  Sink Feedback;
+  LastUploadStatus Feedback;
 };
 
 TEST_F(AtomicPublishTest, VsftpdAlwaysHoldsAWholePicture) { Check(FtpServerKind::Vsftpd); }
