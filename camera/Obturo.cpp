@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <map>
+#include <tuple>
 #include <optional>
 
 #include "camera/sdk/CamErrors.h"
@@ -16,17 +19,28 @@
 #include "runtime/Convert.h"
 #include "runtime/Exception.h"
 #include "runtime/ProgramDir.h"
+#include "runtime/ScopeExit.h"
 
 namespace korv {
 
 namespace {
 
+// A registered component and the callbacks running on it.
+struct RegistrySlot {
+  TObturo* Component;  // nullptr once its destruction has begun
+  int Running = 0;
+};
+
 // Shared by every instance. The registry is reached from library callbacks,
-// possibly on another thread, so it is guarded; the other lists are touched
-// only by the operations, on the caller's thread.
+// possibly on another thread, and has its own lock; the device and name
+// lists are read and changed by the operations under the lists lock (a
+// handler may enumerate from inside an operation, hence recursive).
 struct ProcessLists {
   std::mutex RegistryLock;
-  std::unique_ptr<std::vector<TObturo*>> Registry;  // an empty slot is nullptr
+  std::condition_variable CallbackEnded;
+  std::map<uint32_t, RegistrySlot> Registry;
+  uint32_t NextIndex = 0;  // indices are never given twice
+  std::recursive_mutex ListsLock;
   std::unique_ptr<std::vector<CDSourceRecord>> CDDevices;
   std::unique_ptr<std::vector<PRDeviceRecord>> PRDevices;
   std::unique_ptr<std::vector<CDSourceRecord>> EOSDevices;
@@ -68,6 +82,10 @@ private:
 // library to the operation's caller; on a thread of the library's own there
 // is no caller to raise to.
 thread_local int OperationsInProgress = 0;
+// Registry indices of the components whose callbacks run on this thread,
+// innermost last; a component destroyed from inside its own callback does
+// not wait for that one.
+thread_local std::vector<uint32_t> CallbacksOnThisThread;
 
 class InOperation {
 public:
@@ -87,25 +105,79 @@ uint32_t EventWord(const void* data, int index) {
   return word;
 }
 
-uint8_t SeverityOf(uint32_t eventId) {
-  switch ((eventId >> 16) & 0xF) {
-    case 0x0: return 1;
-    case 0x2: return 2;
-    case 0x4: return 3;
-    default: return 0;
-  }
+// ---- What the libraries' event codes become ---------------------------------
+// Each table maps a code to what the component raises. A code a table does
+// not list reads as 0, or raises nothing where the handler below says so.
+
+template <typename Entry, size_t N>
+constexpr const Entry* Find(const Entry (&table)[N], uint32_t code) {
+  for (const Entry& entry : table)
+    if (entry.Code == code) return &entry;
+  return nullptr;
 }
 
-// Power-state codes of a camera event, as for BatteryLevel plus 2 -> 4.
-uint8_t PowerEventKind(uint32_t powerState) {
-  switch (powerState & 0xF) {
-    case 6: return 1;
-    case 4: return 2;
-    case 3: return 3;
-    case 2: return 4;
-    default: return 0;
-  }
+struct CodeToByte {
+  uint32_t Code;
+  uint8_t Value;
+};
+template <size_t N>
+constexpr uint8_t Lookup(const CodeToByte (&table)[N], uint32_t code) {
+  const CodeToByte* entry = Find(table, code);
+  return entry ? entry->Value : 0;
 }
+
+// CD/RC camera events: severity from bits 16-19 of the id.
+constexpr CodeToByte CameraEventSeverities[] = {{0x0, 1}, {0x2, 2}, {0x4, 3}};
+// EventKind from the low 16 bits (power state and the text property apart).
+constexpr CodeToByte CameraEventKinds[] = {{2, 5}, {3, 6}, {4, 7}, {6, 9}, {7, 10}, {11, 11}, {13, 8}};
+// EventKind of a power-state event from the low 4 bits of its word: the
+// codes of BatteryLevel, plus 2 -> 4.
+constexpr CodeToByte PowerStateKinds[] = {{6, 1}, {4, 2}, {3, 3}, {2, 4}};
+
+// CD/RC release events raised as they come, without data.
+struct ReleaseEventEntry {
+  uint32_t Code;
+  RemoteEventCallbackType Event;
+};
+constexpr ReleaseEventEntry PlainReleaseEvents[] = {
+    {SDKReleaseEventResetHWError, RemoteEventCallbackResetHWError},
+    {SDKReleaseEventChangedByUI, RemoteEventCallbackChangedByUI},
+    {SDKReleaseEventReleaseStart, RemoteEventCallbackReleaseStart},
+    {SDKReleaseEventCamReleaseOn, RemoteEventCallbackCamReleaseOn},
+    {SDKReleaseEventViewfinderOff, RemoteEventCallbackViewfinderOff},
+    {SDKReleaseEventViewfinderOn, RemoteEventCallbackViewfinderOn},
+};
+
+// PictureType of release event 34 by the library's picture type.
+constexpr CodeToByte PictureTypes[] = {{SDKPictureTypeThumbnail, 1}, {SDKPictureTypePicture, 2}};
+
+// PR events that raise OnEvent: (severity, kind); the power-state event by
+// its parameter.
+struct PROnEventEntry {
+  uint32_t Code;
+  EventCallbackType Event;
+};
+constexpr PROnEventEntry PROnEvents[] = {{PREventCameraAlert, {3, 6}}, {PREventDeviceAlert, {3, 8}}};
+constexpr PROnEventEntry PRPowerStates[] = {{1, {1, 1}}, {2, {2, 2}}, {3, {2, 3}}, {4, {3, 4}}};
+
+// PR events that raise OnRemoteEvent, and whether the record is kept for
+// GetReleasedPicture (a kept thumbnail raises nothing).
+struct PRRemoteEventEntry {
+  uint32_t Code;
+  std::optional<RemoteEventCallbackType> Event;
+  bool Keep = false;
+};
+constexpr PRRemoteEventEntry PRRemoteEvents[] = {
+    {PREventDevicePropChanged, RemoteEventCallbackChangedByUI},
+    {PREventUIChanged, RemoteEventCallbackChangedByUI},
+    {PREventUIModeChanged, RemoteEventCallbackChangedByUI},
+    {PREventResetHWError, RemoteEventCallbackResetHWError},
+    {PREventViewfinderOff, RemoteEventCallbackViewfinderOff},
+    {PREventViewfinderOn, RemoteEventCallbackViewfinderOn},
+    {PREventObjectAdded, RemoteEventCallbackReleaseComplete, true},
+    {PREventThumbnailAdded, std::nullopt, true},
+    {PREventCamReleaseOn, RemoteEventCallbackCamReleaseOn},
+};
 
 }  // namespace
 
@@ -116,14 +188,16 @@ std::vector<CDSourceRecord>& EOSDeviceList() { return CreatedOnNeed(Lists().EOSD
 TObturo::TObturo()
     : FCDSDK(std::make_unique<TCDSDK>()), FPRSDK(std::make_unique<TPRSDK>()), FRCSDK(std::make_unique<TRCSDK>()) {
   auto& lists = Lists();
-  CDDeviceList();
-  PRDeviceList();
-  EOSDeviceList();
+  {
+    std::lock_guard lock(lists.ListsLock);
+    CDDeviceList();
+    PRDeviceList();
+    EOSDeviceList();
+  }
   {
     std::lock_guard lock(lists.RegistryLock);
-    auto& registry = CreatedOnNeed(lists.Registry);
-    registry.push_back(this);
-    FRegistryIndex = static_cast<int32_t>(registry.size() - 1);
+    FRegistryIndex = static_cast<int32_t>(lists.NextIndex++);
+    lists.Registry[Context()] = {this};
   }
   FCDSDK->ComponentIndex = Context();
   FPRSDK->ComponentIndex = Context();
@@ -133,19 +207,25 @@ TObturo::TObturo()
 TObturo::~TObturo() {
   auto& lists = Lists();
   BusyFlag busy(lists.DestroyBusy);
-  std::lock_guard lock(lists.RegistryLock);
-  if (lists.Registry) {
-    auto& registry = *lists.Registry;
-    if (FRegistryIndex >= 0 && static_cast<size_t>(FRegistryIndex) < registry.size())
-      registry[FRegistryIndex] = nullptr;
-    if (std::all_of(registry.begin(), registry.end(), [](TObturo* slot) { return slot == nullptr; })) {
-      lists.Registry.reset();
-      lists.CDDevices.reset();
-      lists.PRDevices.reset();
-      lists.EOSDevices.reset();
-      lists.PowerShotNames.reset();
-      lists.EOSNames.reset();
-    }
+  bool last = false;
+  {
+    std::unique_lock lock(lists.RegistryLock);
+    auto slot = lists.Registry.find(Context());
+    // No callback starts on this component any more; those running finish
+    // first (except one that destroys it from inside itself).
+    slot->second.Component = nullptr;
+    const auto ownCallbacks = std::count(CallbacksOnThisThread.begin(), CallbacksOnThisThread.end(), Context());
+    lists.CallbackEnded.wait(lock, [&] { return slot->second.Running <= ownCallbacks; });
+    lists.Registry.erase(slot);
+    last = lists.Registry.empty();
+  }
+  if (last) {
+    std::lock_guard lock(lists.ListsLock);
+    lists.CDDevices.reset();
+    lists.PRDevices.reset();
+    lists.EOSDevices.reset();
+    lists.PowerShotNames.reset();
+    lists.EOSNames.reset();
   }
   ClosePictureStream();
 }
@@ -153,17 +233,17 @@ TObturo::~TObturo() {
 TObturo* TObturo::FromRegistry(uint32_t index) {
   auto& lists = Lists();
   std::lock_guard lock(lists.RegistryLock);
-  if (!lists.Registry || index >= lists.Registry->size()) return nullptr;
-  return (*lists.Registry)[index];
+  auto slot = lists.Registry.find(index);
+  return slot == lists.Registry.end() ? nullptr : slot->second.Component;
 }
 
 void TObturo::ReportProbeProgress(uint32_t index, int32_t PercentageDone) {
-  TObturo* component = FromRegistry(index);
-  if (component && component->OnRemoteProbeParamEvent) component->OnRemoteProbeParamEvent(PercentageDone);
+  Deliver(index, [&](TObturo& component) { component.OnRemoteProbeParamEvent(PercentageDone); });
 }
 
 void TObturo::StartSDK() {
   auto& lists = Lists();
+  std::lock_guard lock(lists.ListsLock);
   if (lists.SDKsStarted) return;
   CreatedOnNeed(lists.PowerShotNames);
   CreatedOnNeed(lists.EOSNames);
@@ -176,43 +256,63 @@ void TObturo::StartSDK() {
 TCameraLists TObturo::EnumerateCameras() {
   StartSDK();
   auto& lists = Lists();
+  std::lock_guard lock(lists.ListsLock);
   // The lists go with the last instance, while the libraries stay started.
   auto& powerShotNames = CreatedOnNeed(lists.PowerShotNames);
   auto& eosNames = CreatedOnNeed(lists.EOSNames);
+  // A library failing part-way leaves every list as the last whole
+  // enumeration made it.
+  auto saved = std::make_tuple(powerShotNames, eosNames, CDDeviceList(), PRDeviceList(), EOSDeviceList());
+  auto restore = ScopeExit([&] {
+    powerShotNames.swap(std::get<0>(saved));
+    eosNames.swap(std::get<1>(saved));
+    CDDeviceList().swap(std::get<2>(saved));
+    PRDeviceList().swap(std::get<3>(saved));
+    EOSDeviceList().swap(std::get<4>(saved));
+  });
   powerShotNames.clear();
   eosNames.clear();
   FCDSDK->EnumerateCameras(powerShotNames);
   FPRSDK->EnumerateCameras(powerShotNames);
   FRCSDK->EnumerateCameras(eosNames);
+  restore.Release();
   return {&powerShotNames, &eosNames};
 }
 
-TObturo::Backend TObturo::Serving() const {
-  switch (FConnectInfo.Kind) {
-    case CameraKindPowerShot:
-      return FCameraNumber < static_cast<int64_t>(CDDeviceList().size()) ? Backend::CD : Backend::PR;
-    case CameraKindEOS: return Backend::RC;
-    default: return Backend::None;
-  }
-}
-
+// The backend is chosen here once: a later enumeration that changes the
+// device lists can't move the camera to another one. Nothing changes when
+// the backend fails (it closes what it opened), so Connect may be tried again.
 ConnectInfoType TObturo::Connect(CameraKind Kind, int32_t ConnectToCamera) {
   BusyFlag busy(Lists().ConnectBusy);
   InOperation operation;
-  FCameraNumber = ConnectToCamera;
   if (FConnectInfo.Kind != CameraKindNone) throw ECamException("Camera already connected.");
+  std::lock_guard lock(Lists().ListsLock);
   ConnectInfoType info;
-  if (Kind == CameraKindPowerShot) {
-    if (ConnectToCamera < static_cast<int64_t>(CDDeviceList().size()))
-      FCDSDK->Connect(ConnectToCamera, CameraEventCallback, Context(), info);
-    else
-      FPRSDK->Connect(PREventCallback, ConnectToCamera, Context(), info);
-    FConnectInfo = info;
+  Backend backend = Backend::None;
+  if (Kind == CameraKindPowerShot && ConnectToCamera < static_cast<int64_t>(CDDeviceList().size())) {
+    FCDSDK->Connect(ConnectToCamera, CameraEventCallback, Context(), info);
+    backend = Backend::CD;
+  } else if (Kind == CameraKindPowerShot) {
+    FPRSDK->Connect(PREventCallback, ConnectToCamera, Context(), info);
+    backend = Backend::PR;
   } else if (Kind == CameraKindEOS) {
     FRCSDK->Connect(ConnectToCamera, CameraEventCallback, Context(), info);
-    FConnectInfo = info;
+    backend = Backend::RC;
+  } else {
+    return FConnectInfo;
   }
+  FCameraNumber = ConnectToCamera;
+  FConnectInfo = info;
+  FBackend = backend;
   return FConnectInfo;
+}
+
+void TObturo::ForgetCamera() {
+  FBackend = Backend::None;
+  FConnectInfo = {};
+  FRemoteMode = false;
+  std::lock_guard lock(FPendingLock);
+  FPendingReleases.clear();
 }
 
 void TObturo::CheckConnected() const {
@@ -224,17 +324,31 @@ void TObturo::CheckRemoteAndConnected() const {
   CheckConnected();
 }
 
+template <typename Operation>
+void TObturo::Forward(Operation operation) {
+  InOperation inOperation;
+  try {
+    operation();
+  } catch (const ECamException& e) {
+    // The CD and RC libraries answer so for a camera that was unplugged.
+    const Backend backend = Serving();
+    if (backend != Backend::PR && (e.Status() & 0xFFFF) == SDKStatusDeviceNotFound) ForgetCamera();
+    throw;
+  }
+}
+
 // Runs `operation` on the backend that serves the connected camera; nothing
 // when none does.
 template <typename Operation>
 void TObturo::OnServingBackend(Operation operation) {
-  InOperation inOperation;
-  switch (Serving()) {
-    case Backend::CD: operation(*FCDSDK); break;
-    case Backend::PR: operation(*FPRSDK); break;
-    case Backend::RC: operation(*FRCSDK); break;
-    case Backend::None: break;
-  }
+  Forward([&] {
+    switch (Serving()) {
+      case Backend::CD: operation(*FCDSDK); break;
+      case Backend::PR: operation(*FPRSDK); break;
+      case Backend::RC: operation(*FRCSDK); break;
+      case Backend::None: break;
+    }
+  });
 }
 
 bool TObturo::IsRemoteCapable() {
@@ -267,40 +381,36 @@ uint32_t TObturo::TakePicture() {
 
 void TObturo::GetReleasedPicture(const std::string& FileName) {
   CheckRemoteAndConnected();
-  InOperation operation;
-  switch (Serving()) {
-    case Backend::CD: FCDSDK->GetReleasedPicture(FileName, GetPictureProgressCallback, Context()); break;
-    case Backend::RC: FRCSDK->GetReleasedPicture(FileName, GetPictureProgressCallback, Context()); break;
-    case Backend::PR: GetReleasedPRPicture(FileName); break;
-    case Backend::None: break;
-  }
+  Forward([&] {
+    switch (Serving()) {
+      case Backend::CD: FCDSDK->GetReleasedPicture(FileName, GetPictureProgressCallback, Context()); break;
+      case Backend::RC: FRCSDK->GetReleasedPicture(FileName, GetPictureProgressCallback, Context()); break;
+      case Backend::PR: GetReleasedPRPicture(FileName); break;
+      case Backend::None: break;
+    }
+  });
 }
 
 // The PR library hands the picture to the data callback, which writes it into
 // the picture stream; the oldest kept release event names the picture.
 void TObturo::GetReleasedPRPicture(const std::string& FileName) {
+  PREventRecord record;
+  {
+    // Without a picture to fetch the file is not touched.
+    std::lock_guard lock(FPendingLock);
+    if (FPendingReleases.empty()) throw EListError("List index out of bounds (0)");
+    record = FPendingReleases.front();
+  }
   // Truncated, so that a shorter picture never keeps the tail of an older file.
   ClosePictureStream();
   FPictureStream.open(FileName, std::ios::binary | std::ios::trunc);
   if (!FPictureStream) throw EFOpenError("Cannot create file \"" + FileName + "\"");
   FPictureFileName = FileName;
-  PREventRecord record;
-  {
-    std::lock_guard lock(FPendingLock);
-    if (FPendingReleases.empty()) {
-      ClosePictureStream();
-      throw EListError("List index out of bounds (0)");
-    }
-    record = FPendingReleases.front();
-  }
-  try {
-    FPRSDK->GetReleasedPicture(record, PRDataCallback, Context());
-  } catch (...) {
-    ClosePictureStream();
-    throw;
-  }
   // The transfer has ended with the call; never leave the file open.
-  ClosePictureStream();
+  auto close = ScopeExit([&] { ClosePictureStream(); });
+  FPRSDK->GetReleasedPicture(record, PRDataCallback, Context());
+  // A tail the disk did not take makes a failed transfer, not a short picture.
+  if (!ClosePictureStream()) throw EInOutError("Could not write the picture into \"" + FileName + "\"");
   std::lock_guard lock(FPendingLock);
   FPendingReleases.pop_front();
 }
@@ -330,7 +440,8 @@ void TObturo::SetZoom(uint32_t Position) {
 }
 
 std::string TObturo::GetDevicePropertyText() {
-  CheckConnected();
+  // Also reached from a library thread: the backend tells, not the record.
+  if (Serving() == Backend::None) throw ECamException("No camera is connected");
   std::string text;
   OnServingBackend([&](auto& backend) { text = backend.GetDevicePropertyText(); });
   return text;
@@ -340,8 +451,23 @@ std::string TObturo::GetDevicePropertyText() {
 
 template <typename Handler>
 TSDKStatus TObturo::Deliver(uint32_t Context, Handler handler) {
-  TObturo* component = FromRegistry(Context);
-  if (!component) return 0;
+  auto& lists = Lists();
+  TObturo* component = nullptr;
+  {
+    std::lock_guard lock(lists.RegistryLock);
+    auto slot = lists.Registry.find(Context);
+    if (slot == lists.Registry.end() || slot->second.Component == nullptr) return 0;
+    component = slot->second.Component;
+    ++slot->second.Running;
+    CallbacksOnThisThread.push_back(Context);
+  }
+  auto ended = ScopeExit([&] {
+    std::lock_guard lock(lists.RegistryLock);
+    // Gone when the handler destroyed its own component.
+    if (auto slot = lists.Registry.find(Context); slot != lists.Registry.end()) --slot->second.Running;
+    CallbacksOnThisThread.pop_back();
+    lists.CallbackEnded.notify_all();
+  });
   if (OperationsInProgress > 0) {
     handler(*component);
     return 0;
@@ -363,24 +489,17 @@ TSDKStatus TObturo::CameraEventCallback(uint32_t EventId, const void* EventData,
 
 void TObturo::HandleCameraEvent(uint32_t eventId, const void* data) {
   if (!OnEvent) return;
-  EventCallbackType event;
-  event.Severity = SeverityOf(eventId);
-  switch (eventId & 0xFFFF) {
-    case SDKCameraEventPowerState: event.EventKind = PowerEventKind(EventWord(data, 0)); break;
-    case 2: event.EventKind = 5; break;
-    case 3: event.EventKind = 6; break;
-    case 4: event.EventKind = 7; break;
-    case 5:
-      // The camera's text property changed: read it (as the library expects
-      // to be asked), nothing to report.
-      GetDevicePropertyText();
-      return;
-    case 6: event.EventKind = 9; break;
-    case 7: event.EventKind = 10; break;
-    case 11: event.EventKind = 11; break;
-    case 13: event.EventKind = 8; break;
-    default: event.EventKind = 0; break;
+  const uint32_t code = eventId & 0xFFFF;
+  if (code == SDKCameraEventPropertyChanged) {
+    // The camera's text property changed: read it (as the library expects to
+    // be asked), nothing to report.
+    GetDevicePropertyText();
+    return;
   }
+  EventCallbackType event;
+  event.Severity = Lookup(CameraEventSeverities, (eventId >> 16) & 0xF);
+  event.EventKind = code == SDKCameraEventPowerState ? Lookup(PowerStateKinds, EventWord(data, 0) & 0xF)
+                                                     : Lookup(CameraEventKinds, code);
   OnEvent(event);
 }
 
@@ -392,10 +511,8 @@ void TObturo::HandleReleaseEvent(uint32_t eventId, const void* data) {
   if (!OnRemoteEvent) return;
   RemoteEventCallbackType event = RemoteEventCallbackNotUsed;
   AdditionNotifyRemoteEventType eventData;
+  if (const ReleaseEventEntry* plain = Find(PlainReleaseEvents, eventId)) event = plain->Event;
   switch (eventId) {
-    case SDKReleaseEventResetHWError: event = RemoteEventCallbackResetHWError; break;
-    case SDKReleaseEventChangedByUI: event = RemoteEventCallbackChangedByUI; break;
-    case SDKReleaseEventReleaseStart: event = RemoteEventCallbackReleaseStart; break;
     case SDKReleaseEventReleaseComplete: {
       const uint32_t count = EventWord(data, 0);
       if (FReleaseMode == ReleaseModeOnlyToCamera) {
@@ -408,9 +525,6 @@ void TObturo::HandleReleaseEvent(uint32_t eventId, const void* data) {
       if (FReleaseDataKind == ReleaseDataKingTakeBothThumbAndPic) eventData.PictureCount /= 2;
       break;
     }
-    case SDKReleaseEventCamReleaseOn: event = RemoteEventCallbackCamReleaseOn; break;
-    case SDKReleaseEventViewfinderOff: event = RemoteEventCallbackViewfinderOff; break;
-    case SDKReleaseEventViewfinderOn: event = RemoteEventCallbackViewfinderOn; break;
     case SDKReleaseEventImageReady: {
       if (Serving() == Backend::RC && data) FRCSDK->AddCapturedImage(data);
       if (FReleaseMode == ReleaseModeOnlyToCamera) {
@@ -418,10 +532,10 @@ void TObturo::HandleReleaseEvent(uint32_t eventId, const void* data) {
         return;
       }
       const uint32_t type = EventWord(data, 1);
-      if (type != 16 && type != 32) throw ECamException("Not known release picture type = " + IntToStr(type));
+      eventData.PictureType = Lookup(PictureTypes, type);
+      if (eventData.PictureType == 0) throw ECamException("Not known release picture type = " + IntToStr(type));
       event = RemoteEventCallbackReleaseImageReady;
       eventData.DataKind = 2;
-      eventData.PictureType = type == 16 ? 1 : 2;
       break;
     }
     default: break;
@@ -480,46 +594,27 @@ void TObturo::HandlePREvent(const uint8_t* record) {
   const uint32_t parameter = reader.U32();
 
   if (OnEvent) {
-    std::optional<EventCallbackType> event;
-    switch (code) {
-      case 0xC001: event = EventCallbackType{3, 6}; break;
-      case 0xC00A:
-        switch (parameter) {
-          case 1: event = EventCallbackType{1, 1}; break;
-          case 2: event = EventCallbackType{2, 2}; break;
-          case 3: event = EventCallbackType{2, 3}; break;
-          case 4: event = EventCallbackType{3, 4}; break;
-          default: event = EventCallbackType{0, 0}; break;
-        }
-        break;
-      case 0xD001: event = EventCallbackType{3, 8}; break;
-      default: break;
+    if (code == PREventPowerState) {
+      const PROnEventEntry* power = Find(PRPowerStates, parameter);
+      OnEvent(power ? power->Event : EventCallbackType{0, 0});
+    } else if (const PROnEventEntry* entry = Find(PROnEvents, code)) {
+      OnEvent(entry->Event);
     }
-    if (event) OnEvent(*event);
   }
 
   if (!OnRemoteEvent) return;
-  auto keep = [&] {
+  const PRRemoteEventEntry* entry = Find(PRRemoteEvents, code);
+  if (entry == nullptr) return;
+  if (entry->Keep) {
     PREventRecord copy;
     std::memcpy(copy.data(), record, copy.size());
     std::lock_guard lock(FPendingLock);
     FPendingReleases.push_back(copy);
-  };
-  switch (code) {
-    case 0x4006:
-    case 0xC00C:
-    case 0xC00E: OnRemoteEvent(RemoteEventCallbackChangedByUI, {}); break;
-    case 0xC005: OnRemoteEvent(RemoteEventCallbackResetHWError, {}); break;
-    case 0xC006: OnRemoteEvent(RemoteEventCallbackViewfinderOff, {}); break;
-    case 0xC007: OnRemoteEvent(RemoteEventCallbackViewfinderOn, {}); break;
-    case 0xC008:
-      keep();
-      OnRemoteEvent(RemoteEventCallbackReleaseComplete, {1, 0, 1});
-      break;
-    case 0xC009: keep(); break;
-    case 0xC00B: OnRemoteEvent(RemoteEventCallbackCamReleaseOn, {}); break;
-    default: break;
   }
+  if (!entry->Event) return;
+  AdditionNotifyRemoteEventType data;
+  if (*entry->Event == RemoteEventCallbackReleaseComplete) data = {1, 0, 1};  // one picture waits
+  OnRemoteEvent(*entry->Event, data);
 }
 
 TSDKStatus TObturo::PRDataCallback(uint32_t, uint32_t, uint32_t Context, const void* DataBlock) {
@@ -544,13 +639,17 @@ void TObturo::HandlePRData(const uint8_t* block) {
     if (!FPictureStream) throw EInOutError("Could not write the picture into \"" + FPictureFileName + "\"");
     FPictureStreamOpen = true;
   } else if (length == 0 && FPictureStreamOpen) {
-    ClosePictureStream();
+    if (!ClosePictureStream()) throw EInOutError("Could not write the picture into \"" + FPictureFileName + "\"");
   }
 }
 
-void TObturo::ClosePictureStream() {
+bool TObturo::ClosePictureStream() {
   FPictureStreamOpen = false;
-  if (FPictureStream.is_open()) FPictureStream.close();
+  if (!FPictureStream.is_open()) return true;
+  FPictureStream.close();  // writes what is still buffered
+  bool written = !FPictureStream.fail();
+  FPictureStream.clear();
+  return written;
 }
 
 }  // namespace korv

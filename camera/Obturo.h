@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <fstream>
@@ -31,6 +32,41 @@ using TNotifyRemoteGetPictureEvent = std::function<void(int32_t PercentageDone)>
 using TNotifyGetPictureEvent = std::function<void(int32_t PercentageDone)>;
 using TNotifyRemoteProbeParamEvent = std::function<void(int32_t PercentageDone)>;
 using TNotifyRawDevelopEvent = std::function<void(int32_t PercentageDone)>;
+
+// An event handler that the program may replace while a library thread is
+// raising it: each raise runs the handler that was assigned when it began,
+// which lives until that raise returns.
+template <typename Function>
+class TEventHandler;
+
+template <typename... Args>
+class TEventHandler<std::function<void(Args...)>> {
+  using Function = std::function<void(Args...)>;
+
+public:
+  TEventHandler() = default;
+  TEventHandler(const TEventHandler&) = delete;
+  TEventHandler& operator=(const TEventHandler&) = delete;
+
+  TEventHandler& operator=(Function handler) {
+    auto next = handler ? std::make_shared<const Function>(std::move(handler)) : nullptr;
+    std::lock_guard lock(Lock);
+    Current.swap(next);  // the old handler goes after the lock is released
+    return *this;
+  }
+  explicit operator bool() const { return Get() != nullptr; }
+  void operator()(Args... args) const {
+    if (const auto handler = Get()) (*handler)(args...);
+  }
+
+private:
+  std::shared_ptr<const Function> Get() const {
+    std::lock_guard lock(Lock);
+    return Current;
+  }
+  mutable std::mutex Lock;
+  std::shared_ptr<const Function> Current;
+};
 
 // Copies of library records that the component keeps.
 using CDSourceRecord = std::array<uint8_t, SDKSourceRecordSize>;
@@ -63,14 +99,14 @@ public:
 
   // Events. OnViewfinderEvent, OnGetPictureEvent and OnRawDevelopEvent are
   // accepted but never raised.
-  TNotifyViewfinderEvent OnViewfinderEvent;
-  TNotifyEvent OnEvent;
-  TNotifyRemoteEvent OnRemoteEvent;
-  TNotifyRemoteTakePictureEvent OnRemoteTakePictureEvent;
-  TNotifyRemoteGetPictureEvent OnRemoteGetPictureEvent;
-  TNotifyGetPictureEvent OnGetPictureEvent;
-  TNotifyRemoteProbeParamEvent OnRemoteProbeParamEvent;
-  TNotifyRawDevelopEvent OnRawDevelopEvent;
+  TEventHandler<TNotifyViewfinderEvent> OnViewfinderEvent;
+  TEventHandler<TNotifyEvent> OnEvent;
+  TEventHandler<TNotifyRemoteEvent> OnRemoteEvent;
+  TEventHandler<TNotifyRemoteTakePictureEvent> OnRemoteTakePictureEvent;
+  TEventHandler<TNotifyRemoteGetPictureEvent> OnRemoteGetPictureEvent;
+  TEventHandler<TNotifyGetPictureEvent> OnGetPictureEvent;
+  TEventHandler<TNotifyRemoteProbeParamEvent> OnRemoteProbeParamEvent;
+  TEventHandler<TNotifyRawDevelopEvent> OnRawDevelopEvent;
 
   // Fixed by EnterRemoteMode.
   ReleaseDataKindType ReleaseDataKind() const { return FReleaseDataKind; }
@@ -79,8 +115,9 @@ public:
   const ConnectInfoType& ConnectInfo() const { return FConnectInfo; }
   int32_t RegistryIndex() const { return FRegistryIndex; }
 
-  // The component registered under `index`, or nullptr; the libraries'
-  // callbacks find their component this way.
+  // The component registered under `index`, or nullptr. Registry indices
+  // are never given twice in a process, so a library that still calls with
+  // the index of a component that is gone reaches nobody.
   static TObturo* FromRegistry(uint32_t index);
   // Raises OnRemoteProbeParamEvent of the component registered under `index`;
   // the backends report their parameter probing through it.
@@ -98,16 +135,23 @@ private:
   friend class ObturoTestAccess;  // tests reach the PR transfer state directly
 
   enum class Backend { None, CD, PR, RC };
-  Backend Serving() const;
+  // The backend that Connect chose; None when no camera is connected.
+  Backend Serving() const { return FBackend; }
+  // Runs a call into the serving backend. A camera that the library no
+  // longer finds is forgotten, so that Connect can bind it again.
+  template <typename Operation>
+  void Forward(Operation operation);
   template <typename Operation>
   void OnServingBackend(Operation operation);
+  void ForgetCamera();
   // The registry index as the libraries' callback context.
   uint32_t Context() const { return static_cast<uint32_t>(FRegistryIndex); }
   void GetReleasedPRPicture(const std::string& FileName);
   void CheckConnected() const;
   void CheckRemoteAndConnected() const;
 
-  // Runs `handler` on the component registered under `Context`. Inside a
+  // Runs `handler` on the component registered under `Context`, unless its
+  // destruction has begun; the destructor waits for it to return. Inside a
   // component operation on this thread its exceptions travel back through the
   // library to the caller; on a library thread they are reported on stderr.
   template <typename Handler>
@@ -118,12 +162,15 @@ private:
   void HandlePRData(const uint8_t* block);
   void DiscardReleasedPictures(uint32_t count);
   std::string GetDevicePropertyText();
-  void ClosePictureStream();
+  // False when what was still buffered could not be written.
+  bool ClosePictureStream();
 
+  // Callbacks on a library thread read the backend and the release choices.
   ConnectInfoType FConnectInfo;
+  std::atomic<Backend> FBackend = Backend::None;
   bool FRemoteMode = false;
-  ReleaseDataKindType FReleaseDataKind = ReleaseDataKindTakeOnlyThumbnail;
-  ReleaseModeType FReleaseMode = ReleaseModeOnlyToPC;
+  std::atomic<ReleaseDataKindType> FReleaseDataKind = ReleaseDataKindTakeOnlyThumbnail;
+  std::atomic<ReleaseModeType> FReleaseMode = ReleaseModeOnlyToPC;
   int32_t FRegistryIndex = -1;
   int32_t FCameraNumber = 0;
   std::mutex FPendingLock;  // PR events may arrive on a library thread
@@ -138,7 +185,8 @@ private:
 
 // Process-wide lists of the component unit, shared by every instance and
 // freed with the last one. The backends fill the device lists at enumeration
-// and pick from them at Connect; only the caller's thread touches them.
+// and pick from them at Connect, which hold the component's lists lock
+// meanwhile; no callback reads them.
 std::vector<CDSourceRecord>& CDDeviceList();
 std::vector<PRDeviceRecord>& PRDeviceList();
 std::vector<CDSourceRecord>& EOSDeviceList();

@@ -24,6 +24,13 @@ using TCamSimFailNext = uint32_t(const char* Entry, uint32_t Count, uint32_t Sta
 // arguments in decimal, pointers as addresses) zero-terminated into the
 // buffer, truncated to fit; returns the full length without the zero.
 using TCamSimReadLog = uint32_t(char* Buffer, uint32_t Size);
+// Call number `Call` from now (1 = the next), of whichever entry, only
+// returns `Status`; 0 disarms. Returns how many calls were still to go
+// before the failure armed earlier (0: none was armed, or it has struck), so
+// that a test can tell whether an operation reached it.
+using TCamSimFailCall = uint32_t(uint32_t Call, uint32_t Status);
+// How many sources or camera objects and enumerations the program holds open.
+using TCamSimOpenHandles = uint32_t();
 using TCamSimClearLog = uint32_t();
 // Waits until background events have all been delivered; 0 = idle, 1 = the
 // time-out passed first.

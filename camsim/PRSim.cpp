@@ -32,9 +32,10 @@ constexpr TSDKStatus PRStatusInvalidPropertyFormat = 0x201B;
 constexpr TSDKStatus PRStatusInvalidPropertyValue = 0x201C;
 
 constexpr uint32_t RecordMagic = 0x4D495350;  // "PSIM" at byte 0 of our device records
-constexpr uint32_t ThumbnailEvent = PREventThumbnailAdded;
 // Events DeviceInfo lists: property changed, then the vendor's.
-constexpr uint16_t ListedEvents[] = {0x4006, 0xC001, 0xC005, 0xC006, 0xC007, 0xC008, 0xC009, 0xC00A, 0xC00B};
+constexpr uint16_t ListedEvents[] = {PREventDevicePropChanged, PREventCameraAlert,    PREventResetHWError,
+                                     PREventViewfinderOff,     PREventViewfinderOn,   PREventObjectAdded,
+                                     PREventThumbnailAdded,    PREventPowerState,     PREventCamReleaseOn};
 
 // A released picture or thumbnail waiting in the camera for its transfer.
 struct ReleasedObject {
@@ -231,6 +232,8 @@ void ResetLibraryState(const Scenario& scenario) {
   ++lib.Generation;
 }
 
+uint32_t OpenHandles() { return static_cast<uint32_t>(Lib().CameraObjects.size()); }
+
 }  // namespace korv::camsim
 
 extern "C" {
@@ -283,6 +286,21 @@ TSDKStatus PR_ConnectCamera(TSDKHandle handle) {
   if (camera->Connected) return PRStatusDeviceBusy;
   camera->Connected = true;
   return SDKOk;
+}
+
+TSDKStatus PR_DisconnectCamera(TSDKHandle handle) {
+  CAMSIM_ENTER(handle);
+  return OnConnected(handle, [&](Camera& camera) {
+    camera.Connected = camera.InReleaseControl = false;
+    camera.EventCallback = nullptr;
+    return SDKOk;
+  });
+}
+
+TSDKStatus PR_DestroyCameraObject(TSDKHandle handle) {
+  CAMSIM_ENTER(handle);
+  auto lock = LockState();
+  return Lib().CameraObjects.erase(handle) ? SDKOk : PRStatusInvalidHandle;
 }
 
 TSDKStatus PR_SetEventCallBack(TSDKHandle handle, uint32_t context, TPREventCallback callback) {
@@ -379,7 +397,7 @@ TSDKStatus PR_RC_Release(TSDKHandle handle) {
   for (uint32_t code : camera->Profile.ReleaseEvents) {
     if (!toComputer) break;
     const uint32_t object = Lib().NewHandle();
-    camera->Objects[object] = {code, RenderSkyJpeg(ShotOf(*camera, code == ThumbnailEvent))};
+    camera->Objects[object] = {code, RenderSkyJpeg(ShotOf(*camera, code == PREventThumbnailAdded))};
     records.push_back(EventRecord(code, object, 0));
   }
   const TPREventCallback callback = camera->EventCallback;

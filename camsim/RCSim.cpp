@@ -68,7 +68,7 @@ TSDKStatus RCCapture(TSDKHandle source) {
   CAMSIM_ENTER(source);
   auto lock = LockState();
   Camera* camera = Lib().Source(source);
-  if (camera == nullptr) return StatusInvalidHandle;
+  if (camera == nullptr) return Lib().Missing(source);
   if (!camera->InCaptureSession) return StatusInvalidFunctionCall;
   if (camera->Pending.size() >= PendingLimit) return StatusDeviceMemoryFull;
   const bool fromThread = camera->Profile.EventsFromThread;
@@ -80,7 +80,7 @@ TSDKStatus RCCapture(TSDKHandle source) {
   std::vector<Picture> ready = Render(plan);
   std::vector<std::array<uint32_t, 5>> records;
   lock.lock();
-  if ((camera = Lib().Source(source)) == nullptr) return StatusInvalidHandle;
+  if ((camera = Lib().Source(source)) == nullptr) return Lib().Missing(source);
   for (Picture& picture : ready) {
     picture.Id = ++Lib().LastPictureId;
     records.push_back(CapturedImageRecord(picture));
@@ -93,6 +93,7 @@ TSDKStatus RCCapture(TSDKHandle source) {
   };
   if (fromThread) Post(announce);
   else announce();
+  CountRelease(source);
   return SDKOk;
 }
 
@@ -104,7 +105,7 @@ TSDKStatus RCTakeCapturedImage(TSDKHandle source, TSDKProgressCallback progress,
   CAMSIM_ENTER(source, progress, context, progressOption, capturedImage, storage);
   auto lock = LockState();
   Camera* camera = Lib().Source(source);
-  if (camera == nullptr) return StatusInvalidHandle;
+  if (camera == nullptr) return Lib().Missing(source);
   if (capturedImage == nullptr) return StatusInvalidPointer;
   if (!ValidStorage(storage)) return StatusInvalidParameter;
   const uint32_t id = ByteReader(capturedImage, SDKReleaseInfoRecordSize).U32();

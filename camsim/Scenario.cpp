@@ -96,10 +96,12 @@ const std::vector<std::string>& SettingNames() {
 
 namespace {
 
-bool ParseNumber(const std::string& word, uint32_t& value) {
-  if (word.empty()) return false;
+// Decimal, or hexadecimal after "0x"; `base` 16 reads hexadecimal with or
+// without it.
+bool ParseNumber(const std::string& word, uint32_t& value, int base = 0) {
+  if (word.empty() || word[0] == '-' || word[0] == '+') return false;
   char* end = nullptr;
-  unsigned long number = std::strtoul(word.c_str(), &end, 0);
+  unsigned long number = std::strtoul(word.c_str(), &end, base);
   if (*end != '\0' || number > 0xFFFFFFFFul) return false;
   value = static_cast<uint32_t>(number);
   return true;
@@ -190,6 +192,16 @@ std::string ParseCameraLine(const std::string& key, std::istringstream& words, C
   } else if (key == "property" || key == "propvalue" || key == "operations" || key == "releaseevents" ||
              key == "battery") {
     return ParsePRLine(key, words, camera);
+  } else if (key == "unplug") {
+    // unplug after N for S
+    std::string after, releases, forWord, seconds;
+    words >> after >> releases >> forWord >> seconds;
+    char* end = nullptr;
+    const double span = seconds.empty() ? -1 : std::strtod(seconds.c_str(), &end);
+    if (after != "after" || forWord != "for" || !ParseNumber(releases, camera.UnplugAfter) ||
+        camera.UnplugAfter == 0 || span < 0 || span > 86400 || *end != '\0' || !Rest(words).empty())
+      return "unplug takes \"after N for S\": N releases (at least 1), S seconds";
+    camera.UnplugSeconds = span;
   } else if (key == "busy") {
     std::string word;
     words >> word;
@@ -250,6 +262,20 @@ uint32_t ParseScenario(std::string_view text, Scenario& scenario, std::string& e
     std::istringstream words(line);
     std::string key;
     if (!(words >> key)) continue;
+    if (key == "fail") {
+      // fail ENTRY COUNT STATUS [after N]; for whichever library has the entry
+      InjectedFailure failure;
+      std::string count, status, after, skipped;
+      words >> failure.Entry >> count >> status >> after >> skipped;
+      if (failure.Entry.empty() || !ParseNumber(count, failure.Count) || failure.Count == 0 ||
+          !ParseNumber(status, failure.Status, 16) || (!after.empty() && after != "after") ||
+          (after == "after" && !ParseNumber(skipped, failure.After)) || !Rest(words).empty()) {
+        error = "fail takes ENTRY COUNT STATUS [after N]";
+        return number;
+      }
+      parsed.Failures.push_back(failure);
+      continue;
+    }
     if (key == "camera") {
       std::string library = Rest(words);
       if (library != "CD" && library != "PR" && library != "RC") {

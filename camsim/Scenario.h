@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "camera/sdk/SDKTypes.h"
+
 namespace korv::camsim {
 
 struct SettingProfile {
@@ -32,6 +34,10 @@ struct CameraProfile {
   uint32_t ZoomMax2 = 4;
   bool EventsFromThread = false;  // release events after the release call returned
   uint32_t BusyWrites = 0;        // settings writes refused as "Device busy" after attaching
+  // CD, RC: after release number UnplugAfter (0: never) the camera is gone
+  // for UnplugSeconds, then comes back under a new device record.
+  uint32_t UnplugAfter = 0;
+  double UnplugSeconds = 0;
   // The sky of the pictures: fixed local time and date (-1/0: the clock's),
   // cloud cover in percent (-1: the day's own weather).
   int Hour = -1, Minute = 0;
@@ -46,7 +52,7 @@ struct CameraProfile {
   // (each a picture to fetch) and the battery properties.
   std::map<uint32_t, SettingProfile> Properties;
   std::vector<uint32_t> Operations;
-  std::vector<uint32_t> ReleaseEvents{0xC008};
+  std::vector<uint32_t> ReleaseEvents{PREventObjectAdded};
   uint32_t BatteryKind = 1, BatteryLevel = 3;
 
   // A PowerShot camera with every setting listed or accepted as a typical
@@ -54,8 +60,15 @@ struct CameraProfile {
   static CameraProfile PowerShot();
 };
 
+// Calls After+1 ... After+Count of a library entry (plain name) answer Status.
+struct InjectedFailure {
+  std::string Entry;
+  uint32_t Count = 0, Status = 0, After = 0;
+};
+
 struct Scenario {
   std::vector<CameraProfile> CD, PR, RC;
+  std::vector<InjectedFailure> Failures;
   std::vector<CameraProfile>& Library(std::string_view tag);
 };
 

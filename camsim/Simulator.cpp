@@ -65,18 +65,31 @@ private:
 
 constexpr size_t LogLimit = 4 << 20;
 
+// Calls of one entry to let pass, then calls to fail with Status.
 struct Failure {
+  uint32_t After = 0;
   uint32_t Count = 0;
   TSDKStatus Status = 0;
 };
 
 struct State {
+  State() { InstallFailures(); }
+  // The scenario's "fail" lines, from scratch.
+  void InstallFailures() {
+    Failures.clear();
+    for (const InjectedFailure& failure : Current.Failures)
+      Failures[failure.Entry] = {failure.After, failure.Count, failure.Status};
+    CallsBeforeFailure = 0;
+  }
+
   std::mutex Mutex;  // the library's state lock (LockState)
   Scenario Current = DefaultScenario();
   bool LibraryStateReady = false;
   std::mutex LogMutex;  // the log and the failures, never held across calls
   std::string Log;
   std::map<std::string, Failure, std::less<>> Failures;
+  uint32_t CallsBeforeFailure = 0;  // the call that many calls from now fails, whatever its entry
+  TSDKStatus CountedStatus = 0;
   EventThread Events;  // last member: stops before the rest goes
 };
 
@@ -92,7 +105,7 @@ void ResetTo(Scenario scenario) {
   ResetLibraryState(Sim().Current);
   std::lock_guard logLock(Sim().LogMutex);
   Sim().Log.clear();
-  Sim().Failures.clear();
+  Sim().InstallFailures();
 }
 
 }  // namespace
@@ -117,8 +130,13 @@ TSDKStatus EnterWords(const char* entry, std::initializer_list<uint64_t> args) {
   // A station left running for weeks must not grow without end: past the
   // limit the older half of the log goes.
   if (log.size() > LogLimit) log.erase(0, log.find('\n', log.size() / 2) + 1);
+  if (Sim().CallsBeforeFailure > 0 && --Sim().CallsBeforeFailure == 0) return Sim().CountedStatus;
   auto failure = Sim().Failures.find(std::string_view(entry));
   if (failure == Sim().Failures.end()) return SDKOk;
+  if (failure->second.After > 0) {
+    --failure->second.After;
+    return SDKOk;
+  }
   TSDKStatus status = failure->second.Status;
   if (--failure->second.Count == 0) Sim().Failures.erase(failure);
   return status;
@@ -155,8 +173,21 @@ CAMSIM_EXPORT uint32_t CamSimFailNext(const char* entry, uint32_t count, uint32_
   if (entry == nullptr) return 1;
   std::lock_guard lock(Sim().LogMutex);
   if (count == 0) Sim().Failures.erase(std::string(entry));
-  else Sim().Failures[entry] = {count, status};
+  else Sim().Failures[entry] = {0, count, status};
   return 0;
+}
+
+CAMSIM_EXPORT uint32_t CamSimFailCall(uint32_t call, uint32_t status) {
+  std::lock_guard lock(Sim().LogMutex);
+  const uint32_t pending = Sim().CallsBeforeFailure;
+  Sim().CallsBeforeFailure = call;
+  Sim().CountedStatus = status;
+  return pending;
+}
+
+CAMSIM_EXPORT uint32_t CamSimOpenHandles() {
+  auto lock = LockState();
+  return OpenHandles();
 }
 
 CAMSIM_EXPORT uint32_t CamSimReadLog(char* buffer, uint32_t size) {
@@ -187,5 +218,7 @@ static_assert(std::is_same_v<decltype(CamSimReset), TCamSimReset>);
 static_assert(std::is_same_v<decltype(CamSimLoadScenario), TCamSimLoadScenario>);
 static_assert(std::is_same_v<decltype(CamSimFailNext), TCamSimFailNext>);
 static_assert(std::is_same_v<decltype(CamSimReadLog), TCamSimReadLog>);
+static_assert(std::is_same_v<decltype(CamSimFailCall), TCamSimFailCall>);
+static_assert(std::is_same_v<decltype(CamSimOpenHandles), TCamSimOpenHandles>);
 static_assert(std::is_same_v<decltype(CamSimClearLog), TCamSimClearLog>);
 static_assert(std::is_same_v<decltype(CamSimWaitIdle), TCamSimWaitIdle>);

@@ -30,7 +30,7 @@ constexpr TSDKStatus StatusInvalidHandle = 0x61;
 constexpr TSDKStatus StatusInvalidPointer = 0x62;
 constexpr TSDKStatus StatusInvalidLength = 0x64;
 constexpr TSDKStatus StatusInvalidFunctionPointer = 0x65;
-constexpr TSDKStatus StatusDeviceNotFound = 0x80;
+constexpr TSDKStatus StatusDeviceNotFound = 0x80;  // also what a camera that went away answers
 constexpr TSDKStatus StatusDeviceBusy = 0x81;
 constexpr TSDKStatus StatusDeviceMemoryFull = 0x84;
 constexpr TSDKStatus StatusDeviceInvalidParameter = 0x86;
@@ -43,6 +43,9 @@ constexpr TSDKStatus PRStatusInsufficientBuffer = 0x63;
 // the reset of its own state (called with the state lock held).
 extern const char* const LibraryTag;
 void ResetLibraryState(const Scenario& scenario);
+// What the program holds open in the library: sources or camera objects and
+// enumerations (called with the state lock held).
+uint32_t OpenHandles();
 
 // The lock over the library's state. Never hold it while calling a
 // callback: the program may call the library again from inside one.

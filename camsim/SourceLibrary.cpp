@@ -100,7 +100,31 @@ SkyShot ShotOf(Camera& camera, bool thumbnail) {
 
 Camera* Library::Source(TSDKHandle source) {
   auto found = Sources.find(source);
-  return found == Sources.end() ? nullptr : &Cameras[found->second];
+  if (found == Sources.end() || !Present(found->second.Camera)) return nullptr;
+  Camera& camera = Cameras[found->second.Camera];
+  return camera.Plug == found->second.Plug ? &camera : nullptr;
+}
+
+TSDKStatus Library::Missing(TSDKHandle source) const {
+  return Sources.count(source) ? StatusDeviceNotFound : StatusInvalidHandle;
+}
+
+bool Library::Present(size_t index) {
+  Camera& camera = Cameras[index];
+  if (!camera.GoneUntil) return true;
+  if (std::chrono::steady_clock::now() < *camera.GoneUntil) return false;
+  camera.GoneUntil.reset();
+  ++camera.Plug;
+  return true;
+}
+
+void Library::Unplug(Camera& camera) {
+  const auto away = std::chrono::duration<double>(camera.Profile.UnplugSeconds);
+  camera.GoneUntil = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::nanoseconds>(away);
+  camera.Open = false;
+  camera.EventCallback = camera.ReleaseCallback = nullptr;
+  camera.InReleaseControl = camera.InCaptureSession = false;
+  camera.Pending.clear();
 }
 
 Enumeration* Library::Enum(TSDKHandle handle) {
@@ -202,8 +226,8 @@ ReleasePlan PlanRelease(Camera& camera) {
 
 std::vector<Picture> Render(const ReleasePlan& plan) {
   std::vector<Picture> pictures;
-  for (const auto& [shot, type] : {std::pair{&plan.Thumbnail, PictureTypeThumbnail},
-                                   std::pair{&plan.Picture, PictureTypePicture}})
+  for (const auto& [shot, type] : {std::pair{&plan.Thumbnail, SDKPictureTypeThumbnail},
+                                   std::pair{&plan.Picture, SDKPictureTypePicture}})
     if (shot->has_value()) {
       const SkyShot& s = **shot;
       pictures.push_back({RenderSkyJpeg(s), uint32_t(s.Width), uint32_t(s.Height), plan.Number, 0, type});
@@ -244,7 +268,8 @@ TSDKStatus EnumDeviceReset(uint32_t kind, TSDKHandle* handle) {
   auto lock = LockState();
   if (handle == nullptr) return StatusInvalidPointer;
   Enumeration devices;
-  for (uint32_t i = 0; i < Lib().Cameras.size(); ++i) devices.Items.push_back(i);
+  for (uint32_t i = 0; i < Lib().Cameras.size(); ++i)
+    if (Lib().Present(i)) devices.Items.push_back(i);
   *handle = Lib().NewHandle();
   Lib().Enumerations[*handle] = devices;
   return SDKOk;
@@ -261,6 +286,7 @@ TSDKStatus EnumDeviceNext(TSDKHandle handle, void* record) {
   WriteValue(bytes, 4, RecordMagic);
   WriteValue(bytes + 4, 4, index);
   WriteValue(bytes + 136, 4, Lib().Generation);
+  WriteValue(bytes + 140, 4, Lib().Cameras[index].Plug);
   std::memcpy(bytes + SDKSourceModelNameOffset, profile.Model.data(), std::min(profile.Model.size(), SDKSourceTextSize - 1));
   std::memcpy(bytes + SDKSourceListNameOffset, profile.ListName.data(),
               std::min(profile.ListName.size(), SDKSourceTextSize - 1));
@@ -273,15 +299,27 @@ TSDKStatus OpenSource(const void* record, TSDKHandle* source) {
   ByteReader reader(record, SDKSourceRecordSize);
   uint32_t magic = reader.U32(), index = reader.U32();
   reader.Seek(136);
-  uint32_t generation = reader.U32();
-  if (!reader.Ok() || magic != RecordMagic || generation != Lib().Generation || index >= Lib().Cameras.size())
+  uint32_t generation = reader.U32(), plug = reader.U32();
+  if (!reader.Ok() || magic != RecordMagic || generation != Lib().Generation || index >= Lib().Cameras.size() ||
+      !Lib().Present(index) || plug != Lib().Cameras[index].Plug)
     return StatusDeviceNotFound;
   Camera& camera = Lib().Cameras[index];
   if (camera.Open) return StatusDeviceBusy;
   camera.Open = true;
   *source = Lib().NewHandle();
-  Lib().Sources[*source] = index;
+  Lib().Sources[*source] = {index, plug};
   return SDKOk;
+}
+
+TSDKStatus CloseSource(TSDKHandle source) {
+  auto lock = LockState();
+  if (Camera* camera = Lib().Source(source)) {
+    camera->Open = false;
+    camera->EventCallback = camera->ReleaseCallback = nullptr;
+    camera->InReleaseControl = camera->InCaptureSession = false;
+  }
+  // A source whose camera went away is closed all the same.
+  return Lib().Sources.erase(source) ? SDKOk : StatusInvalidHandle;
 }
 
 TSDKStatus RegisterEventCallbackFunction(TSDKHandle source, TSDKEventCallback callback, uint32_t context,
@@ -298,11 +336,11 @@ TSDKStatus RegisterEventCallbackFunction(TSDKHandle source, TSDKEventCallback ca
 
 TSDKStatus EnumDevicePropertyReset(TSDKHandle source, uint32_t option, TSDKHandle* handle) {
   auto lock = LockState();
-  if (Lib().Source(source) == nullptr) return StatusInvalidHandle;
+  if (Lib().Source(source) == nullptr) return Lib().Missing(source);
   if (handle == nullptr) return StatusInvalidPointer;
   *handle = Lib().NewHandle();
   Lib().Enumerations[*handle] = {{std::begin(DeviceProperties), std::end(DeviceProperties)}, 0, 0,
-                                 Lib().Sources[source]};
+                                 Lib().Sources[source].Camera};
   return SDKOk;
 }
 
@@ -367,7 +405,7 @@ TSDKStatus Release(TSDKHandle source, uint32_t option, TSDKProgressCallback prog
                    uint32_t progressOption, uint32_t* count) {
   auto lock = LockState();
   Camera* camera = Lib().Source(source);
-  if (camera == nullptr) return StatusInvalidHandle;
+  if (camera == nullptr) return Lib().Missing(source);
   if (!camera->InReleaseControl) return StatusInvalidFunctionCall;
   if (count == nullptr) return StatusInvalidPointer;
   if (camera->Pending.size() >= PendingLimit) return StatusDeviceMemoryFull;
@@ -394,14 +432,22 @@ TSDKStatus Release(TSDKHandle source, uint32_t option, TSDKProgressCallback prog
   } else {
     SendReleaseEvent(callback, releaseContext, SDKReleaseEventReleaseComplete, {released});
   }
+  CountRelease(source);
   return SDKOk;
+}
+
+void CountRelease(TSDKHandle source) {
+  auto lock = LockState();
+  Camera* camera = Lib().Source(source);
+  if (camera != nullptr && camera->Plug == 0 && ++camera->Releases == camera->Profile.UnplugAfter)
+    Lib().Unplug(*camera);
 }
 
 TSDKStatus GetReleasedData(TSDKHandle source, TSDKProgressCallback progress, uint32_t context,
                            uint32_t progressOption, void* info, const TSDKStorageRecord* storage) {
   auto lock = LockState();
   Camera* camera = Lib().Source(source);
-  if (camera == nullptr) return StatusInvalidHandle;
+  if (camera == nullptr) return Lib().Missing(source);
   if (!ValidStorage(storage)) return StatusInvalidParameter;
   if (camera->Pending.empty()) return StatusInvalidFunctionCall;
   Picture picture = camera->Pending.front();
@@ -542,6 +588,12 @@ TSDKStatus SetRelCamSettingData(TSDKHandle source, uint32_t id, uint32_t size, c
 
 
 }  // namespace korv::camsim::source
+
+namespace korv::camsim {
+uint32_t OpenHandles() {
+  return static_cast<uint32_t>(source::Lib().Sources.size() + source::Lib().Enumerations.size());
+}
+}  // namespace korv::camsim
 
 using namespace korv;
 using namespace korv::camsim;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -25,16 +26,13 @@ namespace korv::camsim::source {
 
 constexpr size_t PendingLimit = 64;  // released parts the camera holds until fetched
 
-// Picture type codes of the captured-image record and of release event 34.
-constexpr uint32_t PictureTypeThumbnail = 16;
-constexpr uint32_t PictureTypePicture = 32;
 
 // A released part (thumbnail or picture) waiting in the camera to be fetched.
 struct Picture {
   std::string Jpeg;
   uint32_t Width = 0, Height = 0, Number = 0;
   uint32_t Id = 0;                          // names it in a captured-image record
-  uint32_t Type = PictureTypePicture;
+  uint32_t Type = SDKPictureTypePicture;
 };
 
 struct Camera {
@@ -50,6 +48,9 @@ struct Camera {
   uint32_t PicturesTaken = 0;
   uint32_t BusyWrites = 0;  // settings writes still to be refused as "Device busy"
   std::deque<Picture> Pending;
+  uint32_t Releases = 0;  // since attaching, for the scenario's "unplug"
+  uint32_t Plug = 0;      // times it came back; its device records carry it
+  std::optional<std::chrono::steady_clock::time_point> GoneUntil;
 
   SettingProfile& Setting(std::string_view name) { return Profile.Settings.find(name)->second; }
 };
@@ -61,16 +62,30 @@ struct Enumeration {
   size_t Camera = 0;      // device properties: whose they are
 };
 
+// An open source: its camera, as it was plugged when opened.
+struct SourceEntry {
+  size_t Camera = 0;
+  uint32_t Plug = 0;
+};
+
 struct Library {
   std::vector<Camera> Cameras;
   uint32_t Generation = 0;  // source records of an earlier scenario are refused
-  std::map<TSDKHandle, size_t> Sources;
+  std::map<TSDKHandle, SourceEntry> Sources;
   std::map<TSDKHandle, Enumeration> Enumerations;
   TSDKHandle LastHandle = 0x100;
   uint32_t LastPictureId = 0;
 
   TSDKHandle NewHandle() { return ++LastHandle; }
+  // The camera of an open source; nullptr when the handle is unknown or its
+  // camera went away since (Missing tells which).
   Camera* Source(TSDKHandle source);
+  TSDKStatus Missing(TSDKHandle source) const;
+  // Whether the camera is attached now; one whose time away is over comes
+  // back under a new device record.
+  bool Present(size_t camera);
+  // The camera goes away for the scenario's time: its sources are dead.
+  void Unplug(Camera& camera);
   Enumeration* Enum(TSDKHandle handle);
 };
 
@@ -99,6 +114,9 @@ struct ReleasePlan {
   uint32_t Released = 0;  // parts to the PC, else parts kept in the camera
 };
 ReleasePlan PlanRelease(Camera& camera);
+// After a release or capture of `source` has ended: the camera goes away
+// when the scenario says this was the release to do it.
+void CountRelease(TSDKHandle source);
 // Thumbnail first, then the picture.
 std::vector<Picture> Render(const ReleasePlan& plan);
 
@@ -120,6 +138,7 @@ TSDKStatus StartSDK(const void* version, uint32_t option);
 TSDKStatus EnumDeviceReset(uint32_t kind, TSDKHandle* handle);
 TSDKStatus EnumDeviceNext(TSDKHandle handle, void* record);
 TSDKStatus OpenSource(const void* record, TSDKHandle* source);
+TSDKStatus CloseSource(TSDKHandle source);
 TSDKStatus RegisterEventCallbackFunction(TSDKHandle source, TSDKEventCallback callback, uint32_t context,
                                          TSDKHandle* registration);
 TSDKStatus EnumDevicePropertyReset(TSDKHandle source, uint32_t option, TSDKHandle* handle);
@@ -191,6 +210,7 @@ TSDKStatus SetRelCamSettingData(TSDKHandle source, uint32_t id, uint32_t size, c
   CAMSIM_ENTRY(P##EnumDeviceRelease, (korv::TSDKHandle handle), EnumRelease(handle), handle)                     \
   CAMSIM_ENTRY(P##OpenSource, (const void* record, korv::TSDKHandle* source), OpenSource(record, source), record, \
                source)                                                                                           \
+  CAMSIM_ENTRY(P##CloseSource, (korv::TSDKHandle source), CloseSource(source), source)                          \
   CAMSIM_ENTRY(P##RegisterEventCallbackFunction,                                                                 \
                (korv::TSDKHandle source, korv::TSDKEventCallback callback, uint32_t context,                     \
                 korv::TSDKHandle * registration),                                                                \

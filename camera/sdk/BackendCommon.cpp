@@ -6,23 +6,38 @@
 #include "camera/sdk/CamErrors.h"
 #include "runtime/ByteReader.h"
 #include "runtime/Convert.h"
+#include "runtime/ScopeExit.h"
 
 namespace korv {
+
+namespace {
+constexpr uint32_t MaxSources = 1000;  // far more than a computer holds; bounds what a library may claim
+}  // namespace
+
+void CallQuietly(SDKEntry<TSDKStatus(TSDKHandle)>& Entry, TSDKHandle Handle) noexcept {
+  if (Entry.bound()) Entry(Handle);
+}
 
 void EnumerateSources(const SourceEnumerationEntries& Entries, std::vector<std::string>& Names,
                       std::vector<CDSourceRecord>& Devices) {
   TSDKHandle enumeration = 0;
   CheckResult(Entries.Reset.exportName(), Entries.Reset(1, &enumeration));
+  auto release = ScopeExit([&] { CallQuietly(Entries.Release, enumeration); });
   uint32_t count = 0;
   CheckResult(Entries.Count.exportName(), Entries.Count(enumeration, &count));
-  Devices.clear();
+  if (count > MaxSources) throw ECamException("The camera library lists " + IntToStr(count) + " cameras");
+  std::vector<std::string> names;
+  std::vector<CDSourceRecord> devices;
   for (uint32_t i = 0; i < count; ++i) {
     CDSourceRecord record{};
     CheckResult(Entries.Next.exportName(), Entries.Next(enumeration, record.data()));
-    Names.push_back(SourceText(record, SDKSourceListNameOffset));
-    Devices.push_back(record);
+    names.push_back(SourceText(record, SDKSourceListNameOffset));
+    devices.push_back(record);
   }
+  release.Release();
   CheckResult(Entries.Release.exportName(), Entries.Release(enumeration));
+  Names.insert(Names.end(), names.begin(), names.end());
+  Devices = std::move(devices);
 }
 
 std::array<uint8_t, SDKVersionRecordSize> VersionRecord(uint16_t First, uint16_t Second, uint16_t Third) {
@@ -47,15 +62,8 @@ void ReadDeviceProperty(const DevicePropertyEntries& Entries, TSDKHandle Source,
                         uint32_t BufferSize) {
   TSDKHandle enumeration = 0;
   CheckResult(Entries.Reset.exportName(), Entries.Reset(Source, 0, &enumeration));
-  // Released whatever happens; its status is of no interest. An unbound entry
-  // would raise, which a destructor must not do.
-  struct ReleaseAlways {
-    SDKEntry<TSDKEnumRelease>& Release;
-    TSDKHandle Enumeration;
-    ~ReleaseAlways() {
-      if (Release.bound()) Release(Enumeration);
-    }
-  } release{Entries.Release, enumeration};
+  // Released whatever happens; its status is of no interest.
+  auto release = ScopeExit([&] { CallQuietly(Entries.Release, enumeration); });
   uint32_t id = SDKPropEnumStart;
   uint32_t size = BufferSize;
   for (uint32_t listed = 0; id != PropertyId; ++listed) {
@@ -83,6 +91,11 @@ void ConnectSource(const SourceOpenEntries& Entries, const std::vector<CDSourceR
   Connection.SourceInfo = Devices[ConnectToCamera];
   CheckResult(Entries.OpenSource.exportName(),
               Entries.OpenSource(Connection.SourceInfo.data(), &Connection.SourceHandle));
+  // A connection that fails half-way leaves nothing open behind it.
+  auto close = ScopeExit([&] {
+    info.Kind = CameraKindNone;
+    CallQuietly(Entries.CloseSource, Connection.SourceHandle);
+  });
   info.Kind = Kind;
   info.ModelName = SourceText(Connection.SourceInfo, SDKSourceModelNameOffset);
   info.CameraOwner = ReadOwnerName(Entries.Properties, Connection.SourceHandle);
@@ -94,6 +107,7 @@ void ConnectSource(const SourceOpenEntries& Entries, const std::vector<CDSourceR
   CheckResult(Entries.RegisterEventCallback.exportName(),
               Entries.RegisterEventCallback(Connection.SourceHandle, Callback, Context,
                                             &Connection.EventCallbackHandle));
+  close.Release();
 }
 
 void CheckCameraNumber(int32_t ConnectToCamera, size_t Count, std::string_view Cameras,

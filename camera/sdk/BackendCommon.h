@@ -17,6 +17,10 @@
 
 namespace korv {
 
+// Calls a release, close or disconnect entry on a path that may be an
+// exception's: an unbound entry is skipped, the status ignored.
+void CallQuietly(SDKEntry<TSDKStatus(TSDKHandle)>& Entry, TSDKHandle Handle) noexcept;
+
 // The source enumeration entries of the CD or RC library.
 struct SourceEnumerationEntries {
   SDKEntry<TSDKEnumDeviceReset>& Reset;
@@ -26,7 +30,9 @@ struct SourceEnumerationEntries {
 };
 
 // Lists the library's sources into `Devices` (emptied first) and appends
-// their list names to `Names`. Every call is checked with the CD texts.
+// their list names to `Names`. Every call is checked with the CD texts; on a
+// failure `Names` and `Devices` stay as they were and the enumeration is
+// released all the same.
 void EnumerateSources(const SourceEnumerationEntries& Entries, std::vector<std::string>& Names,
                       std::vector<CDSourceRecord>& Devices);
 
@@ -67,6 +73,7 @@ struct SourceConnection {
 
 struct SourceOpenEntries {
   SDKEntry<TSDKOpenSource>& OpenSource;
+  SDKEntry<TSDKSource>& CloseSource;
   const DevicePropertyEntries& Properties;
   SDKEntry<TSDKRegisterEventCallback>& RegisterEventCallback;
 };
@@ -75,6 +82,8 @@ struct SourceOpenEntries {
 // `Devices` (the messages name `Cameras`), opens the camera's source (a
 // failure leaves Kind 0), sets Kind, reads the model name, owner and power
 // state, and registers the camera-event callback. Checked with the CD texts.
+// A failure after the source was opened closes it again and leaves Kind 0,
+// so that the camera can be connected anew.
 void ConnectSource(const SourceOpenEntries& Entries, const std::vector<CDSourceRecord>& Devices,
                    int32_t ConnectToCamera, std::string_view Cameras, CameraKind Kind, TSDKEventCallback Callback,
                    uint32_t Context, const SourceConnection& Connection);

@@ -201,7 +201,7 @@ void CheckResult(std::string_view functionName, uint32_t status, ErrorTextFuncti
   message += IntToHex(status, 8);
   message += ", ";
   message += text(status & 0xFFFF);
-  throw ECamException(message);
+  throw ECamException(message, status);
 }
 
 }  // namespace korv

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "runtime/Exception.h"
 
@@ -10,8 +12,18 @@ namespace korv {
 
 class ECamException : public Exception {
 public:
-  using Exception::Exception;
+  // `status`: the library status a failed call answered, 0 for other errors.
+  explicit ECamException(std::string message, uint32_t status = 0)
+      : Exception(std::move(message)), FStatus(status) {}
+  uint32_t Status() const noexcept { return FStatus; }
+
+private:
+  uint32_t FStatus;
 };
+
+// The status of the CD and RC libraries for a camera that is not (or no
+// longer) attached.
+constexpr uint32_t SDKStatusDeviceNotFound = 0x80;
 
 // Texts of the CD library (shared by the RC library) and of the PR library;
 // only the low 16 bits of the code are looked at, unknown codes give

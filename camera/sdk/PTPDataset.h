@@ -42,9 +42,6 @@ constexpr uint16_t PROpRemoteRelease = 0x9008;
 constexpr uint16_t PROp900B = 0x900B;
 constexpr uint16_t PROp9014 = 0x9014;
 
-constexpr uint16_t PREventObjectAdded = 0xC008;      // a released picture waits
-constexpr uint16_t PREventThumbnailAdded = 0xC009;   // a released thumbnail waits
-
 constexpr uint16_t PRPropBatteryKind = 0xD002;       // 16-bit
 constexpr uint16_t PRPropBatteryLevel = 0xD003;      // 32-bit
 constexpr uint16_t PRPropQuality = 0xD006;

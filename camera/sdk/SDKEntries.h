@@ -19,7 +19,7 @@
   X(CDGetDeviceCount, TSDKEnumCount) \
   X(CDEnumDeviceRelease, TSDKEnumRelease) \
   X(CDOpenSource, TSDKOpenSource) \
-  U(CDCloseSource) \
+  X(CDCloseSource, TSDKSource) \
   X(CDRegisterEventCallbackFunction, TSDKRegisterEventCallback) \
   U(CDUnregisterEventCallbackFunction) \
   X(CDEnumDevicePropertyReset, TSDKEnumDevicePropertyReset) \
@@ -172,9 +172,9 @@
   U(PR_GetDllsVersion) \
   X(PR_GetDeviceList, TPRGetDeviceList) \
   X(PR_CreateCameraObject, TPRCreateCameraObject) \
-  U(PR_DestroyCameraObject) \
+  X(PR_DestroyCameraObject, TPRCamera) \
   X(PR_ConnectCamera, TPRCamera) \
-  U(PR_DisconnectCamera) \
+  X(PR_DisconnectCamera, TPRCamera) \
   X(PR_SetEventCallBack, TPRSetEventCallBack) \
   U(PR_ClearEventCallBack) \
   X(PR_GetDeviceInfo, TPRGetDeviceInfo) \
@@ -206,7 +206,7 @@
   X(RCEnumDeviceRelease, TSDKEnumRelease) \
   U(RCGetPluggedDevice) \
   X(RCOpenSource, TSDKOpenSource) \
-  U(RCCloseSource) \
+  X(RCCloseSource, TSDKSource) \
   X(RCRegisterEventCallbackFunction, TSDKRegisterEventCallback) \
   U(RCUnregisterEventCallbackFunction) \
   X(RCEnumDevicePropertyReset, TSDKEnumDevicePropertyReset) \

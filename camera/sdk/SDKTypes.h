@@ -109,10 +109,32 @@ constexpr uint32_t SDKReleaseEventReleaseComplete = 29;  // data word 0: picture
 constexpr uint32_t SDKReleaseEventCamReleaseOn = 30;
 constexpr uint32_t SDKReleaseEventViewfinderOff = 32;
 constexpr uint32_t SDKReleaseEventViewfinderOn = 33;
-constexpr uint32_t SDKReleaseEventImageReady = 34;  // data word 1: picture type 16 or 32
+constexpr uint32_t SDKReleaseEventImageReady = 34;  // data word 1: picture type
+
+// Picture types of release event 34 and of the captured-image record.
+constexpr uint32_t SDKPictureTypeThumbnail = 16;
+constexpr uint32_t SDKPictureTypePicture = 32;
 
 // Camera events (low 16 bits of the camera-event id; bits 16-19 severity).
-constexpr uint32_t SDKCameraEventPowerState = 1;  // data word 0: power state
+// The others are plain kinds, listed with what they raise in the
+// component's table (Obturo.cpp).
+constexpr uint32_t SDKCameraEventPowerState = 1;      // data word 0: power state
+constexpr uint32_t SDKCameraEventPropertyChanged = 5;  // the owner text: read it back
+
+// PR (PTP) events, the 16-bit code at PREventCodeOffset of the record; named
+// after what the component makes of them.
+constexpr uint16_t PREventDevicePropChanged = 0x4006;
+constexpr uint16_t PREventCameraAlert = 0xC001;
+constexpr uint16_t PREventResetHWError = 0xC005;
+constexpr uint16_t PREventViewfinderOff = 0xC006;
+constexpr uint16_t PREventViewfinderOn = 0xC007;
+constexpr uint16_t PREventObjectAdded = 0xC008;     // a released picture waits
+constexpr uint16_t PREventThumbnailAdded = 0xC009;  // a released thumbnail waits
+constexpr uint16_t PREventPowerState = 0xC00A;      // parameter: 1..4
+constexpr uint16_t PREventCamReleaseOn = 0xC00B;
+constexpr uint16_t PREventUIChanged = 0xC00C;
+constexpr uint16_t PREventUIModeChanged = 0xC00E;
+constexpr uint16_t PREventDeviceAlert = 0xD001;
 
 // Value the flash entries take for "leave this part unchanged".
 constexpr uint32_t SDKFlashUnchanged = 0xFF;

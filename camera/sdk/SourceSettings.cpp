@@ -7,6 +7,7 @@
 #include "camera/Obturo.h"
 #include "camera/sdk/CamErrors.h"
 #include "runtime/ByteReader.h"
+#include "runtime/ScopeExit.h"
 
 namespace korv {
 
@@ -158,6 +159,14 @@ void ProbeSourceSettings(const SourceSettingEntries& Entries, TSDKHandle Source,
                          uint32_t ComponentIndex, bool ReportAfterFlash, SettingWriter Writer) {
   TCameraSettings saved;
   ReadSourceSettings(Entries, Source, saved);
+  // Trials change the camera's settings: what it had goes back also when a
+  // checked call fails half-way, whose failure is then what the caller hears.
+  auto restore = ScopeExit([&]() noexcept {
+    try {
+      WriteSourceSettings(Entries, Source, saved, Writer);
+    } catch (...) {
+    }
+  });
   int counter = 1;
   auto report = [&] {
     TObturo::ReportProbeProgress(ComponentIndex, static_cast<int32_t>(std::lround(counter * 100.0 / ProbeSteps)));
@@ -265,8 +274,6 @@ void ProbeSourceSettings(const SourceSettingEntries& Entries, TSDKHandle Source,
       report();
     }
   }
-
-  WriteSourceSettings(Entries, Source, saved, Writer);
 }
 
 }  // namespace korv

@@ -95,7 +95,7 @@ void WriteSourceSettings(const SourceSettingEntries& Entries, TSDKHandle Source,
 // through `Writer` at the end. Reports progress to the component
 // `ComponentIndex` (the first report before the first step);
 // `ReportAfterFlash` tells whether the flash step reports too. A checked
-// call that fails raises, and the camera keeps what trials left.
+// call that fails raises after the settings were written back.
 void ProbeSourceSettings(const SourceSettingEntries& Entries, TSDKHandle Source, TRemoteCapabilities& Capabilities,
                          uint32_t ComponentIndex, bool ReportAfterFlash, SettingWriter Writer);
 

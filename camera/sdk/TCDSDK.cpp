@@ -50,7 +50,7 @@ void TCDSDK::EnumerateCameras(std::vector<std::string>& Names) {
 
 void TCDSDK::Connect(int32_t ConnectToCamera, TSDKEventCallback Callback, uint32_t Context, ConnectInfoType& Info) {
   LoadCDSDK();
-  ConnectSource({CDOpenSource, CDProperties, CDRegisterEventCallbackFunction}, CDDeviceList(), ConnectToCamera,
+  ConnectSource({CDOpenSource, CDCloseSource, CDProperties, CDRegisterEventCallbackFunction}, CDDeviceList(), ConnectToCamera,
                 "PowerShot cameras", CameraKindPowerShot, Callback, Context,
                 {SourceInfo, SourceHandle, ConnectInfo, EventCallbackHandle});
   Info = ConnectInfo;

@@ -10,6 +10,7 @@
 #include "camera/sdk/PTPDataset.h"
 #include "runtime/ByteReader.h"
 #include "runtime/Convert.h"
+#include "runtime/ScopeExit.h"
 
 namespace korv {
 
@@ -169,7 +170,13 @@ void TPRSDK::Connect(TPREventCallback Callback, int32_t ConnectToCamera, uint32_
   ConnectInfo.Kind = CameraKindNone;
   const PRDeviceRecord& device = devices[index];
   CheckResult("PR_CreateCameraObject", PR_CreateCameraObject(device.data(), &CameraHandle));
+  // A connection that fails half-way leaves nothing open behind it.
+  auto destroy = ScopeExit([&] {
+    ConnectInfo.Kind = CameraKindNone;
+    CallQuietly(PR_DestroyCameraObject, CameraHandle);
+  });
   CheckResult("PR_ConnectCamera", PR_ConnectCamera(CameraHandle));
+  auto disconnect = ScopeExit([&] { CallQuietly(PR_DisconnectCamera, CameraHandle); });
   ConnectInfo.Kind = CameraKindPowerShot;
   ConnectInfo.ModelName = ModelName(device);
   ConnectInfo.CameraOwner = GetDevicePropertyText();
@@ -186,6 +193,8 @@ void TPRSDK::Connect(TPREventCallback Callback, int32_t ConnectToCamera, uint32_
 
   CheckResult("PR_SetEventCallBack", PR_SetEventCallBack(CameraHandle, Context, Callback));
   ReadDeviceInfo(false);
+  disconnect.Release();
+  destroy.Release();
   Info = ConnectInfo;
 }
 
@@ -199,9 +208,12 @@ void TPRSDK::ReadDeviceInfo(bool ThroughProperties) {
                                                       : DeviceInfoExtent::Operations);
   for (uint16_t code : info.Operations)
     if (auto flag = OperationFlag(code); flag != SupportCount) SupportFlags[flag] = 1;
+  Listed.assign(info.DeviceProperties.begin(), info.DeviceProperties.end());
   for (uint16_t code : info.DeviceProperties)
     if (auto flag = PropertyFlag(code); flag != SupportCount) SupportFlags[flag] = 1;
 }
+
+bool TPRSDK::Lists(uint16_t Code) const { return std::find(Listed.begin(), Listed.end(), Code) != Listed.end(); }
 
 std::vector<uint8_t> TPRSDK::ReadPropDesc(uint16_t Code) {
   auto buffer = std::make_unique<uint8_t[]>(PRDatasetBufferSize);
@@ -264,14 +276,15 @@ void TPRSDK::ProbeSettings(TRemoteCapabilities& caps) {
   for (const auto& setting : Settings) {
     const int base = CapabilityBase(setting.Setting);
     const bool listed = SupportFlags[setting.Flag] != 0;
-    if (listed) {
+    // Quality stands for two properties; a camera may list only one of them.
+    if (Lists(setting.Code)) {
       const auto desc = ParseEnumerationPropDesc(ReadPropDesc(setting.Code), PRPropertyWidth(setting.Code));
       for (uint32_t code : desc.Values) caps[base + CodeToOrdinal(PR, setting.Setting, code)] = 1;
-      if (setting.Setting == CameraSetting::Quality) {
-        const auto formats = ParseEnumerationPropDesc(ReadPropDesc(PRPropFileFormat), 1);
-        for (uint32_t format : formats.Values)
-          if (format == LosslessFileFormat) caps[base + LosslessQuality] = 1;
-      }
+    }
+    if (setting.Setting == CameraSetting::Quality && Lists(PRPropFileFormat)) {
+      const auto formats = ParseEnumerationPropDesc(ReadPropDesc(PRPropFileFormat), 1);
+      for (uint32_t format : formats.Values)
+        if (format == LosslessFileFormat) caps[base + LosslessQuality] = 1;
     }
     caps[base] = listed ? 0 : 1;
     ReportProbeProgress(static_cast<int32_t>(std::lround(++step * 100.0 / ProbeSteps)));

@@ -82,12 +82,16 @@ public:
 private:
   // Reads DeviceInfo and sets the support flags it lists (cleared first).
   void ReadDeviceInfo(bool ThroughProperties);
+  // Whether the last DeviceInfo listed the device property.
+  bool Lists(uint16_t Code) const;
   // A dataset read into a fresh 1 MiB buffer, cut to the size returned.
   std::vector<uint8_t> ReadPropDesc(uint16_t Code);
   // A property value of `Width` bytes; false when the read failed or was short.
   bool ReadValue(uint16_t Code, size_t Width, uint32_t& Value);
   TSDKStatus WriteValue(uint16_t Code, size_t Width, uint32_t Value);
   void ProbeSettings(TRemoteCapabilities& Capabilities);
+
+  std::vector<uint16_t> Listed;  // device properties of the last DeviceInfo
 };
 
 }  // namespace korv

@@ -82,7 +82,7 @@ void TRCSDK::EnumerateCameras(std::vector<std::string>& Names) {
 
 void TRCSDK::Connect(int32_t ConnectToCamera, TSDKEventCallback Callback, uint32_t Context, ConnectInfoType& Info) {
   LoadRCSDK();
-  ConnectSource({RCOpenSource, RCProperties, RCRegisterEventCallbackFunction}, EOSDeviceList(), ConnectToCamera,
+  ConnectSource({RCOpenSource, RCCloseSource, RCProperties, RCRegisterEventCallbackFunction}, EOSDeviceList(), ConnectToCamera,
                 "EOS cameras", CameraKindEOS, Callback, Context,
                 {SourceInfo, SourceHandle, ConnectInfo, EventCallbackHandle});
   Info = ConnectInfo;

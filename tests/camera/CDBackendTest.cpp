@@ -408,7 +408,11 @@ TEST_P(CDReleaseTest, AFailingHandlerFailsOnlyACallerItCanReach) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EventDelivery, CDReleaseTest,
-                         ::testing::Values("camera CD\nevents call\n", "camera CD\nevents thread\n"));
+                         ::testing::Values("camera CD\nevents call\n", "camera CD\nevents thread\n"),
+                         [](const auto& test) {
+                           return std::string(test.param).find("thread") != std::string::npos ? "FromTheLibraryThread"
+                                                                                               : "InsideTheCall";
+                         });
 
 TEST_F(CDBackendTest, CameraOnlyReleasesAreFetchedAndDiscarded) {
   std::vector<RemoteEvent> events;

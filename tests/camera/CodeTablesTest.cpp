@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace korv {
 namespace {
 
@@ -16,15 +18,13 @@ struct Conversion {
   uint32_t Code;
 };
 
-class OrdinalToCodeTest : public ::testing::TestWithParam<Conversion> {};
-TEST_P(OrdinalToCodeTest, SendsTheCode) {
-  const auto& c = GetParam();
-  EXPECT_EQ(OrdinalToCode(c.Set, c.Setting, c.Ordinal), c.Code);
+std::string Describe(const Conversion& c) {
+  return std::string(c.Set == CD ? "CD" : "PR") + " setting " + std::to_string(int(c.Setting)) + " ordinal " +
+         std::to_string(c.Ordinal) + " code " + std::to_string(c.Code);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Tables, OrdinalToCodeTest,
-    ::testing::Values(Conversion{CD, S::Quality, 4, 5}, Conversion{CD, S::Quality, 5, 4},
+TEST(CodeTablesTest, OrdinalsBecomeTheirCodes) {
+  const Conversion cases[] = {Conversion{CD, S::Quality, 4, 5}, Conversion{CD, S::Quality, 5, 4},
                       Conversion{PR, S::Quality, 4, 5}, Conversion{PR, S::Quality, 5, 4},
                       Conversion{CD, S::ImageSize, 4, 5}, Conversion{PR, S::ImageSize, 2, 0xFF},
                       Conversion{PR, S::ImageSize, 4, 1}, Conversion{CD, S::ShootingMode, 2, 4},
@@ -46,17 +46,15 @@ INSTANTIATE_TEST_SUITE_P(
                       Conversion{PR, S::Sharpness, 3, 1}, Conversion{CD, S::ColorSaturation, 0, 0x7F},
                       Conversion{CD, S::PhotoEffect, 2, 0xFFFF}, Conversion{CD, S::PhotoEffect, 6, 4},
                       Conversion{PR, S::PhotoEffect, 2, 1}, Conversion{CD, S::Beep, 1, 1},
-                      Conversion{PR, S::Beep, 2, 0}, Conversion{CD, S::Quality, 6, 0xFFFF}));
-
-class CodeToOrdinalTest : public ::testing::TestWithParam<Conversion> {};
-TEST_P(CodeToOrdinalTest, ReadsTheOrdinal) {
-  const auto& c = GetParam();
-  EXPECT_EQ(CodeToOrdinal(c.Set, c.Setting, c.Code), c.Ordinal);
+                      Conversion{PR, S::Beep, 2, 0}, Conversion{CD, S::Quality, 6, 0xFFFF}};
+  for (const Conversion& c : cases) {
+    SCOPED_TRACE(Describe(c));
+    EXPECT_EQ(OrdinalToCode(c.Set, c.Setting, c.Ordinal), c.Code);
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Tables, CodeToOrdinalTest,
-    ::testing::Values(Conversion{CD, S::Av, 40, 0xFFFF}, Conversion{PR, S::Av, 40, 112}, Conversion{CD, S::Av, 0, 7},
+TEST(CodeTablesTest, CodesBecomeTheirOrdinals) {
+  const Conversion cases[] = {Conversion{CD, S::Av, 40, 0xFFFF}, Conversion{PR, S::Av, 40, 112}, Conversion{CD, S::Av, 0, 7},
                       Conversion{CD, S::Av, 0, 0}, Conversion{CD, S::Av, 1, 8}, Conversion{CD, S::Av, 1, 9},
                       Conversion{CD, S::Av, 2, 12}, Conversion{CD, S::Av, 3, 15}, Conversion{CD, S::Av, 39, 111},
                       Conversion{CD, S::Tv, 59, 0xFFFF}, Conversion{CD, S::Tv, 0, 3}, Conversion{CD, S::Tv, 1, 4},
@@ -69,7 +67,12 @@ INSTANTIATE_TEST_SUITE_P(
                       Conversion{CD, S::Quality, 4, 5}, Conversion{CD, S::ImageSize, 0, 3},
                       Conversion{PR, S::ImageSize, 5, 3}, Conversion{CD, S::ShootingMode, 0, 0x0FFF},
                       Conversion{PR, S::ShootingMode, 0, 0xFF}, Conversion{CD, S::PhotoEffect, 0, 0xFFFF},
-                      Conversion{CD, S::ISO, 3, 0x48}, Conversion{CD, S::ISO, 0, 0x41}));
+                      Conversion{CD, S::ISO, 3, 0x48}, Conversion{CD, S::ISO, 0, 0x41}};
+  for (const Conversion& c : cases) {
+    SCOPED_TRACE(Describe(c));
+    EXPECT_EQ(CodeToOrdinal(c.Set, c.Setting, c.Code), c.Ordinal);
+  }
+}
 
 // Every ordinal with a code comes back as itself; the tables are exact
 // inverses everywhere except where a range or the PR extra code says so.

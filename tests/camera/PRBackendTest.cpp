@@ -268,6 +268,25 @@ TEST_F(PRBackendTest, ProbeMarksWhatEachDescriptorOffersAndReportsRisingProgress
   EXPECT_EQ(std::count(descs.begin(), descs.end(), PRPropPhotoEffect), 0);
 }
 
+TEST_F(PRBackendTest, ProbeOfQualityReadsOnlyTheDescriptorsTheCameraLists) {
+  struct Case {
+    const char* Lines;
+    std::vector<uint8_t> Quality;  // flags 5-10
+  };
+  const Case cases[] = {
+      {"property 0xD007 none\n", {0, 1, 1, 1, 1, 0}},  // no lossless without the file format
+      {"property 0xD006 none\n", {0, 0, 0, 0, 0, 1}},  // only lossless, from the file format
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Lines);
+    auto obturo = Connected(std::string("camera PR\n") + c.Lines);
+    TRemoteCapabilities caps{};
+    EXPECT_EQ(MessageOf([&] { caps = obturo->EnterRemoteMode(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, true); }),
+              "<nothing raised>");
+    EXPECT_EQ(std::vector<uint8_t>(caps.begin() + 5, caps.begin() + 11), c.Quality);
+  }
+}
+
 // ---- Settings --------------------------------------------------------------------------
 
 TEST_F(PRBackendTest, LosslessFileFormatReadsAsQualityFiveWhateverTheQualityHolds) {

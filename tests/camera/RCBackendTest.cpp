@@ -290,14 +290,17 @@ TEST_F(RCBackendTest, ASettingNobodyAcceptsHasOnlyItsNoneFlag) {
   EXPECT_TRUE(std::all_of(&caps[base + 1], &caps[base + 7], [](uint8_t flag) { return flag == 0; }));
 }
 
-TEST_F(RCBackendTest, AProbeThatFailsLeavesTheCameraAsTheTrialsLeftIt) {
-  ConnectTo(CaptureSessionModel);
+TEST_F(RCBackendTest, AProbeThatFailsPutsBackWhatTheTrialsChangedAndReportsTheFailure) {
+  // Image formats are tried one by one (the last accepted one stays), then
+  // the shooting-mode list fails.
+  ConnectTo(CaptureSessionModel, "setting ImageFormat accept 2:2 3:2\n");
   rc.FailNext("RCGetShootingModeCount", 1, 0x81);
   EXPECT_EQ(MessageOf([&] { obturo.EnterRemoteMode(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, true); })
                 .rfind("RCGetShootingModeCount errorcode 0x00000081, ", 0),
             0u);
-  // Nothing is written back after the failure.
-  EXPECT_EQ(rc.Log().back().Entry, "RCGetShootingModeCount");
+  const auto formats = rc.Calls("RCSetImageFormatAttribute");
+  ASSERT_GT(formats.size(), 30u) << "the trials and the write-back";
+  EXPECT_EQ(formats.back().Args, (std::vector<uint64_t>{formats.back().Args[0], 2, 2}));
 }
 
 // ---- Settings ---------------------------------------------------------------------
@@ -470,7 +473,10 @@ TEST_P(RCCameraOnlyTest, PicturesAreDiscardedThroughTempJpg) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(BothPaths, RCCameraOnlyTest, ::testing::Values(ReleaseControlModel, CaptureSessionModel));
+INSTANTIATE_TEST_SUITE_P(BothPaths, RCCameraOnlyTest, ::testing::Values(ReleaseControlModel, CaptureSessionModel),
+                         [](const auto& test) {
+                           return test.param == std::string(ReleaseControlModel) ? "ReleaseControl" : "CaptureSession";
+                         });
 
 }  // namespace
 }  // namespace korv

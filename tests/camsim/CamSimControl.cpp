@@ -50,6 +50,12 @@ void SimulatedLibrary::FailNext(const std::string& entry, uint32_t count, uint32
   Bind<camsim::TCamSimFailNext>("CamSimFailNext")(entry.c_str(), count, status);
 }
 
+uint32_t SimulatedLibrary::FailCall(uint32_t call, uint32_t status) {
+  return Bind<camsim::TCamSimFailCall>("CamSimFailCall")(call, status);
+}
+
+uint32_t SimulatedLibrary::OpenHandles() { return Bind<camsim::TCamSimOpenHandles>("CamSimOpenHandles")(); }
+
 std::vector<LoggedCall> SimulatedLibrary::Log() const {
   auto read = Bind<camsim::TCamSimReadLog>("CamSimReadLog");
   std::string text(read(nullptr, 0) + 1, '\0');

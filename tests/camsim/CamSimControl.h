@@ -33,6 +33,12 @@ public:
   // assumption with std::runtime_error naming the line.
   void LoadScenario(const std::string& text);
   void FailNext(const std::string& entry, uint32_t count, uint32_t status);
+  // Call number `call` from now, of any entry, answers `status` (0: none);
+  // returns how many calls were still to go before the one armed earlier
+  // (0: it struck, or none was armed).
+  uint32_t FailCall(uint32_t call, uint32_t status);
+  // Sources or camera objects and enumerations the program holds open.
+  uint32_t OpenHandles();
   std::vector<LoggedCall> Log() const;
   // The calls of one entry, in order.
   std::vector<LoggedCall> Calls(const std::string& entry) const;
