@@ -409,6 +409,8 @@ void TObturo::GetReleasedPRPicture(const std::string& FileName) {
   // The transfer has ended with the call; never leave the file open.
   auto close = ScopeExit([&] { ClosePictureStream(); });
   FPRSDK->GetReleasedPicture(record, PRDataCallback, Context());
+  // A tail the disk did not take makes a failed transfer, not a short picture.
+  if (!ClosePictureStream()) throw EInOutError("Could not write the picture into \"" + FileName + "\"");
   std::lock_guard lock(FPendingLock);
   FPendingReleases.pop_front();
 }
@@ -637,13 +639,17 @@ void TObturo::HandlePRData(const uint8_t* block) {
     if (!FPictureStream) throw EInOutError("Could not write the picture into \"" + FPictureFileName + "\"");
     FPictureStreamOpen = true;
   } else if (length == 0 && FPictureStreamOpen) {
-    ClosePictureStream();
+    if (!ClosePictureStream()) throw EInOutError("Could not write the picture into \"" + FPictureFileName + "\"");
   }
 }
 
-void TObturo::ClosePictureStream() {
+bool TObturo::ClosePictureStream() {
   FPictureStreamOpen = false;
-  if (FPictureStream.is_open()) FPictureStream.close();
+  if (!FPictureStream.is_open()) return true;
+  FPictureStream.close();  // writes what is still buffered
+  bool written = !FPictureStream.fail();
+  FPictureStream.clear();
+  return written;
 }
 
 }  // namespace korv

@@ -162,7 +162,8 @@ private:
   void HandlePRData(const uint8_t* block);
   void DiscardReleasedPictures(uint32_t count);
   std::string GetDevicePropertyText();
-  void ClosePictureStream();
+  // False when what was still buffered could not be written.
+  bool ClosePictureStream();
 
   // Callbacks on a library thread read the backend and the release choices.
   ConnectInfoType FConnectInfo;

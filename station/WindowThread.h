@@ -4,14 +4,32 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 class QObject;
 
 namespace korv {
 
-// Runs `work` on the thread of `window`: at once when called there, else
-// queued to that thread while the caller blocks until it is done. An error
-// of `work` reaches the caller either way.
-void RunOnWindowThread(QObject* window, const std::function<void()>& work);
+class WindowThread {
+public:
+  explicit WindowThread(QObject* window);
+
+  // Runs `work` on the thread of the window: at once when called there, else
+  // queued to that thread while the caller blocks until it is done. An error
+  // of `work` reaches the caller either way. Once Close was called, work
+  // still waiting is dropped and its caller gets an error instead.
+  void Run(const std::function<void()>& work) const;
+
+  // The window is going (called on its thread): no waiting caller is left
+  // hanging on it, so a library thread inside a callback can finish and the
+  // camera component's destruction, which waits for it, can end.
+  void Close();
+
+  struct Shared;
+
+private:
+  QObject* Window;
+  std::shared_ptr<Shared> State;
+};
 
 }  // namespace korv

@@ -116,7 +116,7 @@ TForm1::TForm1(const std::string& workingFolder, QWidget* parent)
   // The camera library may report from a thread of its own; the handler
   // touches controls, so it runs on the window's thread, the library waiting.
   Obturo1->OnRemoteEvent = [this](RemoteEventCallbackType event, AdditionNotifyRemoteEventType eventData) {
-    RunOnWindowThread(this, [&] { Handlers.Run([&] { Obturo1RemoteEvent(event, eventData); }); });
+    EventHandOver.Run([&] { Handlers.Run([&] { Obturo1RemoteEvent(event, eventData); }); });
   };
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -132,6 +132,9 @@ TForm1::~TForm1() {
   Core.Log("korv-cps ended");
   Timer1->stop();
   Obturo1->OnRemoteEvent = nullptr;
+  // A library thread may be waiting for this thread inside an event, and
+  // the component's destruction waits for that event to end.
+  EventHandOver.Close();
 }
 
 void TForm1::CreateControls() {

@@ -13,6 +13,7 @@
 
 #include "station/ErrorReport.h"
 #include "station/Station.h"
+#include "station/WindowThread.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -194,6 +195,7 @@ private:
   void SetTimer1Interval(int64_t milliseconds);
 
   HandlerRunner Handlers;
+  WindowThread EventHandOver{this};  // camera events from a library's own thread
   bool Timer1On = false;
 };
 

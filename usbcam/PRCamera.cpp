@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "camera/sdk/PTPDataset.h"
+#include "camera/sdk/SDKTypes.h"
 #include "runtime/ByteReader.h"
 
 namespace korv::usbcam {

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "camera/sdk/PTPDataset.h"
+#include "camera/sdk/SDKTypes.h"
 #include "runtime/ByteReader.h"
 #include "usbcam/PTPContainer.h"
 

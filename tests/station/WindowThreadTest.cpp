@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "runtime/Exception.h"
 #include "station/WindowThread.h"
 
 namespace korv::test {
@@ -29,7 +30,7 @@ bool ServeUntil(std::future<T>& done) {
 TEST(WindowThreadTest, RunsAtOnceOnTheWindowThread) {
   QObject window;
   bool ran = false;
-  RunOnWindowThread(&window, [&] { ran = true; });
+  WindowThread(&window).Run([&] { ran = true; });
   EXPECT_TRUE(ran);
 }
 
@@ -38,7 +39,7 @@ TEST(WindowThreadTest, WorkFromAnotherThreadRunsOnTheWindowThreadWhileTheCallerW
   QThread* ranOn = nullptr;
   std::atomic<bool> returned{false};
   auto done = std::async(std::launch::async, [&] {
-    RunOnWindowThread(&window, [&] {
+    WindowThread(&window).Run([&] {
       ranOn = QThread::currentThread();
       EXPECT_FALSE(returned.load());
     });
@@ -52,10 +53,24 @@ TEST(WindowThreadTest, WorkFromAnotherThreadRunsOnTheWindowThreadWhileTheCallerW
 TEST(WindowThreadTest, AnErrorReachesTheCallingThread) {
   QObject window;
   auto done = std::async(std::launch::async, [&] {
-    RunOnWindowThread(&window, [] { throw std::runtime_error("from the window thread"); });
+    WindowThread(&window).Run([] { throw std::runtime_error("from the window thread"); });
   });
   ASSERT_TRUE(ServeUntil(done));
   EXPECT_THROW(done.get(), std::runtime_error);
+}
+
+TEST(WindowThreadTest, ClosingReleasesACallerStillWaiting) {
+  QObject window;
+  WindowThread handOver(&window);
+  std::atomic<bool> ran{false};
+  auto done = std::async(std::launch::async, [&] { handOver.Run([&] { ran = true; }); });
+  // The window thread never serves the queued work: it is busy closing.
+  ASSERT_EQ(done.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+  handOver.Close();
+  ASSERT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_THROW(done.get(), Exception);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(ran);
 }
 
 }  // namespace
