@@ -85,10 +85,13 @@ public:
   void Sleep(uint32_t milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 };
 
+// Failures of the scenario strike before the first of the schedule: the
+// simulator keeps one pending failure per entry, and a control entry's
+// replaces the scenario's.
 const char* const kScenario =
     "camera CD\ntime 14:00\ndate 03-14\nclouds 40\n"
-    "fail CDRelease 2 0x00000081 after 300\n"
-    "fail CDGetReleasedData 1 0x00000028 after 650\n";
+    "fail CDRelease 2 0x00000081 after 2\n"          // ticks 3 and 4
+    "fail CDGetReleasedData 1 0x00000028 after 10\n";  // tick 13
 
 class Soak : public QObject {
 public:
@@ -122,7 +125,7 @@ private:
   bool TruncateNext = false;
   int Truncated = 0;
   int Uploaded = 0, UploadFailures = 0, Taken = 0;
-  int Errors = 0, BoxesOpened = 0, MostBoxes = 0, ModalBoxes = 0;
+  int Errors = 0, MostBoxes = 0, ModalBoxes = 0;
   int Overwritten = 0;
   std::map<std::string, size_t> Written;  // picture path: hash of its bytes when written
   std::vector<Usage> Usages;
