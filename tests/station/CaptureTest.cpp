@@ -24,6 +24,7 @@
 #include "station/Settings.h"
 #include "tests/camsim/CamSimControl.h"
 #include "tests/station/StationFixture.h"
+#include "tests/station/StoreScript.h"
 
 namespace korv::test {
 namespace {
@@ -433,6 +434,38 @@ TEST_F(PictureTest, AFailedReleaseEndsTheTickAndTheTimerGoesOn) {
   Tick();
   EXPECT_EQ(Errors, std::vector<std::string>{});
   EXPECT_EQ(form.State.picture_counter, 2);
+}
+
+TEST_F(PictureTest, AReleaseFailingOnceShowsOneBoxWhileTheTimerTakesAndUploadsPictures) {
+  ScriptedServer server(
+      StoreSessions(3, StoreSession("u", "p", {Send("226 done\r\n"), Expect("QUIT"), Send("221 bye\r\n")})));
+  TForm1& form = StartStation(kCamera + "fail CDRelease 1 0x00000081 after 1\n");
+  SetErrorReporter(nullptr);  // the box itself, not the recorder
+  form.ComboBox1->setCurrentIndex(5);
+  form.CheckBox4->setChecked(true);
+  form.State.upload_extra_s = 0;  // ticks at the bare interval
+  form.State.upload_host = server.host();
+  form.State.upload_port = server.port();
+  form.Edit4->setText("u");
+  form.Edit5->setText("p");
+  form.Edit2->setText("1");
+  int uploaded = 0;
+  QObject::connect(form.Edit3, &QLineEdit::textChanged, [&](const QString& text) {
+    uploaded += text == QString::fromUtf8("Feltöltés sikeres");
+  });
+  form.Button3->click();
+  ASSERT_TRUE(ServeUntil([&] { return uploaded == 3; }));  // pictures 1 to 3: ticks 1, 3 and 4
+  form.Button4->click();
+  EXPECT_EQ(server.finish(), "");
+  EXPECT_EQ(form.State.picture_counter, 4);
+  auto boxes = form.findChildren<QMessageBox*>(QStringLiteral("ErrorBox"));
+  ASSERT_EQ(boxes.size(), 1);
+  QMessageBox* box = boxes.front();
+  EXPECT_TRUE(box->isVisible());
+  EXPECT_EQ(box->windowModality(), Qt::NonModal);
+  EXPECT_TRUE(box->text().startsWith("CDRelease errorcode 0x00000081")) << box->text().toStdString();
+  EXPECT_EQ(box->informativeText(), "");  // one error, no count
+  box->close();
 }
 
 TEST_F(PictureTest, TheRealErrorBoxLeavesTheTimerTakingPictures) {

@@ -11,6 +11,7 @@
 #include "runtime/Exception.h"
 #include "station/Station.h"
 #include "tests/camsim/CamSimControl.h"
+#include "tests/station/StoreScript.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/TempDir.h"
 
@@ -259,14 +260,7 @@ protected:
     Core.Upload(File("000007.jpg"), "000007.jpg", {"u", "p", false}, Sink);
   }
   static std::vector<Step> Store(const std::vector<Step>& ending, const std::string& name = "koftplive.jpg") {
-    std::vector<Step> steps = {Send("220 ready\r\n"),   Expect("USER u"),        Send("331 password\r\n"),
-                               Expect("PASS p"),        Send("230 in\r\n"),      Expect("TYPE I"),
-                               Send("200 binary\r\n"),  Expect("SYST"),          Send("215 UNIX Type: L8\r\n"),
-                               Expect("CWD public_html"), Send("250 ok\r\n"),    ExpectPort(),
-                               Send("200 port\r\n"),    Expect("STOR " + name),  Send("150 go\r\n"),
-                               ConnectBack(),           ReceiveData()};
-    steps.insert(steps.end(), ending.begin(), ending.end());
-    return steps;
+    return StoreSession("u", "p", ending, name);
   }
 
   RecordingSink Sink;
