@@ -393,11 +393,12 @@ void ScriptedDevice::Execute(uint16_t code, uint32_t transaction, const std::vec
       return respond(PTPResponseOK);
     case PTPOpTerminateReleaseControl: InReleaseControl = false; return respond(PTPResponseOK);
     case PTPOpInitiateCaptureInMemory:
+      // Unplugged once its Nth picture was taken, before the next.
+      if (Captures == Script.UnplugAfter && Captures > 0) return Push({Packet::Kind::Gone, {}, 0});
       if (!InReleaseControl) return respond(0x2002);
+      ++Captures;
       Capture();
-      respond(PTPResponseOK);
-      if (++Captures == Script.UnplugAfter) Push({Packet::Kind::Gone, {}, 0});
-      return;
+      return respond(PTPResponseOK);
     case PTPOpCheckEvent: {
       std::vector<uint8_t> payload;
       if (!Events.empty() && !Script.Silent) {

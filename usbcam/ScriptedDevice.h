@@ -52,7 +52,7 @@ struct DeviceScript {
   std::vector<uint16_t> StaleEvents;    // queued (for no object) once release control is on
   uint32_t GapMs = 0;                   // pause in the middle of every data phase
   std::optional<uint32_t> InfoSize;     // the object size GetObjectInfo claims
-  uint32_t UnplugAfter = 0;             // gone after this capture (0: never) ...
+  uint32_t UnplugAfter = 0;             // gone after this many captures (0: never) ...
   double UnplugSeconds = 0;             // ... for this long (the library's own clock)
   std::map<uint16_t, ScriptedProperty> Properties;
   std::vector<uint32_t> PictureSizes{100000};  // successive releases; the last repeats
