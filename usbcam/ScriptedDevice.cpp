@@ -283,7 +283,7 @@ void ScriptedDevice::Command(uint16_t code, uint32_t transaction, const std::vec
   if (const ScriptedFault* fault = DueFault(code, FaultKind::Respond)) {
     // A camera still in release control from an earlier session says so.
     if (code == PTPOpInitiateReleaseControl && fault->Value == PTPResponseAlreadyInReleaseControl && SessionOpen)
-      InReleaseControl = true;
+      EnterReleaseControl();
     return Respond(static_cast<uint16_t>(fault->Value), transaction);
   }
   if (code == PTPOpSetDevicePropValue) {
@@ -343,7 +343,6 @@ void ScriptedDevice::Execute(uint16_t code, uint32_t transaction, const std::vec
     const bool wrong = DueFault(code, FaultKind::WrongTransaction) != nullptr;
     Respond(response, wrong ? transaction + 1 : transaction);
   };
-  auto queueEvent = [&](uint16_t event, uint32_t object, uint32_t polls) { Events.push_back({event, object, polls}); };
   if (code != PTPOpOpenSession && code != PTPOpGetDeviceInfo && !SessionOpen) return respond(0x2003);
   const auto property = Script.Properties.find(static_cast<uint16_t>(first));
   const bool known = property != Script.Properties.end();
@@ -385,12 +384,7 @@ void ScriptedDevice::Execute(uint16_t code, uint32_t transaction, const std::vec
       if (dataOut.size() != property->second.Width) return respond(0x201B);
       property->second.Value = static_cast<uint32_t>(ByteReader(dataOut).Unsigned(dataOut.size()));
       return respond(PTPResponseOK);
-    case PTPOpInitiateReleaseControl:
-      InReleaseControl = true;
-      if (Script.ModeEvent) queueEvent(PREventUIChanged, 0, 0);
-      for (uint16_t stale : Script.StaleEvents) queueEvent(stale, 0, 0);
-      Script.StaleEvents.clear();
-      return respond(PTPResponseOK);
+    case PTPOpInitiateReleaseControl: EnterReleaseControl(); return respond(PTPResponseOK);
     case PTPOpTerminateReleaseControl: InReleaseControl = false; return respond(PTPResponseOK);
     case PTPOpInitiateCaptureInMemory:
       // Unplugged once its Nth picture was taken, before the next.
@@ -429,6 +423,14 @@ void ScriptedDevice::Execute(uint16_t code, uint32_t transaction, const std::vec
     }
     default: return respond(0x2005);
   }
+}
+
+// The mode change, and what an earlier release left.
+void ScriptedDevice::EnterReleaseControl() {
+  InReleaseControl = true;
+  if (Script.ModeEvent) Events.push_back({PREventUIChanged, 0, 0});
+  for (uint16_t stale : Script.StaleEvents) Events.push_back({stale, 0, 0});
+  Script.StaleEvents.clear();
 }
 
 // One picture per part the transfer mode sends to the computer: a

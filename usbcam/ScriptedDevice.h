@@ -47,7 +47,7 @@ struct DeviceScript {
   bool ZeroLengthPackets = true;
   uint32_t EventDelay = 2;  // empty polls before a release's events
   bool Silent = false;      // CheckEvent never reports anything
-  bool ModeEvent = false;   // 0xC00C queued after InitiateReleaseControl
+  bool ModeEvent = false;   // 0xC00C queued when InitiateReleaseControl is answered
   bool OnlyFull = false;    // a release announces 0xC008 only, whatever the transfer mode
   std::vector<uint16_t> StaleEvents;    // queued (for no object) once release control is on
   uint32_t GapMs = 0;                   // pause in the middle of every data phase
@@ -109,6 +109,7 @@ private:
   std::vector<uint8_t> DeviceInfo() const;
   std::vector<uint8_t> PropDesc(uint16_t code, const ScriptedProperty& property) const;
   std::vector<uint8_t> ObjectInfo(const std::vector<uint8_t>& object) const;
+  void EnterReleaseControl();
   void Capture();
   void Note(std::string line);
 
