@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "camera/sdk/PTPDataset.h"
-#include "camera/sdk/SDKTypes.h"
+#include "camera/sdkapi/PTPDataset.h"
+#include "camera/sdkapi/SDKTypes.h"
 #include "runtime/ByteReader.h"
 
 namespace korv::usbcam {
