@@ -107,6 +107,19 @@ void TIdFTP::Rename(const std::string& from, const std::string& to) {
   SendCommand("RNTO " + to, 250);
 }
 
+void TIdFTP::Delete(const std::string& name) { SendCommand("DELE " + name, 250); }
+
+void TIdFTP::RenameOver(const std::string& from, const std::string& to) {
+  SendCommand("RNFR " + from, 350);
+  try {
+    SendCommand("RNTO " + to, 250);
+  } catch (const EIdProtocolReplyError& refused) {
+    if (refused.ReplyCode / 100 != 5) throw;
+    Delete(to);
+    Rename(from, to);
+  }
+}
+
 void TIdFTP::SignOff() {
   // A server that is gone already fails the QUIT; the connection is closed
   // all the same.
@@ -191,7 +204,9 @@ void TIdFTP::SendOverDataConnection(const std::string& command, TStream& stream)
       channel.OpenConnection(-1);
     } catch (const EIdException&) {
       // A server that refuses the command may close its data port before we
-      // reach it: then its reply says why, not the refused connect.
+      // reach it: then its reply says why, not the refused connect. A server
+      // that says nothing leaves the connect's error.
+      if (InBuffer.Size() == 0 && !Handler->WaitReadable(DataRefusalTimeout)) throw;
       if (const int code = ReadReply(); code != 110 && code != 125 && code != 150) RaiseReplyError();
       throw;
     }
