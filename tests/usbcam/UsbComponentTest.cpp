@@ -5,15 +5,18 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "camera/Obturo.h"
 #include "camera/sdk/PRAPI.h"
+#include "tests/camera/RaisedMessage.h"
 #include "tests/support/TempDir.h"
 #include "usbcam/ScriptedDevice.h"
 
@@ -160,6 +163,45 @@ TEST_F(UsbComponentTest, TheUsbIsListedWithStatusZeroEvenWithoutAnyUsb) {
   uint32_t count = 0;
   std::memcpy(&count, list.data(), 4);
   EXPECT_EQ(size, 4 + count * PRDeviceRecordSize);
+}
+
+}  // namespace
+}  // namespace korv
+
+namespace korv {
+namespace {
+
+TEST_F(UsbComponentTest, TheOwnerReachesTheBackendAsTheCameraSentItInEitherForm) {
+  // 8-bit characters as cameras send them, handed through byte for byte; a PTP string.
+  const std::pair<std::string, std::string> cases[] = {
+      {"owner Sky Station", "Sky Station"}, {"owner Tető kamera", "Tető kamera"}, {"owner-ptpstring Sky", "Sky"}};
+  for (const auto& [line, owner] : cases) {
+    SCOPED_TRACE(line);
+    Script(line);
+    TObturo camera;
+    Start(camera, false);
+    EXPECT_EQ(Info.CameraOwner, owner);
+  }
+}
+
+TEST_F(UsbComponentTest, AnUnpluggedCameraIsForgottenAndConnectedAgainOnceItIsBack) {
+  Script("eventdelay 0\nunplug after 1 for 1");
+  TObturo camera;
+  Start(camera, false);
+  camera.TakePicture();
+  ASSERT_EQ(Files.size(), 1u);
+  EXPECT_EQ(test::MessageOf([&] { camera.TakePicture(); }), "PR_RC_Release errorcode 0x0000000B, Selection unavailable");
+  EXPECT_EQ(camera.ConnectInfo().Kind, CameraKindNone) << "the component forgot the camera";
+  EXPECT_TRUE(camera.EnumerateCameras().PowerShotNames->empty()) << "gone from the device list";
+  bool back = false;
+  for (int i = 0; i < 100 && !back; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    back = !camera.EnumerateCameras().PowerShotNames->empty();
+  }
+  ASSERT_TRUE(back);
+  Start(camera, false);
+  camera.TakePicture();
+  EXPECT_EQ(Files.size(), 2u);
 }
 
 }  // namespace

@@ -1,6 +1,10 @@
 // The whole station with real cameras chosen (KORV_CAMERA=usb): the window,
 // the USB PRSDK.DLL playing the scripted PTP camera of KORV_USB_SCRIPT, and
-// vsftpd, with the real timer at the shortest interval.
+// vsftpd, with the real timer at the shortest interval. The camera does at
+// once everything real cameras are documented to do: slow answers and
+// pauses (in its own time), release control still on, queued mode and
+// stale picture events, busy at first, only the picture's event, a stall,
+// the owner as 8-bit characters, and it is unplugged for a second.
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +22,19 @@
 namespace korv::test {
 namespace {
 
+constexpr const char* EveryBehaviour = R"(owner Tető kamera
+latency 0x901A 6000 1000
+latency 0x1015 9000 5
+gap 20000
+respond 0x9008 0xA009
+modeevent
+stale 0xC008 2
+respond 0x901A 0x2019 3
+onlyfull
+stall 0x1009
+unplug after 2 for 1
+)";
+
 class UsbStationTest : public StationTest {
 protected:
   void SetUp() override {
@@ -26,10 +43,11 @@ protected:
     Picture.assign(jpeg.begin(), jpeg.end());
     WriteFile(Scripts.file("sky.jpg"), Picture);
     WriteFile(Scripts.file("camera.txt"), "model Canon PowerShot G9\neventdelay 1\npicturefile " +
-                                              Scripts.file("sky.jpg") + "\n");
+                                              Scripts.file("sky.jpg") + "\n" + EveryBehaviour);
     setenv("KORV_CAMERA", "usb", 1);
     setenv("KORV_USB_SCRIPT", Scripts.file("camera.txt").c_str(), 1);
-    Server = std::make_unique<Vsftpd>();
+    // An address of its own: no other test's server can stand in the way.
+    Server = std::make_unique<Vsftpd>(Vsftpd::Options{.address = "127.0.0.23"});
   }
 
   // Serves the window (timer ticks included) until `done` holds, at most 60 s.
@@ -47,7 +65,7 @@ protected:
   std::unique_ptr<Vsftpd> Server;
 };
 
-TEST_F(UsbStationTest, ConnectsTheUsbCameraAsCameraZeroAndUploadsItsPictures) {
+TEST_F(UsbStationTest, UploadsThePicturesOfACameraDoingEveryDocumentedThingAndConnectsItAgainAfterAnUnplug) {
   TForm1& form = Start();
   form.State.upload_host = Server->host();
   std::vector<std::string> uploaded;
@@ -57,14 +75,20 @@ TEST_F(UsbStationTest, ConnectsTheUsbCameraAsCameraZeroAndUploadsItsPictures) {
   form.Button1->click();
   ASSERT_EQ(Errors, std::vector<std::string>{});
   EXPECT_EQ(form.Obturo1->ConnectInfo().ModelName, "Canon PowerShot G9");
+  EXPECT_EQ(form.Obturo1->ConnectInfo().CameraOwner, "Tető kamera");
   form.Edit4->setText(Vsftpd::User);
   form.Edit5->setText(Vsftpd::Password);
   form.Edit2->setText("1");
   form.Button3->click();
-  ASSERT_TRUE(RunUntil([&] { return uploaded.size() >= 2; }));
+  // Two pictures, the camera gone for a second, connected again, two more.
+  ASSERT_TRUE(RunUntil([&] { return uploaded.size() >= 4; }));
   form.Button4->click();
-  EXPECT_EQ(Errors, std::vector<std::string>{});
-  EXPECT_EQ(uploaded, (std::vector<std::string>{Picture, Picture}));
+  // The unplugging, and the ticks before the station took the camera
+  // again; nothing else (a stale event taken for a picture, a slow answer
+  // or a busy camera) went wrong.
+  EXPECT_EQ(Errors, (std::vector<std::string>{"PR_RC_Release errorcode 0x0000000B, Selection unavailable",
+                                              "Camera not in remote mode", "Camera not in remote mode"}));
+  EXPECT_EQ(uploaded, std::vector<std::string>(uploaded.size(), Picture));
   EXPECT_FALSE(form.Image1->pixmap().isNull());
 }
 
