@@ -64,8 +64,10 @@ protected:
   TCameraSettings CameraNow() { return Form->Obturo1->GetCameraSettings(); }
 
   // Serves the window's events until `done` holds, at most 10 s.
+  // Generous: several one-second ticks with pictures rendered under the
+  // sanitizers, on a machine that may be running other suites at once.
   bool ServeUntil(const std::function<bool()>& done) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (!done()) {
       if (std::chrono::steady_clock::now() > deadline) return false;
       QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
