@@ -13,7 +13,7 @@
 #include <iostream>
 
 #include "app/Options.h"
-#include "station/cps.h"
+#include "station/window/cps.h"
 
 namespace {
 
