@@ -51,6 +51,10 @@ int PrintSchedule(int argc, char** argv) {
   try {
     korv::StationOptions options =
         korv::ParseOptions(args, std::getenv("KORV_UPLOAD_HOST"), KORV_UPLOAD_HOST, std::getenv("KORV_LOCATION"));
+    if (options.Help) {
+      std::cout << korv::OptionsHelp(program);
+      return 0;
+    }
     korv::CivilDate day = options.ScheduleDate.value_or(korv::LocalDateOf(std::time(nullptr)));
     std::cout << korv::ScheduleText(korv::SwitchTimesOn(day, *options.Location, options.NightAltitude));
     return 0;
@@ -89,6 +93,8 @@ int main(int argc, char** argv) {
   form.State.upload_host = options.UploadHost;
   form.State.upload_port = options.UploadPort;
   form.State.atomic_publish = options.AtomicPublish;
+  form.State.location = options.Location;
+  form.State.night_altitude = options.NightAltitude;
   form.show();
   if (options.Unattended) form.StartUnattended();
   return application.exec();

@@ -182,6 +182,7 @@ void Station::StartCycle(const std::string& user, const std::string& password) {
       std::to_string(State.upload_port) + (State.atomic_publish ? ", published atomically" : ""));
   // The first tick of a run owes no picture yet.
   State.picture_awaited = false;
+  State.sun_day.reset();
   if (user.empty() || password.empty()) return;
   State.ftp_user = user;
   State.ftp_password = password;
@@ -207,13 +208,20 @@ TickPlan Station::BeginTick(const LocalTime& now) {
   if (State.picture_awaited) ++State.failed_captures;
   State.picture_awaited = true;
   plan.Reconnect = State.failed_captures >= kFailedCapturesBeforeReconnect;
-  if (MorningSwitchDue(plan.Hour, State.last_hour, State.morning_hour)) {
+  bool morning = MorningSwitchDue(plan.Hour, State.last_hour, State.morning_hour);
+  bool evening = EveningSwitchDue(plan.Hour, State.last_hour, State.evening_hour);
+  if (State.location) {
+    bool day = SunAltitude(now.UnixTime, *State.location) > State.night_altitude;
+    morning = day && State.sun_day != true;
+    evening = !day && State.sun_day != false;
+  }
+  if (morning) {
     State.interval = std::max(State.base_interval, kDefaultInterval);
     State.exposure_s = State.iso = State.aperture = 0;
     plan.Kind = TickPlan::Switch::Morning;
     plan.Preset = kDayPreset;
     plan.Lists = PresetOf(kDayPreset).Lists;
-  } else if (EveningSwitchDue(plan.Hour, State.last_hour, State.evening_hour)) {
+  } else if (evening) {
     int32_t night = 2 * State.night_exposure;
     State.interval = night < State.base_interval ? State.base_interval : night;
     State.exposure_s = State.night_exposure;
@@ -228,6 +236,14 @@ TickPlan Station::BeginTick(const LocalTime& now) {
 
 std::string Station::EndTick(const TickPlan& plan) {
   State.last_hour = plan.Hour;
+  if (plan.Kind == TickPlan::Switch::Morning) {
+    State.sun_day = true;
+    Log("switch: day");
+  } else if (plan.Kind == TickPlan::Switch::Evening) {
+    State.sun_day = false;
+    // Night presets are buttons 3 to 5, shown as night modes 1 to 3.
+    Log("switch: night preset " + (plan.Preset > kDuskPreset ? std::to_string(plan.Preset - kDuskPreset) : "none"));
+  }
   return kTakingPicture;
 }
 

@@ -140,9 +140,12 @@ public:
   void SetUploading(bool upload);
   void MoveZoom(int position);
 
-  // Counts the previous tick as failed when no picture came of it.
+  // Counts the previous tick as failed when no picture came of it. With a
+  // place, the sun decides: the first tick after Start takes the mode of its
+  // moment, later ones switch when the sun crosses the night altitude.
   TickPlan BeginTick(const LocalTime& now);
-  // The tick's switch is done: remembers its hour; the status to show.
+  // The tick's switch is done: remembers its hour and mode and logs the
+  // switch; the status to show.
   std::string EndTick(const TickPlan& plan);
   void TakePicture();
   // Attaches the camera again (enumerate, connect, remote mode) and sends it
