@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
 
 namespace korv {
 
@@ -29,12 +29,13 @@ bool IsHostName(const std::string& host) {
   }
 }
 
-// A whole decimal number, nothing else; nothing for anything else.
+// A decimal number with a point whatever the locale (Qt sets the user's),
+// and nothing after it.
 std::optional<double> DecimalOf(const std::string& text) {
-  if (text.empty() || std::isspace(static_cast<unsigned char>(text.front()))) return std::nullopt;
-  char* end = nullptr;
-  double value = std::strtod(text.c_str(), &end);
-  if (*end != '\0' || !std::isfinite(value)) return std::nullopt;
+  double value = 0;
+  const char* end = text.data() + text.size();
+  auto [stop, error] = std::from_chars(text.data(), end, value, std::chars_format::fixed);
+  if (error != std::errc() || stop != end || !std::isfinite(value)) return std::nullopt;
   return value;
 }
 
@@ -45,7 +46,8 @@ GeoPlace PlaceOf(const std::string& text, const std::string& origin) {
       comma == std::string::npos ? std::nullopt : DecimalOf(text.substr(comma + 1));
   if (!latitude || !longitude)
     throw EOptionError(origin + ": '" + text + "' is not LAT,LON in decimal degrees (north and east positive)");
-  if (std::fabs(*latitude) > 90) throw EOptionError(origin + ": latitude " + text.substr(0, comma) + " is outside -90..90");
+  if (std::fabs(*latitude) > 90)
+    throw EOptionError(origin + ": latitude " + text.substr(0, comma) + " is outside -90..90");
   if (std::fabs(*longitude) > 180)
     throw EOptionError(origin + ": longitude " + text.substr(comma + 1) + " is outside -180..180");
   return {*latitude, *longitude};
@@ -142,7 +144,7 @@ StationOptions ParseOptions(const std::vector<std::string>& args, const char* en
       once(scheduleGiven, "--schedule");
       options.Schedule = true;
       // The day is optional: a following word that is no option is the day.
-      if (arg.size() > 10 || (i + 1 < args.size() && args[i + 1].rfind('-', 0) != 0))
+      if (arg != "--schedule" || (i + 1 < args.size() && args[i + 1].rfind('-', 0) != 0))
         options.ScheduleDate = DateOf(valueOf("--schedule", "YYYY-MM-DD"));
     } else {
       throw EOptionError("unknown option '" + arg + "' (see --help)");

@@ -77,7 +77,8 @@ int main(int argc, char** argv) {
 
   korv::StationOptions options;
   try {
-    options = korv::ParseOptions(args, std::getenv("KORV_UPLOAD_HOST"), KORV_UPLOAD_HOST, std::getenv("KORV_LOCATION"));
+    options =
+        korv::ParseOptions(args, std::getenv("KORV_UPLOAD_HOST"), KORV_UPLOAD_HOST, std::getenv("KORV_LOCATION"));
   } catch (const korv::EOptionError& e) {
     std::cerr << program << ": " << e.what() << "\n";
     return 2;
