@@ -49,8 +49,9 @@ int PrintSchedule(int argc, char** argv) {
     args.push_back(argv[i]);
   }
   try {
+    // The upload host plays no part here, and neither does its variable.
     korv::StationOptions options =
-        korv::ParseOptions(args, std::getenv("KORV_UPLOAD_HOST"), KORV_UPLOAD_HOST, std::getenv("KORV_LOCATION"));
+        korv::ParseOptions(args, nullptr, korv::kDefaultUploadHost, std::getenv("KORV_LOCATION"));
     if (options.Help) {
       std::cout << korv::OptionsHelp(program);
       return 0;
@@ -77,8 +78,8 @@ int main(int argc, char** argv) {
 
   korv::StationOptions options;
   try {
-    options =
-        korv::ParseOptions(args, std::getenv("KORV_UPLOAD_HOST"), KORV_UPLOAD_HOST, std::getenv("KORV_LOCATION"));
+    options = korv::ParseOptions(args, std::getenv("KORV_UPLOAD_HOST"), korv::kDefaultUploadHost,
+                                 std::getenv("KORV_LOCATION"));
   } catch (const korv::EOptionError& e) {
     std::cerr << program << ": " << e.what() << "\n";
     return 2;
@@ -89,13 +90,13 @@ int main(int argc, char** argv) {
   }
 
   QuitOnSignals(application);
-  korv::TForm1 form;
-  // Before anything can upload: the window's handlers only run from here on.
-  form.State.upload_host = options.UploadHost;
-  form.State.upload_port = options.UploadPort;
-  form.State.atomic_publish = options.AtomicPublish;
-  form.State.location = options.Location;
-  form.State.night_altitude = options.NightAltitude;
+  korv::StationConfig config;
+  config.UploadHost = options.UploadHost;
+  config.UploadPort = options.UploadPort;
+  config.AtomicPublish = options.AtomicPublish;
+  config.Location = options.Location;
+  config.NightAltitude = options.NightAltitude;
+  korv::TForm1 form(".", config);
   form.show();
   if (options.Unattended) form.StartUnattended();
   return application.exec();

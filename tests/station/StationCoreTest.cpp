@@ -118,7 +118,6 @@ TEST_F(StationCoreTest, WithAPlaceTheSunSwitchesAndTheFirstTickTakesTheModeOfIts
     SCOPED_TRACE(testing::Message() << c.Place.Latitude << " at " << c.NightAltitude << " from " << c.Ticks[0].first);
     Core.State = StationState{};
     std::tie(Core.State.location, Core.State.night_altitude) = std::pair(c.Place, c.NightAltitude);
-    Core.StartCycle("", "");
     for (auto [utc, preset] : c.Ticks) {
       SCOPED_TRACE(utc);
       TickPlan plan = Core.BeginTick({2026, 3, 14, 12, 0, 0, utc});  // the local hour plays no part
