@@ -127,6 +127,9 @@ TEST_F(StationCoreTest, WithAPlaceTheSunSwitchesAndTheFirstTickTakesTheModeOfIts
       Core.EndTick(plan);
     }
   }
+  Core.State.location = budapest;  // the unattended start's preset: at 03:00 and 12:00 UTC, whatever the hour says
+  EXPECT_EQ(Core.PresetOfHour({2026, 12, 9, 12, 0, 0, 1796785200}), 5);
+  EXPECT_EQ(Core.PresetOfHour({2026, 12, 9, 3, 0, 0, 1796817600}), 1);
   std::string log = ReadFile(File(kLogFile));
   for (const char* line : {"switch: night preset 3\n", "switch: day\n"}) EXPECT_NE(log.find(line), log.npos) << log;
 }
