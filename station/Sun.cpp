@@ -53,7 +53,7 @@ double SunAltitude(int64_t utc, const GeoPlace& place) {
   double eccentricity = 0.016708634 - T * (0.000042037 + 0.0000001267 * T);
   double centre = Sin(meanAnomaly) * (1.914602 - T * (0.004817 + 0.000014 * T)) +
                   Sin(2 * meanAnomaly) * (0.019993 - 0.000101 * T) + Sin(3 * meanAnomaly) * 0.000289;
-  double omega = 125.04 - 1934.136 * T;  // the Moon's ascending node: nutation and aberration
+  double omega = 125.04 - 1934.136 * T;  // longitude of the Moon's ascending node, for the nutation
   double apparentLongitude = meanLongitude + centre - 0.00569 - 0.00478 * Sin(omega);
   double meanObliquity = 23.0 + (26.0 + (21.448 - T * (46.815 + T * (0.00059 - T * 0.001813))) / 60.0) / 60.0;
   double obliquity = meanObliquity + 0.00256 * Cos(omega);

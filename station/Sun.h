@@ -1,5 +1,5 @@
-// Where the sun stands over the station: its apparent altitude at an instant,
-// and the instants of a local day at which it crosses a chosen altitude.
+// Where the sun stands over the station: the altitude of its centre at an
+// instant, and the instants of a local day at which it crosses a chosen altitude.
 // Everything is computed in UTC from the place alone (NOAA's solar position
 // formulas after Meeus, about one arc-minute); only the edges of a local day
 // and the printed clock times come from the machine's time zone, through the
