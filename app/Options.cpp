@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <cmath>
 
 namespace korv {
 
@@ -27,7 +29,53 @@ bool IsHostName(const std::string& host) {
   }
 }
 
+// A decimal number with a point whatever the locale (Qt sets the user's),
+// and nothing after it.
+std::optional<double> DecimalOf(const std::string& text) {
+  double value = 0;
+  const char* end = text.data() + text.size();
+  auto [stop, error] = std::from_chars(text.data(), end, value, std::chars_format::fixed);
+  if (error != std::errc() || stop != end || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+GeoPlace PlaceOf(const std::string& text, const std::string& origin) {
+  size_t comma = text.find(',');
+  std::optional<double> latitude = DecimalOf(text.substr(0, comma));
+  std::optional<double> longitude =
+      comma == std::string::npos ? std::nullopt : DecimalOf(text.substr(comma + 1));
+  if (!latitude || !longitude)
+    throw EOptionError(origin + ": '" + text + "' is not LAT,LON in decimal degrees (north and east positive)");
+  if (std::fabs(*latitude) > 90)
+    throw EOptionError(origin + ": latitude " + text.substr(0, comma) + " is outside -90..90");
+  if (std::fabs(*longitude) > 180)
+    throw EOptionError(origin + ": longitude " + text.substr(comma + 1) + " is outside -180..180");
+  return {*latitude, *longitude};
+}
+
+double NightAltitudeOf(const std::string& text) {
+  std::optional<double> degrees = DecimalOf(text);
+  if (!degrees) throw EOptionError("--night-altitude: '" + text + "' is not a number of degrees");
+  if (*degrees < kLowestNightAltitude || *degrees > kHighestNightAltitude)
+    throw EOptionError("--night-altitude: " + text + " is outside -18..10 degrees");
+  return *degrees;
+}
+
+CivilDate DateOf(const std::string& text) {
+  std::optional<CivilDate> date = ParseCivilDate(text);
+  if (!date) throw EOptionError("--schedule: '" + text + "' is not a day YYYY-MM-DD between 1901 and 2099");
+  return *date;
+}
+
+bool Names(const std::string& arg, const std::string& name) {
+  return arg == name || arg.rfind(name + "=", 0) == 0;
+}
+
 }  // namespace
+
+bool AsksForSchedule(const std::vector<std::string>& args) {
+  return std::any_of(args.begin(), args.end(), [](const std::string& arg) { return Names(arg, "--schedule"); });
+}
 
 void SetUploadHost(StationOptions& options, const std::string& text, const std::string& origin) {
   std::string host = text;
@@ -47,7 +95,7 @@ void SetUploadHost(StationOptions& options, const std::string& text, const std::
 }
 
 StationOptions ParseOptions(const std::vector<std::string>& args, const char* environmentHost,
-                            const std::string& defaultHost) {
+                            const std::string& defaultHost, const char* environmentLocation) {
   StationOptions options;
   options.UploadHost = defaultHost;
   if (environmentHost && *environmentHost) SetUploadHost(options, environmentHost, "KORV_UPLOAD_HOST");
@@ -58,8 +106,16 @@ StationOptions ParseOptions(const std::vector<std::string>& args, const char* en
     given = true;
   };
   bool unattendedGiven = false, atomicGiven = false;
+  bool locationGiven = false, altitudeGiven = false, scheduleGiven = false;
+  if (environmentLocation && *environmentLocation) options.Location = PlaceOf(environmentLocation, "KORV_LOCATION");
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
+    // "--name=value" or "--name value".
+    auto valueOf = [&](const std::string& name, const std::string& form) {
+      if (arg.size() > name.size()) return arg.substr(name.size() + 1);
+      if (i + 1 == args.size()) throw EOptionError(name + " needs a value: " + form);
+      return args[++i];
+    };
     if (arg == "--help" || arg == "-h") {
       options.Help = true;
     } else if (arg == "--unattended") {
@@ -78,10 +134,24 @@ StationOptions ParseOptions(const std::vector<std::string>& args, const char* en
         value = args[++i];
       }
       SetUploadHost(options, value, "--upload-host");
+    } else if (Names(arg, "--location")) {
+      once(locationGiven, "--location");
+      options.Location = PlaceOf(valueOf("--location", "LAT,LON"), "--location");
+    } else if (Names(arg, "--night-altitude")) {
+      once(altitudeGiven, "--night-altitude");
+      options.NightAltitude = NightAltitudeOf(valueOf("--night-altitude", "DEGREES"));
+    } else if (Names(arg, "--schedule")) {
+      once(scheduleGiven, "--schedule");
+      options.Schedule = true;
+      // The day is optional: a following word that is no option is the day.
+      if (arg != "--schedule" || (i + 1 < args.size() && args[i + 1].rfind('-', 0) != 0))
+        options.ScheduleDate = DateOf(valueOf("--schedule", "YYYY-MM-DD"));
     } else {
       throw EOptionError("unknown option '" + arg + "' (see --help)");
     }
   }
+  if (options.Schedule && !options.Location)
+    throw EOptionError("--schedule needs the station's place: --location LAT,LON or KORV_LOCATION");
   return options;
 }
 
@@ -95,6 +165,13 @@ std::string OptionsHelp(const std::string& program) {
          "                             the camera every interval while none answers\n"
          "  --atomic-publish           store each picture under a temporary name, then rename it\n"
          "                             over koftplive.jpg, so the web page never shows half a picture\n"
+         "  --location LAT,LON         the station's place in decimal degrees, north and east positive\n"
+         "                             (also KORV_LOCATION): day and night then switch when the sun's\n"
+         "                             centre crosses the night altitude, not at the month's hours\n"
+         "  --night-altitude DEG       the sun's altitude of the switch, -18 to 10 (default -6, civil\n"
+         "                             twilight)\n"
+         "  --schedule [YYYY-MM-DD]    print the day's switch times in local time (default today),\n"
+         "                             'morning HH:MM' and 'evening HH:MM' or 'none', and exit\n"
          "  -h, --help                 this text\n";
 }
 

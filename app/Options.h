@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "runtime/Exception.h"
+#include "station/Sun.h"
 
 namespace korv {
 
@@ -16,6 +18,11 @@ struct StationOptions {
   bool Unattended = false;     // connect and start by itself, from the settings file
   bool AtomicPublish = false;  // store under a temporary name, then rename
   bool Help = false;
+  // With a place the sun's altitude switches day and night, not the month's hours.
+  std::optional<GeoPlace> Location;
+  double NightAltitude = kDefaultNightAltitude;  // degrees
+  bool Schedule = false;                   // print the day's switch times and exit
+  std::optional<CivilDate> ScheduleDate;   // nothing: today
 };
 
 // A command line that cannot be followed; the program says why and exits 2.
@@ -27,10 +34,14 @@ public:
 // `args` are the arguments after the program name, once Qt has taken its own
 // (-platform …). The upload host comes from --upload-host, else from
 // `environmentHost` (KORV_UPLOAD_HOST; nullptr or empty when unset), else is
-// `defaultHost`. Raises EOptionError for an unknown option, a missing or
-// malformed value, or an option given twice.
+// `defaultHost`; the place from --location, else from `environmentLocation`
+// (KORV_LOCATION). Raises EOptionError for an unknown option, a missing or
+// malformed value, an option given twice, or --schedule without a place.
 StationOptions ParseOptions(const std::vector<std::string>& args, const char* environmentHost,
-                            const std::string& defaultHost);
+                            const std::string& defaultHost, const char* environmentLocation = nullptr);
+
+// Whether the line asks for --schedule, which is answered before any window.
+bool AsksForSchedule(const std::vector<std::string>& args);
 
 // "HOST" or "HOST:PORT" (a DNS name or a dotted IPv4 address; port 1..65535)
 // into `options`; raises EOptionError naming `origin` when malformed.

@@ -6,8 +6,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <ctime>
 #include <iostream>
 
 #include "app/Options.h"
@@ -34,9 +36,40 @@ void QuitOnSignals(QApplication& application) {
   ::sigaction(SIGINT, &action, nullptr);
 }
 
+// --schedule answers without a window, so it needs no display: the line is
+// read before Qt, which would only have taken -platform from it.
+int PrintSchedule(int argc, char** argv) {
+  std::string program = argc > 0 ? argv[0] : "korv-cps";
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "-platform" && i + 1 < argc) {
+      ++i;
+      continue;
+    }
+    args.push_back(argv[i]);
+  }
+  try {
+    // The upload host plays no part here, and neither does its variable.
+    korv::StationOptions options =
+        korv::ParseOptions(args, nullptr, korv::kDefaultUploadHost, std::getenv("KORV_LOCATION"));
+    if (options.Help) {
+      std::cout << korv::OptionsHelp(program);
+      return 0;
+    }
+    korv::CivilDate day = options.ScheduleDate.value_or(korv::LocalDateOf(std::time(nullptr)));
+    std::cout << korv::ScheduleText(korv::SwitchTimesOn(day, *options.Location, options.NightAltitude));
+    return 0;
+  } catch (const korv::EOptionError& e) {
+    std::cerr << program << ": " << e.what() << "\n";
+    return 2;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (korv::AsksForSchedule(std::vector<std::string>(argv + std::min(argc, 1), argv + argc)))
+    return PrintSchedule(argc, argv);
   QApplication application(argc, argv);
   QStringList arguments = application.arguments();
   std::string program = arguments.isEmpty() ? "korv-cps" : arguments.takeFirst().toStdString();
@@ -45,7 +78,8 @@ int main(int argc, char** argv) {
 
   korv::StationOptions options;
   try {
-    options = korv::ParseOptions(args, std::getenv("KORV_UPLOAD_HOST"), korv::kDefaultUploadHost);
+    options = korv::ParseOptions(args, std::getenv("KORV_UPLOAD_HOST"), korv::kDefaultUploadHost,
+                                 std::getenv("KORV_LOCATION"));
   } catch (const korv::EOptionError& e) {
     std::cerr << program << ": " << e.what() << "\n";
     return 2;
@@ -60,6 +94,8 @@ int main(int argc, char** argv) {
   config.UploadHost = options.UploadHost;
   config.UploadPort = options.UploadPort;
   config.AtomicPublish = options.AtomicPublish;
+  config.Location = options.Location;
+  config.NightAltitude = options.NightAltitude;
   korv::TForm1 form(".", config);
   form.show();
   if (options.Unattended) form.StartUnattended();

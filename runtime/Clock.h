@@ -13,6 +13,7 @@ struct LocalTime {
   int Hour = 0;   // 0..23
   int Minute = 0;
   int Second = 0;
+  int64_t UnixTime = 0;  // the same instant in seconds since 1970 UTC
 };
 
 class Clock {

@@ -85,6 +85,8 @@ Station::Station(TObturo& camera, TIdFTP& ftp, const std::string& folder, const 
   State.upload_host = config.UploadHost;
   State.upload_port = config.UploadPort;
   State.atomic_publish = config.AtomicPublish;
+  State.location = config.Location;
+  State.night_altitude = config.NightAltitude;
   Ftp.MaxLineAction = maException;
   Ftp.ProxySettings.ProxyType = fpcmNone;
   Ftp.ProxySettings.Port = 0;
@@ -145,8 +147,9 @@ std::string Station::StartCycle(const CameraChoice& choice, const UploadChoice& 
   Controls.ImageSizeEnabled = false;
   Log("start: a picture every " + std::to_string(State.interval) + " s, uploads to " + State.upload_host + ":" +
       std::to_string(State.upload_port) + (State.atomic_publish ? ", published atomically" : ""));
-  // The first tick of a run owes no picture yet.
+  // The first tick of a run owes no picture yet, and takes the sun's mode.
   State.picture_awaited = false;
+  State.sun_day.reset();
   std::string problem;
   if (!account.User.empty() && !account.Password.empty()) {
     // An account the file can't hold is not stored; it costs the uploads
@@ -181,6 +184,7 @@ std::string Station::StartUnattended(const CameraChoice& choice, const UploadCho
 int Station::PresetOfHour(const LocalTime& now) const {
   SwitchHours hours = switch_hours(now.Month);
   bool night = now.Hour >= hours.Evening || now.Hour < hours.Morning;
+  if (State.location) night = !SunIsUp(now);
   return night ? NightPresetOf(State.night_exposure) : kDayPreset;
 }
 
@@ -385,13 +389,20 @@ TickPlan Station::BeginTick(const LocalTime& now) {
   if (State.picture_awaited) ++State.failed_captures;
   State.picture_awaited = true;
   plan.Reconnect = State.failed_captures >= kFailedCapturesBeforeReconnect;
-  if (MorningSwitchDue(plan.Hour, State.last_hour, State.morning_hour)) {
+  bool morning = MorningSwitchDue(plan.Hour, State.last_hour, State.morning_hour);
+  bool evening = EveningSwitchDue(plan.Hour, State.last_hour, State.evening_hour);
+  if (State.location) {
+    bool day = SunIsUp(now);
+    morning = day && State.sun_day != true;
+    evening = !day && State.sun_day != false;
+  }
+  if (morning) {
     State.interval = std::max(State.base_interval, kDefaultInterval);
     State.exposure_s = State.iso = State.aperture = 0;
     plan.Kind = TickPlan::Switch::Morning;
     plan.Preset = kDayPreset;
     plan.Lists = PresetOf(kDayPreset).Lists;
-  } else if (EveningSwitchDue(plan.Hour, State.last_hour, State.evening_hour)) {
+  } else if (evening) {
     int32_t night = 2 * State.night_exposure;
     State.interval = night < State.base_interval ? State.base_interval : night;
     State.exposure_s = State.night_exposure;
@@ -404,8 +415,20 @@ TickPlan Station::BeginTick(const LocalTime& now) {
   return plan;
 }
 
+bool Station::SunIsUp(const LocalTime& now) const {
+  return SunAltitude(now.UnixTime, *State.location) > State.night_altitude;
+}
+
 std::string Station::EndTick(const TickPlan& plan) {
   State.last_hour = plan.Hour;
+  if (plan.Kind == TickPlan::Switch::Morning) {
+    State.sun_day = true;
+    Log("switch: day");
+  } else if (plan.Kind == TickPlan::Switch::Evening) {
+    State.sun_day = false;
+    // Night presets are buttons 3 to 5, shown as night modes 1 to 3.
+    Log("switch: night preset " + (plan.Preset > kDuskPreset ? std::to_string(plan.Preset - kDuskPreset) : "none"));
+  }
   return kTakingPicture;
 }
 

@@ -49,6 +49,9 @@ struct StationConfig {
   std::string UploadHost = kDefaultUploadHost;
   int UploadPort = 21;
   bool AtomicPublish = false;  // store under a temporary name, then rename over the live picture
+  // With a place the sun's altitude switches day and night, not the month's hours.
+  std::optional<GeoPlace> Location;
+  double NightAltitude = kDefaultNightAltitude;  // degrees
 };
 
 // What the controls show, as the station decides it. The window applies it
@@ -202,13 +205,17 @@ public:
 
   void ApplyPreset(int button);
   // The preset the hour of `now` calls for: the remembered night preset
-  // from the evening to the morning switch hour, else day.
+  // from the evening to the morning switch hour, else day; with a place,
+  // the one the sun's altitude calls for.
   int PresetOfHour(const LocalTime& now) const;
 
   // Counts the previous tick as failed when the camera failed it: no picture
-  // came, or the camera failed its transfer.
+  // came, or the camera failed its transfer. With a place, the sun decides:
+  // the first tick after Start takes the mode of its moment, later ones
+  // switch when the sun crosses the night altitude.
   TickPlan BeginTick(const LocalTime& now);
-  // The tick's switch is done: remembers its hour; the status to show.
+  // The tick's switch is done: remembers its hour and mode and logs the
+  // switch; the status to show.
   std::string EndTick(const TickPlan& plan);
   void TakePicture();
   // Attaches the camera again (enumerate, connect, remote mode) and sends it
@@ -256,6 +263,8 @@ private:
   void SetTimer(int64_t milliseconds);
   // The camera reported a zoom range.
   bool ZoomExists() const { return State.zoom_max != 0; }
+  // The sun stands above the night altitude at the station's place.
+  bool SunIsUp(const LocalTime& now) const;
   void ShowStatus(const std::string& text, StationSink& sink);
   void ShowUploadStatus(const std::string& text, StationSink& sink);
 

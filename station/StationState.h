@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "camera/CamDefines.h"
+#include "station/Sun.h"
 
 namespace korv {
 
@@ -44,6 +46,10 @@ struct StationState {
   bool atomic_publish = false;   // store under a temporary name, then rename over the live picture
   int32_t failed_captures = 0;   // ticks the camera failed since its last picture
   bool picture_awaited = false;  // the camera has not yet given the last tick's picture
+  // With a place the sun's altitude switches day and night instead of the month's hours.
+  std::optional<GeoPlace> location;
+  double night_altitude = kDefaultNightAltitude;  // degrees
+  std::optional<bool> sun_day;  // the mode the sun last switched to (true: day); none since Start
 };
 
 }  // namespace korv

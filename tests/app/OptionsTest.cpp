@@ -66,7 +66,8 @@ TEST(OptionsTest, CommandLineAndEnvironmentGiveHostPortAndSwitches) {
 TEST(OptionsTest, HelpNamesEveryOption) {
   EXPECT_TRUE(ParseOptions({"--help"}, nullptr, "x").Help);
   std::string help = OptionsHelp("korv-cps");
-  for (const char* option : {"--upload-host", "KORV_UPLOAD_HOST", "--unattended", "--atomic-publish", "--help"})
+  for (const char* option : {"--upload-host", "KORV_UPLOAD_HOST", "--unattended", "--atomic-publish", "--location",
+                             "KORV_LOCATION", "--night-altitude", "--schedule", "--help"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 

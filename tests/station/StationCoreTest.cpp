@@ -100,6 +100,41 @@ TEST_F(StationCoreTest, SwitchRulesFollowMonthHourAndPreviousTick) {
   EXPECT_EQ(Core.State.morning_hour, 4);
 }
 
+TEST_F(StationCoreTest, WithAPlaceTheSunSwitchesAndTheFirstTickTakesTheModeOfItsMoment) {
+  struct Case {
+    GeoPlace Place;
+    double NightAltitude;
+    std::vector<std::pair<int64_t, int>> Ticks;  // UTC and the preset switched to, 0 for none
+  };
+  const GeoPlace budapest{47.5, 19.05}, north{70, 19};  // 2026-12-09: -6 crossed at 05:43:46 and 15:28:17 UTC
+  const Case cases[] = {
+      {budapest, -6, {{1796785200, 5}, {1796794980, 0}, {1796795100, 1}, {1796817600, 0}, {1796830080, 0},
+                      {1796830140, 5}, {1796857200, 0}}},  // 03:00 05:43 05:45 12:00 15:28 15:29 23:00
+      {budapest, -6, {{1796794980, 5}}}, {budapest, -6, {{1796817600, 1}}}, {budapest, -6, {{1796857200, 5}}},
+      {budapest, 10, {{1796799600, 5}, {1796810400, 1}}},  // 07:00 and 10:00 UTC
+      {north, -6, {{1782000000, 1}, {1782043200, 0}}},     // 2026-06-21 midnight and noon: polar day
+      {north, 0, {{1797811200, 5}, {1797849840, 0}}},      // 2026-12-21 midnight and noon: polar night
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.Place.Latitude << " at " << c.NightAltitude << " from " << c.Ticks[0].first);
+    Core.State = StationState{};
+    std::tie(Core.State.location, Core.State.night_altitude) = std::pair(c.Place, c.NightAltitude);
+    for (auto [utc, preset] : c.Ticks) {
+      SCOPED_TRACE(utc);
+      TickPlan plan = Core.BeginTick({2026, 3, 14, 12, 0, 0, utc});  // the local hour plays no part
+      EXPECT_EQ(plan.Preset, preset);
+      EXPECT_EQ(plan.Kind, preset == 1 ? TickPlan::Switch::Morning : preset ? TickPlan::Switch::Evening
+                                                                             : TickPlan::Switch::None);
+      Core.EndTick(plan);
+    }
+  }
+  Core.State.location = budapest;  // the unattended start's preset: at 03:00 and 12:00 UTC, whatever the hour says
+  EXPECT_EQ(Core.PresetOfHour({2026, 12, 9, 12, 0, 0, 1796785200}), 5);
+  EXPECT_EQ(Core.PresetOfHour({2026, 12, 9, 3, 0, 0, 1796817600}), 1);
+  std::string log = ReadFile(File(kLogFile));
+  for (const char* line : {"switch: night preset 3\n", "switch: day\n"}) EXPECT_NE(log.find(line), log.npos) << log;
+}
+
 TEST_F(StationCoreTest, PresetsSetTheirValuesAndNightPresetsRememberTheirExposure) {
   struct Case {
     int Button;
