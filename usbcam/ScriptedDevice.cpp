@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <sstream>
 
@@ -9,6 +10,7 @@
 #include "camera/sdk/SDKTypes.h"
 #include "runtime/ByteReader.h"
 #include "usbcam/PTPContainer.h"
+#include "usbcam/TraceReplay.h"
 
 namespace korv::usbcam {
 
@@ -114,6 +116,18 @@ bool ApplyLine(DeviceScript& script, const std::string& line) {
     if (script.PictureSizes.empty()) return false;
   } else if (keyword == "picturefile") {
     script.PictureFile = rest();
+  } else if (keyword == "replay") {
+    const std::string path = rest();
+    std::ifstream file(path);
+    const std::string text((std::istreambuf_iterator<char>(file)), {});
+    uint32_t badLine = 0;
+    auto trace = file ? ParseTrace(text, badLine) : std::nullopt;
+    if (!trace) {
+      std::cerr << "trace " << path << (file ? " has a bad line " + std::to_string(badLine) : " can't be read") << std::endl;
+      return false;
+    }
+    script.PacketSize = trace->PacketSize;
+    script.Replay = std::make_shared<const Trace>(std::move(*trace));
   } else if (keyword == "property") {
     if (!ReadNumber(in, a) || a > 0xFFFF) return false;
     std::string word;
@@ -170,7 +184,22 @@ std::vector<uint8_t> PatternPicture(uint32_t size, uint32_t index) {
   return bytes;
 }
 
-ScriptedDevice::ScriptedDevice(DeviceScript script) : Script(std::move(script)) {}
+ScriptedDevice::ScriptedDevice(DeviceScript script) : Script(std::move(script)) {
+  if (Script.Replay)
+    Replay = std::make_unique<TraceReplay>(Script.Replay, [this](std::string line) {
+      std::cerr << "PRSDK.DLL: " << line << std::endl;
+      Note(std::move(line));
+    });
+}
+
+ScriptedDevice::~ScriptedDevice() = default;
+
+uint64_t ScriptedDevice::NowMs() { return Replay ? Replay->NowMs() : Clock; }
+
+void ScriptedDevice::SleepMs(int ms) {
+  if (Replay) return Replay->SleepMs(ms);
+  Clock += static_cast<uint64_t>(std::max(ms, 0));
+}
 
 // A station may play the device for hours: past the cap the older half of
 // the transcript goes.
@@ -190,6 +219,7 @@ ScriptedFault* ScriptedDevice::DueFault(uint16_t operation, FaultKind kind) {
 }
 
 Transfer ScriptedDevice::Send(std::span<const uint8_t> container, int timeoutMs) {
+  if (Replay) return Replay->Send(container, timeoutMs);
   if (Unplugged) return {TransferStatus::Gone, 0};
   const auto header = ParseHeader(container);
   if (!header || header->Length != container.size()) return {TransferStatus::Failed, 0};
@@ -378,6 +408,7 @@ std::vector<uint8_t> ScriptedDevice::PropDesc(uint16_t code, const ScriptedPrope
 }
 
 Transfer ScriptedDevice::Receive(std::span<uint8_t> buffer, int timeoutMs) {
+  if (Replay) return Replay->Receive(buffer, timeoutMs);
   if (Unplugged) return {TransferStatus::Gone, 0};
   size_t got = 0;
   while (!Packets.empty()) {
@@ -410,6 +441,7 @@ Transfer ScriptedDevice::Receive(std::span<uint8_t> buffer, int timeoutMs) {
 }
 
 TransferStatus ScriptedDevice::Reset() {
+  if (Replay) return Replay->Reset();
   if (Unplugged) return TransferStatus::Gone;
   Note("reset");
   Packets.clear();

@@ -1,0 +1,131 @@
+#include "usbcam/PTPTrace.h"
+
+#include <sstream>
+
+#include "runtime/ByteReader.h"
+#include "usbcam/PTPContainer.h"
+
+namespace korv::usbcam {
+
+namespace {
+
+constexpr const char* StatusWords[] = {"ok", "timeout", "gone", "failed"};
+constexpr size_t MaxTraceBytes = 256u << 20;  // one entry, as the largest container
+
+std::string Hex(uint32_t value) {
+  std::ostringstream text;
+  text << "0x" << std::hex << std::uppercase << value;
+  return text.str();
+}
+
+bool ReadStatus(std::istream& in, TransferStatus& status) {
+  std::string word;
+  in >> word;
+  for (size_t i = 0; i < std::size(StatusWords); ++i)
+    if (word == StatusWords[i]) {
+      status = static_cast<TransferStatus>(i);
+      return true;
+    }
+  return false;
+}
+
+bool ReadBytes(std::istream& in, size_t length, std::vector<uint8_t>& bytes) {
+  std::string hex;
+  if (!(in >> hex)) return false;
+  if (hex == "-") return length == 0;
+  if (hex.size() != 2 * length || length > MaxTraceBytes) return false;
+  bytes.resize(length);
+  for (size_t i = 0; i < length; ++i) {
+    auto digit = [](char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1; };
+    const int high = digit(hex[2 * i]), low = digit(hex[2 * i + 1]);
+    if (high < 0 || low < 0) return false;
+    bytes[i] = static_cast<uint8_t>(high * 16 + low);
+  }
+  return true;
+}
+
+bool ReadEntry(std::istream& in, const std::string& kind, TraceEntry& entry) {
+  if (!(in >> entry.AtMs >> entry.WaitMs)) return false;
+  if (kind == "reset") {
+    entry.Kind = TraceKind::Reset;
+    return ReadStatus(in, entry.Status);
+  }
+  entry.Kind = kind == "send" ? TraceKind::Send : TraceKind::Receive;
+  if (!(in >> entry.TimeoutMs)) return false;
+  if (entry.Kind == TraceKind::Receive && !(in >> entry.Asked)) return false;
+  if (!ReadStatus(in, entry.Status) || !(in >> entry.Length)) return false;
+  // A send holds the whole container, however much of it was moved.
+  if (entry.Kind == TraceKind::Send) {
+    std::string hex;
+    std::streampos at = in.tellg();
+    if (!(in >> hex) || hex.size() % 2 != 0) return false;
+    in.seekg(at);
+    return ReadBytes(in, hex.size() / 2, entry.Bytes) && entry.Length <= entry.Bytes.size();
+  }
+  return entry.Length <= entry.Asked && ReadBytes(in, entry.Length, entry.Bytes);
+}
+
+}  // namespace
+
+std::string FormatTraceEntry(const TraceEntry& entry) {
+  std::ostringstream line;
+  line << (entry.Kind == TraceKind::Send ? "send" : entry.Kind == TraceKind::Receive ? "recv" : "reset") << ' '
+       << entry.AtMs << ' ' << entry.WaitMs << ' ';
+  const char* status = StatusWords[static_cast<size_t>(entry.Status)];
+  if (entry.Kind == TraceKind::Reset) return line.str() + status;
+  line << entry.TimeoutMs << ' ';
+  if (entry.Kind == TraceKind::Receive) line << entry.Asked << ' ';
+  line << status << ' ' << entry.Length << ' ';
+  if (entry.Bytes.empty()) return line.str() + "-";
+  static constexpr char Digits[] = "0123456789abcdef";
+  std::string hex(2 * entry.Bytes.size(), '0');
+  for (size_t i = 0; i < entry.Bytes.size(); ++i) {
+    hex[2 * i] = Digits[entry.Bytes[i] >> 4];
+    hex[2 * i + 1] = Digits[entry.Bytes[i] & 15];
+  }
+  return line.str() + hex;
+}
+
+std::optional<Trace> ParseTrace(const std::string& text, uint32_t& badLine) {
+  Trace trace;
+  std::istringstream lines(text);
+  std::string line;
+  for (uint32_t number = 1; std::getline(lines, line); ++number) {
+    std::istringstream in(line.substr(0, line.find('#')));
+    std::string kind;
+    if (!(in >> kind)) continue;
+    bool ok = false;
+    if (kind == "packet") {
+      ok = in >> trace.PacketSize && trace.PacketSize > 0 && trace.PacketSize <= 4096;
+    } else if (kind == "send" || kind == "recv" || kind == "reset") {
+      TraceEntry entry;
+      entry.Line = number;
+      ok = ReadEntry(in, kind, entry);
+      if (ok) trace.Entries.push_back(std::move(entry));
+    }
+    std::string extra;
+    if (!ok || in >> extra) {
+      badLine = number;
+      return std::nullopt;
+    }
+  }
+  badLine = 0;
+  return trace;
+}
+
+std::string DescribeContainer(std::span<const uint8_t> container) {
+  const auto header = ParseHeader(container);
+  if (!header) return "not a container";
+  static constexpr const char* Types[] = {"?", "cmd", "data", "resp", "event"};
+  std::string text = std::string(header->Type < std::size(Types) ? Types[header->Type] : "?") + " " +
+                     Hex(header->Code) + " tid " + std::to_string(header->Transaction) + " len " +
+                     std::to_string(header->Length);
+  const auto parameters = ParseParameters(container);
+  if (header->Type != static_cast<uint16_t>(PTPType::Data) && !parameters.empty()) {
+    text += " p";
+    for (uint32_t p : parameters) text += " " + Hex(p);
+  }
+  return text;
+}
+
+}  // namespace korv::usbcam

@@ -1,0 +1,50 @@
+// A trace: everything that crossed the pipes of one PTP camera, as text,
+// written by RecordingTransport and played back by TraceReplay. One entry a
+// line, "#" starts a comment (the recorder adds what each container is):
+//   packet 512                                   the bulk packet size
+//   send AT WAIT TIMEOUT STATUS MOVED HEX        a container to the camera
+//   recv AT WAIT TIMEOUT ASKED STATUS LENGTH HEX a bulk-in transfer
+//   reset AT WAIT STATUS                         the class's Device Reset
+//                                                request 0x66, stalls cleared
+// AT is the milliseconds since the recording began when the call started,
+// WAIT how long it took, TIMEOUT what the library allowed, ASKED the size of
+// the read, STATUS ok, timeout, gone or failed, HEX the bytes (none: "-").
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "usbcam/PTPTransport.h"
+
+namespace korv::usbcam {
+
+enum class TraceKind { Send, Receive, Reset };
+
+struct TraceEntry {
+  TraceKind Kind = TraceKind::Send;
+  uint64_t AtMs = 0, WaitMs = 0;
+  int TimeoutMs = 0;
+  size_t Asked = 0;  // reads only
+  TransferStatus Status = TransferStatus::Ok;
+  size_t Length = 0;           // bytes moved
+  std::vector<uint8_t> Bytes;  // sent: the whole container; read: what came
+  uint32_t Line = 0;           // in the trace's text
+};
+
+struct Trace {
+  size_t PacketSize = 512;
+  std::vector<TraceEntry> Entries;
+};
+
+// The entry as one line of the trace, without comment or line break.
+std::string FormatTraceEntry(const TraceEntry& entry);
+// On a line it can't read returns nothing and sets `badLine` (1-based).
+std::optional<Trace> ParseTrace(const std::string& text, uint32_t& badLine);
+
+// What a container is, for comments and reports: "cmd 0x1002 tid 0 p 0x1".
+std::string DescribeContainer(std::span<const uint8_t> container);
+
+}  // namespace korv::usbcam
