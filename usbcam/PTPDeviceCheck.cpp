@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "camera/sdk/PRAPI.h"
-#include "camera/sdk/PTPDataset.h"
+#include "camera/sdkapi/PTPDataset.h"
 #include "runtime/ByteReader.h"
 #include "runtime/ScopeExit.h"
 #include "usbcam/PRCamera.h"
