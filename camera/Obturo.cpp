@@ -331,9 +331,10 @@ void TObturo::Forward(Operation operation) {
   try {
     operation();
   } catch (const ECamException& e) {
-    // The CD and RC libraries answer so for a camera that was unplugged.
+    // What each library answers for a camera that was unplugged.
     const Backend backend = Serving();
-    if (backend != Backend::PR && (e.Status() & 0xFFFF) == SDKStatusDeviceNotFound) ForgetCamera();
+    const uint32_t gone = backend == Backend::PR ? PRStatusCameraGone : SDKStatusDeviceNotFound;
+    if ((e.Status() & 0xFFFF) == gone) ForgetCamera();
     throw;
   }
 }

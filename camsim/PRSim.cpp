@@ -3,7 +3,9 @@
 // descriptors are built from the scenario; property values are PR codes;
 // a release announces its pictures as PTP events and a transfer hands the
 // JPEG over in blocks. Other entries answer "Unimplemented" (Defaults.cpp).
+#include <chrono>
 #include <cstring>
+#include <optional>
 #include <map>
 #include <string>
 #include <vector>
@@ -22,6 +24,7 @@ using namespace korv::camsim;
 namespace {
 
 // PTP responses and library statuses the simulation answers with.
+constexpr TSDKStatus PRStatusCameraGone = 0x0B;  // "Selection unavailable": unplugged
 constexpr TSDKStatus PRStatusInvalidHandle = 0x22;
 constexpr TSDKStatus PRStatusInvalidFunctionCall = 0x61;
 constexpr TSDKStatus PRStatusSessionNotOpen = 0x2003;
@@ -51,6 +54,9 @@ struct Camera {
   bool InReleaseControl = false;
   uint32_t PicturesTaken = 0;
   std::map<uint32_t, ReleasedObject> Objects;  // by object handle
+  uint32_t Releases = 0;  // since attaching, for the scenario's "unplug"
+  uint32_t Plug = 0;      // times it came back; its device records carry it
+  std::optional<std::chrono::steady_clock::time_point> GoneUntil;
 
   SettingProfile* Property(uint32_t code) {
     auto found = Profile.Properties.find(code);
@@ -62,16 +68,49 @@ struct Camera {
   }
 };
 
+// A camera object: its camera, as it was plugged when made.
+struct CameraObject {
+  size_t Camera = 0;
+  uint32_t Plug = 0;
+};
+
 struct Library {
   std::vector<Camera> Cameras;
   uint32_t Generation = 0;  // device records of an earlier scenario are refused
-  std::map<TSDKHandle, size_t> CameraObjects;
+  std::map<TSDKHandle, CameraObject> CameraObjects;
   TSDKHandle LastHandle = 0x200;
 
   TSDKHandle NewHandle() { return ++LastHandle; }
   Camera* Object(TSDKHandle handle) {
     auto found = CameraObjects.find(handle);
-    return found == CameraObjects.end() ? nullptr : &Cameras[found->second];
+    return found == CameraObjects.end() ? nullptr : &Cameras[found->second.Camera];
+  }
+  // Whether the camera of the object is still the one it was made for.
+  bool Attached(TSDKHandle handle) {
+    auto found = CameraObjects.find(handle);
+    return found != CameraObjects.end() && Present(found->second.Camera) &&
+           Cameras[found->second.Camera].Plug == found->second.Plug;
+  }
+  // Whether the camera is attached now; one whose time away is over comes
+  // back under a new device record.
+  bool Present(size_t index) {
+    Camera& camera = Cameras[index];
+    if (!camera.GoneUntil) return true;
+    if (std::chrono::steady_clock::now() < *camera.GoneUntil) return false;
+    camera.GoneUntil.reset();
+    ++camera.Plug;
+    return true;
+  }
+  // After release number UnplugAfter the camera goes away for the
+  // scenario's time, once: its objects are dead.
+  void CountRelease(Camera& camera) {
+    if (camera.Plug != 0 || ++camera.Releases != camera.Profile.UnplugAfter) return;
+    camera.GoneUntil = std::chrono::steady_clock::now() +
+                       std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                           std::chrono::duration<double>(camera.Profile.UnplugSeconds));
+    camera.Connected = camera.InReleaseControl = false;
+    camera.EventCallback = nullptr;
+    camera.Objects.clear();
   }
 };
 
@@ -84,7 +123,10 @@ Library& Lib() {
 // answer. Call with the state lock held.
 Camera* ConnectedCamera(TSDKHandle handle, TSDKStatus& status) {
   Camera* camera = Lib().Object(handle);
-  status = camera == nullptr ? PRStatusInvalidHandle : !camera->Connected ? PRStatusSessionNotOpen : SDKOk;
+  status = camera == nullptr           ? PRStatusInvalidHandle
+           : !Lib().Attached(handle)   ? PRStatusCameraGone
+           : !camera->Connected        ? PRStatusSessionNotOpen
+                                       : SDKOk;
   return status == SDKOk ? camera : nullptr;
 }
 
@@ -249,19 +291,24 @@ TSDKStatus PR_GetDeviceList(uint32_t* size, void* buffer) {
   CAMSIM_ENTER(size, buffer);
   auto lock = LockState();
   const auto& cameras = Lib().Cameras;
-  std::vector<uint8_t> list = LittleEndian(static_cast<uint32_t>(cameras.size()), 4);
+  std::vector<uint8_t> list = LittleEndian(0, 4);
+  uint32_t count = 0;
   for (uint32_t index = 0; index < cameras.size(); ++index) {
+    if (!Lib().Present(index)) continue;
+    ++count;
     const size_t at = list.size();
     list.resize(at + PRDeviceRecordSize);
     uint8_t* record = list.data() + at;
     std::memcpy(record, LittleEndian(RecordMagic, 4).data(), 4);
     std::memcpy(record + 4, LittleEndian(index, 4).data(), 4);
     std::memcpy(record + 8, LittleEndian(Lib().Generation, 4).data(), 4);
+    std::memcpy(record + 12, LittleEndian(cameras[index].Plug, 4).data(), 4);
     const std::u16string model = Utf16(cameras[index].Profile.Model);
     const size_t units = std::min(model.size(), (PRDeviceRecordSize - PRDeviceModelNameOffset) / 2 - 1);
     for (size_t i = 0; i < units; ++i)
       std::memcpy(record + PRDeviceModelNameOffset + 2 * i, LittleEndian(model[i], 2).data(), 2);
   }
+  std::memcpy(list.data(), LittleEndian(count, 4).data(), 4);
   return Deliver(list, size, buffer);
 }
 
@@ -270,11 +317,12 @@ TSDKStatus PR_CreateCameraObject(const void* record, TSDKHandle* handle) {
   auto lock = LockState();
   if (record == nullptr || handle == nullptr) return PRStatusInvalidParameter;
   ByteReader reader(record, PRDeviceRecordSize);
-  const uint32_t magic = reader.U32(), index = reader.U32(), generation = reader.U32();
+  const uint32_t magic = reader.U32(), index = reader.U32(), generation = reader.U32(), plug = reader.U32();
   if (magic != RecordMagic || generation != Lib().Generation || index >= Lib().Cameras.size())
     return PRStatusInvalidParameter;
+  if (!Lib().Present(index) || plug != Lib().Cameras[index].Plug) return PRStatusCameraGone;
   *handle = Lib().NewHandle();
-  Lib().CameraObjects[*handle] = index;
+  Lib().CameraObjects[*handle] = {index, plug};
   return SDKOk;
 }
 
@@ -283,6 +331,7 @@ TSDKStatus PR_ConnectCamera(TSDKHandle handle) {
   auto lock = LockState();
   Camera* camera = Lib().Object(handle);
   if (camera == nullptr) return PRStatusInvalidHandle;
+  if (!Lib().Attached(handle)) return PRStatusCameraGone;
   if (camera->Connected) return PRStatusDeviceBusy;
   camera->Connected = true;
   return SDKOk;
@@ -406,6 +455,8 @@ TSDKStatus PR_RC_Release(TSDKHandle handle) {
   lock.unlock();
   if (fromThread) Post([=] { SendEvents(callback, context, records); });
   else SendEvents(callback, context, records);
+  lock.lock();
+  if ((camera = ConnectedCamera(handle, status)) != nullptr) Lib().CountRelease(*camera);
   return SDKOk;
 }
 

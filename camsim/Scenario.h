@@ -34,7 +34,7 @@ struct CameraProfile {
   uint32_t ZoomMax2 = 4;
   bool EventsFromThread = false;  // release events after the release call returned
   uint32_t BusyWrites = 0;        // settings writes refused as "Device busy" after attaching
-  // CD, RC: after release number UnplugAfter (0: never) the camera is gone
+  // After release number UnplugAfter (0: never) the camera is gone
   // for UnplugSeconds, then comes back under a new device record.
   uint32_t UnplugAfter = 0;
   double UnplugSeconds = 0;

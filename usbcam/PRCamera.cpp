@@ -1,7 +1,6 @@
 #include "usbcam/PRCamera.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 #include "camera/sdkapi/PTPDataset.h"
@@ -66,9 +65,9 @@ TSDKStatus PRCamera::OpenAndSetUp() {
     return StatusIncompleteTransfer;
   }
   if (!InReleaseControl) return SDKOk;
-  if (TSDKStatus status =
-          Session.Transact(PTPOpInitiateReleaseControl, {}, nullptr, nullptr, Deadline(TransactionDeadlineMs)))
-    return status;
+  TSDKStatus status =
+      Session.Transact(PTPOpInitiateReleaseControl, {}, nullptr, nullptr, Deadline(TransactionDeadlineMs));
+  if (status != SDKOk && status != PTPResponseAlreadyInReleaseControl) return status;
   return TransferMode ? Write(PRPropCaptureTransferMode, *TransferMode) : SDKOk;
 }
 
@@ -81,7 +80,7 @@ TSDKStatus PRCamera::Ready() {
 }
 
 TSDKStatus PRCamera::Read(uint16_t operation, std::span<const uint32_t> parameters, std::vector<uint8_t>& data,
-                          uint32_t capacity, uint32_t& needed) {
+                          uint32_t capacity, uint32_t& needed, uint64_t deadline) {
   data.clear();
   needed = 0;
   const uint64_t room = std::min(capacity, MaxDatasetSize);
@@ -94,7 +93,7 @@ TSDKStatus PRCamera::Read(uint16_t operation, std::span<const uint32_t> paramete
         if (!tooLarge) data.insert(data.end(), piece.begin(), piece.end());
         return SDKOk;
       },
-      Deadline(TransactionDeadlineMs));
+      deadline != 0 ? deadline : Deadline(TransactionDeadlineMs));
   if (status == SDKOk && tooLarge) {
     data.clear();
     return StatusInsufficientBuffer;
@@ -138,36 +137,82 @@ TSDKStatus PRCamera::TerminateReleaseControl() { return SwitchReleaseControl(fal
 
 TSDKStatus PRCamera::SwitchReleaseControl(bool on) {
   if (TSDKStatus status = Ready()) return status;
-  const TSDKStatus status = Session.Transact(on ? PTPOpInitiateReleaseControl : PTPOpTerminateReleaseControl, {},
-                                             nullptr, nullptr, Deadline(TransactionDeadlineMs));
-  if (status == SDKOk) InReleaseControl = on;
+  TSDKStatus status = Session.Transact(on ? PTPOpInitiateReleaseControl : PTPOpTerminateReleaseControl, {}, nullptr,
+                                       nullptr, Deadline(TransactionDeadlineMs));
+  // A camera left in release control (the station restarted, the camera
+  // did not) says so; that is what was asked for.
+  if (on && status == PTPResponseAlreadyInReleaseControl) status = SDKOk;
+  if (status != SDKOk) return status;
+  InReleaseControl = on;
+  return on ? Drain() : SDKOk;
+}
+
+TSDKStatus PRCamera::Close() {
+  if (Session.Broken()) return Session.Reset();
+  if (InReleaseControl)
+    Session.Transact(PTPOpTerminateReleaseControl, {}, nullptr, nullptr, Deadline(TransactionDeadlineMs));
+  InReleaseControl = false;
+  const TSDKStatus status = Session.Transact(PTPOpCloseSession, {}, nullptr, nullptr, Deadline(TransactionDeadlineMs));
+  Session.MarkBroken();  // no transaction after this one
   return status;
+}
+
+uint32_t PRCamera::Mode() const {
+  // Before any mode was written, the picture to the computer.
+  return TransferMode ? static_cast<uint32_t>(ByteReader(*TransferMode).Unsigned(TransferMode->size())) : 2;
+}
+
+void PRCamera::HandOn(std::span<const uint8_t> event) {
+  // Handed over between transactions: the callback may fetch the picture.
+  if (EventCallback) EventCallback(0, EventContext, EventRecord(event).data());
+}
+
+TSDKStatus PRCamera::Drain() {
+  const uint64_t deadline = Deadline(DrainMs);
+  for (;;) {
+    std::vector<uint8_t> data;
+    uint32_t needed = 0;
+    if (TSDKStatus status = Read(PTPOpCheckEvent, {}, data, MaxDatasetSize, needed, deadline)) return status;
+    const auto events = SplitEvents(data);
+    if (events.empty()) return SDKOk;
+    for (const auto& event : events) {
+      const uint16_t code = ParseHeader(event)->Code;
+      if (code != PREventObjectAdded && code != PREventThumbnailAdded) HandOn(event);
+    }
+  }
 }
 
 TSDKStatus PRCamera::Release() {
   if (!InReleaseControl) return StatusInvalidFunctionCall;
   if (TSDKStatus status = Ready()) return status;
-  if (TSDKStatus status =
-          Session.Transact(PTPOpInitiateCaptureInMemory, {}, nullptr, nullptr, Deadline(CaptureResponseMs)))
-    return status;
-  // Pictures the computer gets: one per transfer mode bit 1 (thumbnail) and
-  // 2 (picture); before any mode was written, the picture.
-  const uint32_t mode = TransferMode ? static_cast<uint32_t>(ByteReader(*TransferMode).Unsigned(TransferMode->size()))
-                                     : 2;
-  int expected = std::popcount(mode & 3);
+  if (TSDKStatus status = Drain()) return status;
+  // A camera still busy with the last picture is asked again.
+  const uint64_t captureDeadline = Deadline(CaptureResponseMs);
+  for (;;) {
+    const TSDKStatus status =
+        Session.Transact(PTPOpInitiateCaptureInMemory, {}, nullptr, nullptr, captureDeadline);
+    if (status == SDKOk) break;
+    if (status != PTPResponseDeviceBusy || Transport->NowMs() + BusyRetryMs >= captureDeadline) return status;
+    Transport->SleepMs(BusyRetryMs);
+  }
+  // The release ends with the picture's event (the thumbnail's when only
+  // thumbnails come to the computer), whatever came besides.
+  const uint32_t mode = Mode();
+  if ((mode & 3) == 0) return SDKOk;
+  const uint16_t awaited = (mode & 2) != 0 ? PREventObjectAdded : PREventThumbnailAdded;
   const uint64_t deadline = Deadline(EventWaitMs);
-  while (expected > 0) {
+  for (bool done = false; !done;) {
     if (Transport->NowMs() >= deadline) return StatusTimeout;
     std::vector<uint8_t> data;
     uint32_t needed = 0;
-    if (TSDKStatus status = Read(PTPOpCheckEvent, {}, data, MaxDatasetSize, needed)) return status;
+    if (TSDKStatus status = Read(PTPOpCheckEvent, {}, data, MaxDatasetSize, needed, deadline))
+      return status;
     const auto events = SplitEvents(data);
     if (events.empty()) Transport->SleepMs(PollIntervalMs);
     for (const auto& event : events) {
-      const auto header = ParseHeader(event);
-      if (header->Code == PREventObjectAdded || header->Code == PREventThumbnailAdded) --expected;
-      // Handed over between transactions: the callback may fetch the picture.
-      if (EventCallback) EventCallback(0, EventContext, EventRecord(event).data());
+      const uint16_t code = ParseHeader(event)->Code;
+      done = done || code == awaited;
+      if (code != PREventThumbnailAdded || (mode & 1) != 0) HandOn(event);
     }
   }
   return SDKOk;
@@ -179,6 +224,23 @@ TSDKStatus PRCamera::GetReleasedData(uint32_t object, uint32_t eventCode, uint32
       (eventCode != PREventObjectAdded && eventCode != PREventThumbnailAdded))
     return StatusInvalidParameter;
   if (TSDKStatus status = Ready()) return status;
+  const uint64_t deadline = Deadline(PictureDeadlineMs);
+  const uint32_t parameters[] = {object};
+  // The size first: a picture too large is refused before any of its bytes
+  // is read, and the percent of each block is of the size the camera gave.
+  std::vector<uint8_t> info;
+  uint32_t needed = 0;
+  std::optional<uint64_t> size;
+  const TSDKStatus infoStatus = Read(PTPOpGetObjectInfo, parameters, info, MaxDatasetSize, needed, deadline);
+  if (infoStatus == SDKOk) {
+    ByteReader reader(info);
+    reader.Seek(PTPObjectInfoSizeOffset);
+    const uint32_t declared = reader.U32();
+    if (reader.Ok()) size = declared;
+  } else if (Session.Broken()) {
+    return infoStatus;
+  }  // a camera without ObjectInfo: the data phase tells the size
+  if (size && *size > MaxPictureSize) return StatusInsufficientBuffer;
   const size_t blockLimit = std::min(blockSize, MaxBlockSize);
   std::vector<uint8_t> block;
   block.reserve(blockLimit);
@@ -187,19 +249,18 @@ TSDKStatus PRCamera::GetReleasedData(uint32_t object, uint32_t eventCode, uint32
   auto hand = [&](const uint8_t* chunk, size_t length) {
     delivered += length;
     uint8_t record[PRDataBlockSize] = {};
-    const auto percent = static_cast<uint32_t>(total == 0 ? 100 : delivered * 100 / total);
+    const auto percent = static_cast<uint32_t>(total == 0 ? 100 : std::min<uint64_t>(delivered * 100 / total, 100));
     const auto length32 = static_cast<uint32_t>(length);
     std::memcpy(record + PRDataProgressOffset, &percent, sizeof percent);
     std::memcpy(record + PRDataLengthOffset, &length32, sizeof length32);
     std::memcpy(record + PRDataPointerOffset, &chunk, sizeof chunk);
     callback(0, 0, context, record);
   };
-  const uint32_t parameters[] = {object};
   const TSDKStatus status = Session.Transact(
       PTPOpGetObject, parameters, nullptr,
-      [&](std::span<const uint8_t> piece, uint64_t size) {
+      [&](std::span<const uint8_t> piece, uint64_t phase) {
         dataCame = true;
-        total = size;
+        total = size.value_or(phase);
         while (!piece.empty()) {
           const size_t take = std::min(piece.size(), blockLimit - block.size());
           block.insert(block.end(), piece.begin(), piece.begin() + static_cast<ptrdiff_t>(take));
@@ -211,7 +272,7 @@ TSDKStatus PRCamera::GetReleasedData(uint32_t object, uint32_t eventCode, uint32
         }
         return SDKOk;
       },
-      Deadline(PictureDeadlineMs));
+      deadline);
   if (status != SDKOk) return status;
   if (!dataCame) return StatusIncompleteTransfer;
   if (!block.empty()) hand(block.data(), block.size());

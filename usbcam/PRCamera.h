@@ -3,12 +3,16 @@
 //
 // Event path: the library sets the camera's event emulation mode (0xD045)
 // to 7, so that the camera reports events only when asked, and asks with
-// CheckEvent (0x9013): after a capture it polls every PollIntervalMs until
-// each picture the capture transfer mode (0xD029) sends to the computer has
-// been announced (0xC009 thumbnail, 0xC008 picture), at most
-// EventWaitMs. Every event that comes is handed to the event callback as a
-// 412-byte record holding the event container (code at 6, object handle at
-// 12). Between releases nothing is polled.
+// CheckEvent (0x9013). Once release control is on, and again before each
+// capture, what the camera queued is drained: picture events there belong
+// to no release of ours and are dropped, the others (the mode change 0xC00C
+// after release control) handed on. After a capture it polls every
+// PollIntervalMs until the picture (0xC008; 0xC009 when the capture
+// transfer mode 0xD029 sends only thumbnails to the computer) has been
+// announced, at most EventWaitMs. Events are handed to the event callback as
+// a 412-byte record holding the event container (code at 6, object handle
+// at 12); a thumbnail event only when the transfer mode asks for
+// thumbnails. Between releases nothing is polled.
 #pragma once
 
 #include <cstdint>
@@ -22,10 +26,14 @@
 
 namespace korv::usbcam {
 
-constexpr int CaptureResponseMs = 30000;  // InitiateCaptureInMemory answered
+constexpr int CaptureResponseMs = 30000;  // InitiateCaptureInMemory answered, busy retries included
+constexpr int BusyRetryMs = 500;          // pause before asking a busy camera again
 constexpr int EventWaitMs = 60000;        // the pictures announced after that
+constexpr int DrainMs = 10000;            // what the camera queued before, drained
 constexpr int PollIntervalMs = 100;
-constexpr int PictureDeadlineMs = 120000;  // one whole picture fetched
+constexpr int PictureDeadlineMs = 120000;  // one whole picture fetched, its ObjectInfo included
+// Pictures larger than this are refused before any of their bytes is read.
+constexpr uint32_t MaxPictureSize = MaxContainerSize - PTPHeaderSize;
 // Datasets and values are taken up to this size (or the caller's buffer).
 constexpr uint32_t MaxDatasetSize = 16u << 20;
 constexpr uint32_t MaxBlockSize = 1u << 20;
@@ -48,6 +56,9 @@ public:
 
   TSDKStatus InitiateReleaseControl();
   TSDKStatus TerminateReleaseControl();
+  // Leaves the camera as it was found: release control off, the session
+  // closed (a broken session is reset instead).
+  TSDKStatus Close();
   // Captures and announces the pictures through the event callback.
   TSDKStatus Release();
   // Fetches a picture in blocks of at most `blockSize` bytes, then a last
@@ -62,7 +73,12 @@ private:
   TSDKStatus OpenAndSetUp();
   TSDKStatus SwitchReleaseControl(bool on);
   TSDKStatus Read(uint16_t operation, std::span<const uint32_t> parameters, std::vector<uint8_t>& data,
-                  uint32_t capacity, uint32_t& needed);
+                  uint32_t capacity, uint32_t& needed, uint64_t deadline = 0);
+  // Takes what the camera has queued; picture events are dropped.
+  TSDKStatus Drain();
+  // Hands one event container to the event callback.
+  void HandOn(std::span<const uint8_t> event);
+  uint32_t Mode() const;
   TSDKStatus Write(uint16_t code, std::span<const uint8_t> value);
   uint64_t Deadline(int ms) { return Transport->NowMs() + static_cast<uint64_t>(ms); }
 

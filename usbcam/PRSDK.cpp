@@ -6,6 +6,7 @@
 // Calls may come from any thread, one at a time (a lock serialises them);
 // the event and data callbacks run inside the calls, on the caller's thread,
 // and may call the library again.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -56,6 +57,7 @@ struct Library {
   std::map<TSDKHandle, CameraObject> Objects;
   TSDKHandle NextHandle = 1;
   std::shared_ptr<ScriptedDevice> LastScripted;
+  std::optional<std::chrono::steady_clock::time_point> ScriptBackAt;
 };
 
 Library& Lib() {
@@ -80,6 +82,24 @@ void CheckScriptFile(Library& lib) {
     lib.Script = DeviceScript{};
     lib.Script->Model.clear();  // marks the script as attaching nothing
   }
+}
+
+// A scripted camera that unplugged itself ("unplug after N for S") stays off
+// the bus for S seconds of the library's own clock, once.
+bool ScriptAway(Library& lib) {
+  if (lib.LastScripted && lib.LastScripted->Gone() && lib.Script && lib.Script->UnplugAfter != 0) {
+    lib.ScriptBackAt = std::chrono::steady_clock::now() +
+                       std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                           std::chrono::duration<double>(lib.Script->UnplugSeconds));
+    lib.Script->UnplugAfter = 0;
+  }
+  return lib.ScriptBackAt && std::chrono::steady_clock::now() < *lib.ScriptBackAt;
+}
+
+// Leaves a connected camera as it was found.
+void Disconnect(CameraObject& object) {
+  if (object.Camera) object.Camera->Close();
+  object.Camera.reset();
 }
 
 std::vector<uint8_t> DeviceRecord(uint8_t source, const UsbCameraId& id, const std::string& model) {
@@ -128,10 +148,17 @@ TSDKStatus Deliver(TSDKStatus status, const std::vector<uint8_t>& data, uint32_t
   return SDKOk;
 }
 
-// The owner is a PTP string (count, then 16-bit characters with a zero);
-// the library hands it over as a 32-bit length and the zero-terminated
-// UTF-8 text.
+// The owner as the PR backend reads it. Cameras send it as an array of
+// 8-bit characters (a 32-bit count, then the bytes): that passes byte for
+// byte. A camera that sends a PTP string instead (an 8-bit count, then
+// 16-bit characters ending in a zero; no array of 8-bit characters has that
+// shape with a first character other than 0) has it turned into a 32-bit
+// length and the zero-terminated UTF-8 text.
 std::vector<uint8_t> OwnerRecord(const std::vector<uint8_t>& value) {
+  const bool ptpString = value.size() >= 5 && value.size() == 1 + 2 * size_t{value[0]} &&
+                         (value[1] != 0 || value[2] != 0) && value[value.size() - 1] == 0 &&
+                         value[value.size() - 2] == 0;
+  if (!ptpString) return value;
   ByteReader reader(value);
   const uint8_t count = reader.U8();
   std::string text;
@@ -177,6 +204,7 @@ USBCAM_EXPORT TSDKStatus PR_StartSDK() { return SDKOk; }
 
 USBCAM_EXPORT TSDKStatus PR_FinishSDK() {
   std::lock_guard lock(Lib().Lock);
+  for (auto& [handle, object] : Lib().Objects) Disconnect(object);
   Lib().Objects.clear();
   return SDKOk;
 }
@@ -193,7 +221,7 @@ USBCAM_EXPORT TSDKStatus PR_GetDeviceList(uint32_t* size, void* buffer) {
     ++count;
   };
   if (Lib().Script) {
-    if (!Lib().Script->Model.empty()) add(SourceScript, {}, Lib().Script->Model);
+    if (!Lib().Script->Model.empty() && !ScriptAway(Lib())) add(SourceScript, {}, Lib().Script->Model);
   } else {
     for (const UsbCameraId& id : ListUsbCameras()) add(SourceUsb, id, id.Model);
   }
@@ -229,7 +257,11 @@ USBCAM_EXPORT TSDKStatus PR_CreateCameraObject(const void* record, TSDKHandle* h
 
 USBCAM_EXPORT TSDKStatus PR_DestroyCameraObject(TSDKHandle handle) {
   std::lock_guard lock(Lib().Lock);
-  return Lib().Objects.erase(handle) == 1 ? SDKOk : StatusInvalidHandle;
+  CameraObject* object = Object(handle);
+  if (object == nullptr) return StatusInvalidHandle;
+  Disconnect(*object);
+  Lib().Objects.erase(handle);
+  return SDKOk;
 }
 
 USBCAM_EXPORT TSDKStatus PR_ConnectCamera(TSDKHandle handle) {
@@ -241,7 +273,7 @@ USBCAM_EXPORT TSDKStatus PR_ConnectCamera(TSDKHandle handle) {
   TSDKStatus status = SDKOk;
   if (object->Scripted) {
     CheckScriptFile(Lib());
-    if (!Lib().Script || Lib().Script->Model.empty()) return StatusCameraGone;
+    if (!Lib().Script || Lib().Script->Model.empty() || ScriptAway(Lib())) return StatusCameraGone;
     auto device = std::make_shared<ScriptedDevice>(*Lib().Script);
     Lib().LastScripted = device;
     transport = device;
@@ -262,7 +294,7 @@ USBCAM_EXPORT TSDKStatus PR_DisconnectCamera(TSDKHandle handle) {
   std::lock_guard lock(Lib().Lock);
   CameraObject* object = Object(handle);
   if (object == nullptr) return StatusInvalidHandle;
-  object->Camera.reset();
+  Disconnect(*object);
   return SDKOk;
 }
 
@@ -303,7 +335,7 @@ USBCAM_EXPORT TSDKStatus PR_GetDevicePropValue(TSDKHandle handle, uint32_t code,
     std::vector<uint8_t> data;
     uint32_t needed = 0;
     const bool owner = code == PRPropOwnerName;
-    // The owner grows on the way (one byte per character, plus five).
+    // A PTP string grows on the way (one byte per character, plus five).
     TSDKStatus status = camera.GetPropValue(static_cast<uint16_t>(code), data, owner ? MaxDatasetSize : *size, needed);
     if (status == SDKOk && owner) data = OwnerRecord(data);
     return Deliver(status, data, needed, size, buffer);
@@ -355,6 +387,7 @@ USBCAM_EXPORT uint32_t UsbCamLoadScript(const char* text) {
   Lib().Script = std::move(script);
   Lib().Objects.clear();
   Lib().LastScripted.reset();
+  Lib().ScriptBackAt.reset();
   return 0;
 }
 

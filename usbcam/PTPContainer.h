@@ -41,6 +41,7 @@ std::vector<std::span<const uint8_t>> SplitEvents(std::span<const uint8_t> data)
 constexpr uint16_t PTPOpGetDeviceInfo = 0x1001;
 constexpr uint16_t PTPOpOpenSession = 0x1002;
 constexpr uint16_t PTPOpCloseSession = 0x1003;
+constexpr uint16_t PTPOpGetObjectInfo = 0x1008;
 constexpr uint16_t PTPOpGetObject = 0x1009;
 constexpr uint16_t PTPOpGetDevicePropDesc = 0x1014;
 constexpr uint16_t PTPOpGetDevicePropValue = 0x1015;
@@ -52,7 +53,13 @@ constexpr uint16_t PTPOpInitiateCaptureInMemory = 0x901A;
 
 // Responses.
 constexpr uint16_t PTPResponseOK = 0x2001;
+constexpr uint16_t PTPResponseDeviceBusy = 0x2019;
 constexpr uint16_t PTPResponseSessionAlreadyOpen = 0x201E;
+// Canon's answer to InitiateReleaseControl when release control is on already.
+constexpr uint16_t PTPResponseAlreadyInReleaseControl = 0xA009;
+
+// ObjectInfo: the object's size is the 32-bit field at byte 8.
+constexpr size_t PTPObjectInfoSizeOffset = 8;
 
 // Properties that the library itself sets.
 constexpr uint16_t PTPPropEventEmulationMode = 0xD045;

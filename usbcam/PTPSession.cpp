@@ -32,7 +32,24 @@ TSDKStatus PTPSession::Reset() {
   CarryEnded = true;
   IsBroken = true;  // until opened again
   const TransferStatus status = Pipes.Reset();
-  return status == TransferStatus::Ok ? SDKOk : Fault(status);
+  if (status != TransferStatus::Ok) return Fault(status);
+  AwaitReady(Pipes.NowMs() + AbandonMs);
+  return SDKOk;
+}
+
+bool PTPSession::AwaitReady(uint64_t deadline) {
+  for (;;) {
+    if (Pipes.DeviceStatus() == PTPResponseOK) return true;
+    if (Pipes.NowMs() + StatusPollMs + StatusRequestMs > deadline) return false;
+    Pipes.SleepMs(StatusPollMs);
+  }
+}
+
+void PTPSession::Abandon(uint32_t transaction) {
+  Carry.clear();
+  CarryEnded = true;
+  const uint64_t deadline = Pipes.NowMs() + AbandonMs;
+  if (Pipes.Cancel(transaction) == TransferStatus::Ok) AwaitReady(deadline);
 }
 
 TSDKStatus PTPSession::Open(uint64_t deadlineMs) {
@@ -58,6 +75,7 @@ TSDKStatus PTPSession::Transact(uint16_t operation, std::span<const uint32_t> pa
   });
   const uint32_t transaction = NextTransaction++;
   const TSDKStatus status = Exchange(operation, transaction, parameters, dataOut, dataIn, deadlineMs);
+  if (status == StatusTimeout) Abandon(transaction);
   if (IsBroken) return status;
   broken.Release();
   InTransaction = false;
@@ -66,16 +84,10 @@ TSDKStatus PTPSession::Transact(uint16_t operation, std::span<const uint32_t> pa
 
 TSDKStatus PTPSession::Exchange(uint16_t operation, uint32_t transaction, std::span<const uint32_t> parameters,
                                 const std::vector<uint8_t>* dataOut, const DataSink& dataIn, uint64_t deadline) {
-  auto send = [&](const std::vector<uint8_t>& container) {
-    const uint64_t now = Pipes.NowMs();
-    const int wait = now >= deadline ? 0 : static_cast<int>(std::min<uint64_t>(IoTimeoutMs, deadline - now));
-    const Transfer sent = wait > 0 ? Pipes.Send(container, wait) : Transfer{TransferStatus::Timeout, 0};
-    if (sent.Status == TransferStatus::Ok && sent.Length != container.size()) return Fault(TransferStatus::Failed);
-    return sent.Status == TransferStatus::Ok ? SDKOk : Fault(sent.Status);
-  };
-  if (TSDKStatus status = send(BuildContainer(PTPType::Command, operation, transaction, parameters))) return status;
+  if (TSDKStatus status = Send(BuildContainer(PTPType::Command, operation, transaction, parameters), deadline))
+    return status;
   if (dataOut)
-    if (TSDKStatus status = send(BuildDataContainer(operation, transaction, *dataOut))) return status;
+    if (TSDKStatus status = Send(BuildDataContainer(operation, transaction, *dataOut), deadline)) return status;
 
   TSDKStatus sinkStatus = SDKOk;
   for (bool dataSeen = false;;) {
@@ -107,11 +119,46 @@ TSDKStatus PTPSession::Exchange(uint16_t operation, uint32_t transaction, std::s
   }
 }
 
+TSDKStatus PTPSession::Send(std::span<const uint8_t> container, uint64_t deadline) {
+  bool stallCleared = false;
+  for (size_t sent = 0;;) {
+    const uint64_t now = Pipes.NowMs();
+    if (now >= deadline) return Fault(TransferStatus::Timeout);
+    const int wait = static_cast<int>(std::min<uint64_t>(IoTimeoutMs, deadline - now));
+    const Transfer moved = Pipes.Send(container.subspan(sent), wait);
+    sent += std::min(moved.Length, container.size() - sent);
+    if (moved.Status == TransferStatus::Ok) return sent == container.size() ? SDKOk : Fault(TransferStatus::Failed);
+    if (moved.Status == TransferStatus::Stalled && !stallCleared &&
+        Pipes.ClearStall(Pipe::BulkOut) == TransferStatus::Ok) {
+      stallCleared = true;
+      continue;
+    }
+    if (moved.Status != TransferStatus::Timeout) return Fault(moved.Status);
+  }
+}
+
 Transfer PTPSession::Read(size_t size, uint64_t deadline, int waitMs) {
-  const uint64_t now = Pipes.NowMs();
-  if (now >= deadline) return {TransferStatus::Timeout, 0};
-  const int wait = static_cast<int>(std::min<uint64_t>(waitMs, deadline - now));
-  return Pipes.Receive(std::span(Buffer).first(std::min(size, Buffer.size())), wait);
+  const auto buffer = std::span(Buffer).first(std::min(size, Buffer.size()));
+  bool stallCleared = false;
+  for (size_t got = 0;;) {
+    const uint64_t now = Pipes.NowMs();
+    if (now >= deadline) return {TransferStatus::Timeout, got};
+    const int wait = static_cast<int>(std::min<uint64_t>(waitMs, deadline - now));
+    const Transfer read = Pipes.Receive(buffer.subspan(got), wait);
+    got += std::min(read.Length, buffer.size() - got);
+    switch (read.Status) {
+      case TransferStatus::Ok: return {TransferStatus::Ok, got};
+      case TransferStatus::Timeout:
+        if (waitMs < IoTimeoutMs) return {TransferStatus::Timeout, got};  // a short look, not a wait
+        continue;
+      case TransferStatus::Stalled:
+        if (stallCleared || Pipes.ClearStall(Pipe::BulkIn) != TransferStatus::Ok)
+          return {TransferStatus::Failed, got};
+        stallCleared = true;
+        continue;
+      default: return {read.Status, got};
+    }
+  }
 }
 
 TSDKStatus PTPSession::ReceiveContainer(uint64_t deadline, PTPHeader& header,
@@ -168,9 +215,9 @@ TSDKStatus PTPSession::ReceiveContainer(uint64_t deadline, PTPHeader& header,
   if (header.Length % packet == 0 && !ended && Carry.empty()) {
     const Transfer read = Read(Buffer.size(), deadline, ZeroLengthPacketWaitMs);
     if (read.Status == TransferStatus::Gone) return Fault(read.Status);
-    if (read.Status == TransferStatus::Ok && read.Length > 0) {
+    if (read.Length > 0) {  // the next container began (it may go on after a time-out)
       Carry.assign(Buffer.begin(), Buffer.begin() + static_cast<ptrdiff_t>(read.Length));
-      CarryEnded = read.Length < Buffer.size();
+      CarryEnded = read.Status == TransferStatus::Ok && read.Length < Buffer.size();
     }
   }
   return SDKOk;

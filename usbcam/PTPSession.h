@@ -32,10 +32,16 @@ constexpr TSDKStatus StatusIncompleteTransfer = 0x2007;
 constexpr TSDKStatus StatusAccessDenied = 0x200F;
 constexpr TSDKStatus StatusDeviceBusy = 0x2019;
 
-// Bounds. Each bulk transfer waits at most IoTimeoutMs; a transaction ends
-// at its deadline whatever the camera does.
+// Bounds. A transaction ends at its deadline whatever the camera does; a
+// slow camera may take all of it (a bulk transfer that times out before
+// then is simply waited on again, each wait at most IoTimeoutMs). A
+// transaction abandoned at its deadline is cancelled and the camera asked
+// for its status until it is ready, at most AbandonMs more.
 constexpr int IoTimeoutMs = 5000;
 constexpr int TransactionDeadlineMs = 10000;
+constexpr int AbandonMs = 1000;
+constexpr int StatusPollMs = 100;
+constexpr int StatusRequestMs = 200;  // each Cancel or Get Device Status request
 // A zero-length packet that should end a packet-multiple container is
 // waited for briefly: cameras that leave it out go on with the next one.
 constexpr int ZeroLengthPacketWaitMs = 250;
@@ -67,8 +73,8 @@ public:
 
   bool Broken() const { return IsBroken; }
   void MarkBroken() { IsBroken = true; }
-  // Resets the pipes and forgets what was read ahead; the session must be
-  // opened again.
+  // Resets the pipes, waits (bounded) until the camera reports itself ready
+  // and forgets what was read ahead; the session must be opened again.
   TSDKStatus Reset();
   PTPTransport& Transport() { return Pipes; }
 
@@ -79,8 +85,14 @@ private:
   // header (all of them, in pieces).
   TSDKStatus ReceiveContainer(uint64_t deadline, PTPHeader& header,
                               const std::function<void(std::span<const uint8_t>)>& take);
+  // One bulk-in transfer as long as the deadline allows: time-outs before it
+  // are waited through, a stall is cleared and the transfer goes on once.
   Transfer Read(size_t size, uint64_t deadline, int waitMs = IoTimeoutMs);
+  TSDKStatus Send(std::span<const uint8_t> container, uint64_t deadline);
   TSDKStatus Fault(TransferStatus status);
+  // Cancels an abandoned transaction and waits for the camera to be ready.
+  void Abandon(uint32_t transaction);
+  bool AwaitReady(uint64_t deadline);
 
   PTPTransport& Pipes;
   uint32_t NextTransaction = 1;

@@ -1,5 +1,6 @@
 #include "usbcam/PTPTrace.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "runtime/ByteReader.h"
@@ -9,7 +10,9 @@ namespace korv::usbcam {
 
 namespace {
 
-constexpr const char* StatusWords[] = {"ok", "timeout", "gone", "failed"};
+// In the order of TransferStatus.
+constexpr const char* StatusWords[] = {"ok", "timeout", "gone", "stalled", "failed"};
+constexpr const char* KindWords[] = {"send", "recv", "reset", "clear", "cancel", "status"};
 constexpr size_t MaxTraceBytes = 256u << 20;  // one entry, as the largest container
 
 std::string Hex(uint32_t value) {
@@ -44,13 +47,19 @@ bool ReadBytes(std::istream& in, size_t length, std::vector<uint8_t>& bytes) {
   return true;
 }
 
-bool ReadEntry(std::istream& in, const std::string& kind, TraceEntry& entry) {
+bool ReadEntry(std::istream& in, TraceEntry& entry) {
   if (!(in >> entry.AtMs >> entry.WaitMs)) return false;
-  if (kind == "reset") {
-    entry.Kind = TraceKind::Reset;
-    return ReadStatus(in, entry.Status);
+  std::string word;
+  switch (entry.Kind) {
+    case TraceKind::Reset: return ReadStatus(in, entry.Status);
+    case TraceKind::ClearStall:
+      if (!(in >> word) || (word != "in" && word != "out")) return false;
+      entry.Value = word == "out";
+      return ReadStatus(in, entry.Status);
+    case TraceKind::Cancel: return in >> entry.Value && ReadStatus(in, entry.Status);
+    case TraceKind::DeviceStatus: return static_cast<bool>(in >> std::hex >> entry.Value >> std::dec);
+    default: break;
   }
-  entry.Kind = kind == "send" ? TraceKind::Send : TraceKind::Receive;
   if (!(in >> entry.TimeoutMs)) return false;
   if (entry.Kind == TraceKind::Receive && !(in >> entry.Asked)) return false;
   if (!ReadStatus(in, entry.Status) || !(in >> entry.Length)) return false;
@@ -69,10 +78,15 @@ bool ReadEntry(std::istream& in, const std::string& kind, TraceEntry& entry) {
 
 std::string FormatTraceEntry(const TraceEntry& entry) {
   std::ostringstream line;
-  line << (entry.Kind == TraceKind::Send ? "send" : entry.Kind == TraceKind::Receive ? "recv" : "reset") << ' '
-       << entry.AtMs << ' ' << entry.WaitMs << ' ';
+  line << KindWords[static_cast<size_t>(entry.Kind)] << ' ' << entry.AtMs << ' ' << entry.WaitMs << ' ';
   const char* status = StatusWords[static_cast<size_t>(entry.Status)];
-  if (entry.Kind == TraceKind::Reset) return line.str() + status;
+  switch (entry.Kind) {
+    case TraceKind::Reset: return line.str() + status;
+    case TraceKind::ClearStall: return line.str() + (entry.Value ? "out " : "in ") + status;
+    case TraceKind::Cancel: return line.str() + std::to_string(entry.Value) + " " + status;
+    case TraceKind::DeviceStatus: return line.str() + Hex(entry.Value);
+    default: break;
+  }
   line << entry.TimeoutMs << ' ';
   if (entry.Kind == TraceKind::Receive) line << entry.Asked << ' ';
   line << status << ' ' << entry.Length << ' ';
@@ -97,10 +111,11 @@ std::optional<Trace> ParseTrace(const std::string& text, uint32_t& badLine) {
     bool ok = false;
     if (kind == "packet") {
       ok = in >> trace.PacketSize && trace.PacketSize > 0 && trace.PacketSize <= 4096;
-    } else if (kind == "send" || kind == "recv" || kind == "reset") {
+    } else if (const auto known = std::ranges::find(KindWords, kind); known != std::end(KindWords)) {
       TraceEntry entry;
+      entry.Kind = static_cast<TraceKind>(known - std::begin(KindWords));
       entry.Line = number;
-      ok = ReadEntry(in, kind, entry);
+      ok = ReadEntry(in, entry);
       if (ok) trace.Entries.push_back(std::move(entry));
     }
     std::string extra;
@@ -126,6 +141,16 @@ std::string DescribeContainer(std::span<const uint8_t> container) {
     for (uint32_t p : parameters) text += " " + Hex(p);
   }
   return text;
+}
+
+std::string DescribeQuestion(TraceKind kind, std::span<const uint8_t> container, uint32_t value) {
+  switch (kind) {
+    case TraceKind::Reset: return "Device Reset";
+    case TraceKind::ClearStall: return value ? "clear bulk-out stall" : "clear bulk-in stall";
+    case TraceKind::Cancel: return "Cancel tid " + std::to_string(value);
+    case TraceKind::DeviceStatus: return "Get Device Status";
+    default: return DescribeContainer(container);
+  }
 }
 
 }  // namespace korv::usbcam

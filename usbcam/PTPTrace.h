@@ -6,9 +6,14 @@
 //   recv AT WAIT TIMEOUT ASKED STATUS LENGTH HEX a bulk-in transfer
 //   reset AT WAIT STATUS                         the class's Device Reset
 //                                                request 0x66, stalls cleared
+//   clear AT WAIT in|out STATUS                  a stalled bulk pipe cleared
+//   cancel AT WAIT TID STATUS                    the class's Cancel request 0x64
+//   status AT WAIT CODE                          the class's Get Device Status
+//                                                request 0x67 (0: no answer)
 // AT is the milliseconds since the recording began when the call started,
 // WAIT how long it took, TIMEOUT what the library allowed, ASKED the size of
-// the read, STATUS ok, timeout, gone or failed, HEX the bytes (none: "-").
+// the read, STATUS ok, timeout, gone, stalled or failed, HEX the bytes
+// (none: "-"). Everything but a read is a question the library asks.
 #pragma once
 
 #include <cstdint>
@@ -21,13 +26,14 @@
 
 namespace korv::usbcam {
 
-enum class TraceKind { Send, Receive, Reset };
+enum class TraceKind { Send, Receive, Reset, ClearStall, Cancel, DeviceStatus };
 
 struct TraceEntry {
   TraceKind Kind = TraceKind::Send;
   uint64_t AtMs = 0, WaitMs = 0;
   int TimeoutMs = 0;
-  size_t Asked = 0;  // reads only
+  size_t Asked = 0;    // reads only
+  uint32_t Value = 0;  // the pipe (0 in, 1 out), the cancelled transaction, the device status
   TransferStatus Status = TransferStatus::Ok;
   size_t Length = 0;           // bytes moved
   std::vector<uint8_t> Bytes;  // sent: the whole container; read: what came
@@ -46,5 +52,7 @@ std::optional<Trace> ParseTrace(const std::string& text, uint32_t& badLine);
 
 // What a container is, for comments and reports: "cmd 0x1002 tid 0 p 0x1".
 std::string DescribeContainer(std::span<const uint8_t> container);
+// What a question is: the container, or the class request.
+std::string DescribeQuestion(TraceKind kind, std::span<const uint8_t> container, uint32_t value);
 
 }  // namespace korv::usbcam

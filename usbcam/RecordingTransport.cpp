@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <type_traits>
 
 #include "usbcam/PTPContainer.h"
 
@@ -12,7 +13,7 @@ RecordingTransport::RecordingTransport(std::shared_ptr<PTPTransport> recorded, c
     : Recorded(std::move(recorded)), File(path, std::ios::trunc), StartMs(Recorded->NowMs()) {
   if (!File) std::cerr << "PRSDK.DLL: the trace " << path << " can't be written" << std::endl;
   File << "# " << title << "\n"
-       << "# send/recv AT WAIT TIMEOUT [ASKED] STATUS LENGTH HEX; reset AT WAIT STATUS (usbcam/PTPTrace.h)\n"
+       << "# send/recv AT WAIT TIMEOUT [ASKED] STATUS LENGTH HEX, class requests: usbcam/PTPTrace.h\n"
        << "packet " << Recorded->PacketSize() << std::endl;
 }
 
@@ -39,7 +40,7 @@ std::string RecordingTransport::DescribeIncoming(std::span<const uint8_t> bytes)
 }
 
 Transfer RecordingTransport::Send(std::span<const uint8_t> container, int timeoutMs) {
-  TraceEntry entry{TraceKind::Send, Recorded->NowMs() - StartMs, 0, timeoutMs, 0, TransferStatus::Ok, 0, {}, 0};
+  TraceEntry entry{TraceKind::Send, Recorded->NowMs() - StartMs, 0, timeoutMs, 0, 0, TransferStatus::Ok, 0, {}, 0};
   const Transfer sent = Recorded->Send(container, timeoutMs);
   entry.WaitMs = Recorded->NowMs() - StartMs - entry.AtMs;
   entry.Status = sent.Status;
@@ -50,7 +51,7 @@ Transfer RecordingTransport::Send(std::span<const uint8_t> container, int timeou
 }
 
 Transfer RecordingTransport::Receive(std::span<uint8_t> buffer, int timeoutMs) {
-  TraceEntry entry{TraceKind::Receive, Recorded->NowMs() - StartMs, 0, timeoutMs, buffer.size(),
+  TraceEntry entry{TraceKind::Receive, Recorded->NowMs() - StartMs, 0, timeoutMs, buffer.size(), 0,
                    TransferStatus::Ok, 0, {}, 0};
   const Transfer read = Recorded->Receive(buffer, timeoutMs);
   entry.WaitMs = Recorded->NowMs() - StartMs - entry.AtMs;
@@ -61,13 +62,33 @@ Transfer RecordingTransport::Receive(std::span<uint8_t> buffer, int timeoutMs) {
   return read;
 }
 
-TransferStatus RecordingTransport::Reset() {
-  TraceEntry entry{TraceKind::Reset, Recorded->NowMs() - StartMs, 0, 0, 0, TransferStatus::Ok, 0, {}, 0};
-  entry.Status = Recorded->Reset();
+template <class Ask>
+auto RecordingTransport::Request(TraceKind kind, uint32_t value, Ask ask) {
+  TraceEntry entry{kind, Recorded->NowMs() - StartMs, 0, 0, 0, value, TransferStatus::Ok, 0, {}, 0};
+  const auto answer = ask();
+  if constexpr (std::is_same_v<decltype(answer), const TransferStatus>) entry.Status = answer;
+  else entry.Value = answer;
   entry.WaitMs = Recorded->NowMs() - StartMs - entry.AtMs;
-  IncomingLeft = 0;
-  Write(entry, "class request 0x66 Device Reset, stalls cleared");
-  return entry.Status;
+  // What the camera had to send is gone after these.
+  if (kind == TraceKind::Reset || kind == TraceKind::Cancel) IncomingLeft = 0;
+  Write(entry, kind == TraceKind::Reset ? "class request 0x66, stalls cleared" : "");
+  return answer;
+}
+
+TransferStatus RecordingTransport::Reset() {
+  return Request(TraceKind::Reset, 0, [&] { return Recorded->Reset(); });
+}
+
+TransferStatus RecordingTransport::ClearStall(Pipe pipe) {
+  return Request(TraceKind::ClearStall, pipe == Pipe::BulkOut, [&] { return Recorded->ClearStall(pipe); });
+}
+
+TransferStatus RecordingTransport::Cancel(uint32_t transaction) {
+  return Request(TraceKind::Cancel, transaction, [&] { return Recorded->Cancel(transaction); });
+}
+
+uint16_t RecordingTransport::DeviceStatus() {
+  return Request(TraceKind::DeviceStatus, 0, [&] { return Recorded->DeviceStatus(); });
 }
 
 std::shared_ptr<PTPTransport> RecordIfAsked(std::shared_ptr<PTPTransport> transport, const std::string& camera) {

@@ -24,11 +24,18 @@ public:
   Transfer Send(std::span<const uint8_t> container, int timeoutMs) override;
   Transfer Receive(std::span<uint8_t> buffer, int timeoutMs) override;
   TransferStatus Reset() override;
+  TransferStatus ClearStall(Pipe pipe) override;
+  TransferStatus Cancel(uint32_t transaction) override;
+  uint16_t DeviceStatus() override;
   uint64_t NowMs() override { return Recorded->NowMs(); }
   void SleepMs(int ms) override { Recorded->SleepMs(ms); }
 
 private:
   void Write(const TraceEntry& entry, const std::string& comment);
+  // Records a class request or stall clearing that `ask` makes, with its
+  // value (pipe, transaction) and the status or answer it gets.
+  template <class Ask>
+  auto Request(TraceKind kind, uint32_t value, Ask ask);
   // What the bytes read are, following the containers through the reads.
   std::string DescribeIncoming(std::span<const uint8_t> bytes);
 

@@ -59,18 +59,7 @@ std::map<uint16_t, ScriptedProperty> DefaultProperties() {
 constexpr uint16_t Operations[] = {
     PTPOpGetDeviceInfo,         PTPOpOpenSession,      PTPOpCloseSession,           PTPOpGetObject,
     PTPOpGetDevicePropDesc,     PTPOpGetDevicePropValue, PTPOpSetDevicePropValue,   PTPOpInitiateReleaseControl,
-    PTPOpTerminateReleaseControl, PTPOpCheckEvent,     PTPOpInitiateCaptureInMemory};
-
-FaultKind FaultOf(const std::string& word, bool& known) {
-  known = true;
-  if (word == "respond") return FaultKind::Respond;
-  if (word == "shortdata") return FaultKind::ShortData;
-  if (word == "wrongtid") return FaultKind::WrongTransaction;
-  if (word == "gone") return FaultKind::Gone;
-  if (word == "noresponse") return FaultKind::NoResponse;
-  known = false;
-  return FaultKind::Respond;
-}
+    PTPOpTerminateReleaseControl, PTPOpCheckEvent,     PTPOpInitiateCaptureInMemory, PTPOpGetObjectInfo};
 
 bool ReadNumber(std::istream& in, uint32_t& value) {
   std::string word;
@@ -86,81 +75,154 @@ bool ReadNumber(std::istream& in, uint32_t& value) {
   }
 }
 
+// The words of one statement after its keyword.
+class Words {
+public:
+  explicit Words(std::istream& in) : In(in) {}
+  bool Number(uint32_t& value) { return ReadNumber(In, value); }
+  bool Code(uint16_t& code) {
+    uint32_t value = 0;
+    if (!Number(value) || value > 0xFFFF) return false;
+    code = static_cast<uint16_t>(value);
+    return true;
+  }
+  bool Word(std::string& word) { return static_cast<bool>(In >> word); }
+  // An optional count, 1 when left out.
+  uint32_t Count() {
+    uint32_t count = 1;
+    return Number(count) ? count : 1;
+  }
+  std::string Rest() {
+    std::string text;
+    std::getline(In >> std::ws, text);
+    while (!text.empty() && isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
+    return text;
+  }
+  std::istream& In;
+};
+
+using Statement = bool (*)(DeviceScript&, Words&);
+
+// Fault statements: CODE [VALUE] [n].
+template <FaultKind Kind, bool Valued>
+bool AddFault(DeviceScript& script, Words& words) {
+  ScriptedFault fault;
+  fault.Kind = Kind;
+  if (!words.Code(fault.Operation) || (Valued && !words.Number(fault.Value))) return false;
+  fault.Count = words.Count();
+  script.Faults.push_back(fault);
+  return true;
+}
+
+bool Property(DeviceScript& script, Words& words) {
+  uint16_t code = 0;
+  if (!words.Code(code)) return false;
+  std::streampos at = words.In.tellg();
+  std::string word;
+  if (words.Word(word) && word == "none") {
+    script.Properties.erase(code);
+    return true;
+  }
+  words.In.clear();
+  words.In.seekg(at);
+  ScriptedProperty property;
+  uint32_t width = 0, value = 0;
+  if (!words.Number(width) || (width != 1 && width != 2 && width != 4) || !words.Number(property.Value)) return false;
+  property.Width = width;
+  while (words.Number(value)) property.Values.push_back(value);
+  script.Properties[code] = property;
+  return true;
+}
+
+// unplug after N for S
+bool Unplug(DeviceScript& script, Words& words) {
+  std::string after, forWord, seconds;
+  if (!words.Word(after) || after != "after" || !words.Number(script.UnplugAfter) || script.UnplugAfter == 0 ||
+      !words.Word(forWord) || forWord != "for" || !words.Word(seconds))
+    return false;
+  char* end = nullptr;
+  script.UnplugSeconds = std::strtod(seconds.c_str(), &end);
+  return *end == '\0' && script.UnplugSeconds >= 0 && script.UnplugSeconds <= 86400;
+}
+
+// replay FILE: the camera of a trace (TraceReplay.h) instead of this one.
+bool ReplayTrace(DeviceScript& script, Words& words) {
+  const std::string path = words.Rest();
+  std::ifstream file(path);
+  const std::string text((std::istreambuf_iterator<char>(file)), {});
+  uint32_t badLine = 0;
+  auto trace = file ? ParseTrace(text, badLine) : std::nullopt;
+  if (!trace) {
+    std::cerr << "trace " << path << (file ? " has a bad line " + std::to_string(badLine) : " can't be read")
+              << std::endl;
+    return false;
+  }
+  script.PacketSize = trace->PacketSize;
+  script.Replay = std::make_shared<const Trace>(std::move(*trace));
+  return true;
+}
+
+// Every statement a script may use (usbcam/README.md).
+const std::pair<std::string_view, Statement> Statements[] = {
+    {"model", [](DeviceScript& s, Words& w) { return s.Model = w.Rest(), true; }},
+    {"owner", [](DeviceScript& s, Words& w) { s.Owner = w.Rest(), s.OwnerAsPTPString = false; return true; }},
+    {"owner-ptpstring", [](DeviceScript& s, Words& w) { s.Owner = w.Rest(), s.OwnerAsPTPString = true; return true; }},
+    {"packet",
+     [](DeviceScript& s, Words& w) {
+       uint32_t size = 0;
+       if (!w.Number(size) || size == 0 || size > 4096) return false;
+       s.PacketSize = size;
+       return true;
+     }},
+    {"nozlp", [](DeviceScript& s, Words&) { return !(s.ZeroLengthPackets = false); }},
+    {"silent", [](DeviceScript& s, Words&) { return s.Silent = true; }},
+    {"modeevent", [](DeviceScript& s, Words&) { return s.ModeEvent = true; }},
+    {"onlyfull", [](DeviceScript& s, Words&) { return s.OnlyFull = true; }},
+    {"eventdelay", [](DeviceScript& s, Words& w) { return w.Number(s.EventDelay); }},
+    {"gap", [](DeviceScript& s, Words& w) { return w.Number(s.GapMs); }},
+    {"infosize",
+     [](DeviceScript& s, Words& w) {
+       uint32_t size = 0;
+       if (!w.Number(size)) return false;
+       s.InfoSize = size;
+       return true;
+     }},
+    {"stale",
+     [](DeviceScript& s, Words& w) {
+       uint16_t code = 0;
+       if (!w.Code(code)) return false;
+       s.StaleEvents.insert(s.StaleEvents.end(), std::min<uint32_t>(w.Count(), 1000), code);
+       return true;
+     }},
+    {"pictures",
+     [](DeviceScript& s, Words& w) {
+       s.PictureSizes.clear();
+       for (uint32_t size = 0; w.Number(size);) s.PictureSizes.push_back(size);
+       return !s.PictureSizes.empty();
+     }},
+    {"picturefile", [](DeviceScript& s, Words& w) { return s.PictureFile = w.Rest(), true; }},
+    {"property", Property},
+    {"unplug", Unplug},
+    {"replay", ReplayTrace},
+    {"respond", AddFault<FaultKind::Respond, true>},
+    {"latency", AddFault<FaultKind::Latency, true>},
+    {"gone", AddFault<FaultKind::Gone, true>},
+    {"shortdata", AddFault<FaultKind::ShortData, false>},
+    {"wrongtid", AddFault<FaultKind::WrongTransaction, false>},
+    {"noresponse", AddFault<FaultKind::NoResponse, false>},
+    {"stall", AddFault<FaultKind::Stall, false>},
+};
+
 // One statement; false when it can't be read.
 bool ApplyLine(DeviceScript& script, const std::string& line) {
   std::istringstream in(line.substr(0, line.find('#')));
   std::string keyword;
   if (!(in >> keyword)) return true;
-  auto rest = [&] {
-    std::string text;
-    std::getline(in >> std::ws, text);
-    while (!text.empty() && isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
-    return text;
-  };
-  uint32_t a = 0, b = 0;
-  bool known = false;
-  const FaultKind fault = FaultOf(keyword, known);
-  if (keyword == "model") script.Model = rest();
-  else if (keyword == "owner") script.Owner = rest();
-  else if (keyword == "packet") {
-    if (!ReadNumber(in, a) || a == 0 || a > 4096) return false;
-    script.PacketSize = a;
-  } else if (keyword == "nozlp") script.ZeroLengthPackets = false;
-  else if (keyword == "silent") script.Silent = true;
-  else if (keyword == "eventdelay") {
-    if (!ReadNumber(in, a)) return false;
-    script.EventDelay = a;
-  } else if (keyword == "pictures") {
-    script.PictureSizes.clear();
-    while (ReadNumber(in, a)) script.PictureSizes.push_back(a);
-    if (script.PictureSizes.empty()) return false;
-  } else if (keyword == "picturefile") {
-    script.PictureFile = rest();
-  } else if (keyword == "replay") {
-    const std::string path = rest();
-    std::ifstream file(path);
-    const std::string text((std::istreambuf_iterator<char>(file)), {});
-    uint32_t badLine = 0;
-    auto trace = file ? ParseTrace(text, badLine) : std::nullopt;
-    if (!trace) {
-      std::cerr << "trace " << path << (file ? " has a bad line " + std::to_string(badLine) : " can't be read") << std::endl;
-      return false;
-    }
-    script.PacketSize = trace->PacketSize;
-    script.Replay = std::make_shared<const Trace>(std::move(*trace));
-  } else if (keyword == "property") {
-    if (!ReadNumber(in, a) || a > 0xFFFF) return false;
-    std::string word;
-    std::streampos at = in.tellg();
-    if (in >> word && word == "none") {
-      script.Properties.erase(static_cast<uint16_t>(a));
-      return true;
-    }
-    in.clear();
-    in.seekg(at);
-    ScriptedProperty property;
-    uint32_t width = 0;
-    if (!ReadNumber(in, width) || (width != 1 && width != 2 && width != 4) || !ReadNumber(in, property.Value))
-      return false;
-    property.Width = width;
-    while (ReadNumber(in, b)) property.Values.push_back(b);
-    script.Properties[static_cast<uint16_t>(a)] = property;
-  } else if (known) {
-    ScriptedFault f;
-    f.Kind = fault;
-    if (!ReadNumber(in, a) || a > 0xFFFF) return false;
-    f.Operation = static_cast<uint16_t>(a);
-    if (fault == FaultKind::Respond || fault == FaultKind::Gone) {
-      if (!ReadNumber(in, f.Value)) return false;
-    }
-    if (ReadNumber(in, b)) f.Count = b;
-    script.Faults.push_back(f);
-  } else {
-    return false;
-  }
-  return true;
+  Words words(in);
+  for (const auto& [name, apply] : Statements)
+    if (name == keyword) return apply(script, words);
+  return false;
 }
-
 }  // namespace
 
 std::optional<DeviceScript> ParseDeviceScript(const std::string& text, uint32_t& badLine) {
@@ -229,10 +291,12 @@ Transfer ScriptedDevice::Send(std::span<const uint8_t> container, int timeoutMs)
     if (!parameters.empty()) line += " p";
     for (uint32_t p : parameters) line += " " + Hex(p);
     Note(line);
+    const ScriptedFault* late = DueFault(header->Code, FaultKind::Latency);
+    Delay = late ? late->Value : 0;
     Command(header->Code, header->Transaction, parameters);
   } else if (header->Type == static_cast<uint16_t>(PTPType::Data)) {
     Note("dataout " + Hex(header->Code) + " tid " + std::to_string(header->Transaction) + " len " +
-                    std::to_string(header->Length));
+         std::to_string(header->Length));
     if (!AwaitingData || AwaitingData->Transaction != header->Transaction) return {TransferStatus::Failed, 0};
     const Pending pending = *AwaitingData;
     AwaitingData.reset();
@@ -247,12 +311,17 @@ Transfer ScriptedDevice::Send(std::span<const uint8_t> container, int timeoutMs)
 
 void ScriptedDevice::Command(uint16_t code, uint32_t transaction, const std::vector<uint32_t>& parameters) {
   if (DueFault(code, FaultKind::NoResponse)) return;
+  if (DueFault(code, FaultKind::Stall)) Push({Packet::Kind::Stall, {}, 0});
   // Transaction ids rise by one within a session; OpenSession starts at 0.
   const bool inOrder = code == PTPOpOpenSession ? transaction == 0 : transaction == LastTransaction + 1;
   LastTransaction = transaction;
   if (!inOrder) return Respond(0x2004, transaction);  // Invalid transaction ID
-  if (const ScriptedFault* fault = DueFault(code, FaultKind::Respond))
+  if (const ScriptedFault* fault = DueFault(code, FaultKind::Respond)) {
+    // A camera still in release control from an earlier session says so.
+    if (code == PTPOpInitiateReleaseControl && fault->Value == PTPResponseAlreadyInReleaseControl && SessionOpen)
+      EnterReleaseControl();
     return Respond(static_cast<uint16_t>(fault->Value), transaction);
+  }
   if (code == PTPOpSetDevicePropValue) {
     AwaitingData = Pending{code, transaction, parameters};
     return;
@@ -265,23 +334,34 @@ void ScriptedDevice::Respond(uint16_t code, uint32_t transaction) {
   Queue(BuildContainer(PTPType::Response, code, transaction, {}), nullptr);
 }
 
+// Packets leave in order: none before the one ahead of it.
+void ScriptedDevice::Push(Packet packet) {
+  packet.ReadyAt = std::max(packet.ReadyAt, Clock + Delay);
+  if (!Packets.empty()) packet.ReadyAt = std::max(packet.ReadyAt, Packets.back().ReadyAt);
+  Packets.push_back(std::move(packet));
+}
+
 // Splits a container into packets; a gone fault cuts it and unplugs the
-// camera there, a short-data fault sends only the first half of the payload.
+// camera there, a short-data fault sends only the first half of the
+// payload; a data phase of several packets pauses in its middle by the gap.
 void ScriptedDevice::Queue(std::vector<uint8_t> container, const ScriptedFault* fault) {
   const size_t packet = Script.PacketSize;
   size_t length = container.size();
   if (fault && fault->Kind == FaultKind::ShortData) length = PTPHeaderSize + (length - PTPHeaderSize) / 2;
   if (fault && fault->Kind == FaultKind::Gone) length = std::min<size_t>(length, fault->Value / packet * packet);
-  for (size_t at = 0; at < length; at += packet)
-    Packets.emplace_back(std::vector<uint8_t>(container.begin() + static_cast<ptrdiff_t>(at),
-                                              container.begin() + static_cast<ptrdiff_t>(std::min(length, at + packet))));
-  const bool cut = length < container.size();
-  if (fault && fault->Kind == FaultKind::Gone) {
-    Packets.emplace_back(std::nullopt);
-    return;
+  const bool data = ParseHeader(container)->Type == static_cast<uint16_t>(PTPType::Data);
+  const size_t middle = (length / packet + 1) / 2 * packet;
+  for (size_t at = 0; at < length; at += packet) {
+    const uint64_t gap = data && at == middle && at > 0 ? Script.GapMs : 0;
+    Push({Packet::Kind::Bytes,
+          std::vector<uint8_t>(container.begin() + static_cast<ptrdiff_t>(at),
+                               container.begin() + static_cast<ptrdiff_t>(std::min(length, at + packet))),
+          (Packets.empty() ? Clock : Packets.back().ReadyAt) + gap});
   }
-  if (length % packet == 0 && Script.ZeroLengthPackets && !cut) Packets.emplace_back(std::vector<uint8_t>{});
-  if (cut && length % packet == 0) Packets.emplace_back(std::vector<uint8_t>{});  // ends the short transfer
+  const bool cut = length < container.size();
+  if (fault && fault->Kind == FaultKind::Gone) return Push({Packet::Kind::Gone, {}, 0});
+  if (length % packet == 0 && Script.ZeroLengthPackets && !cut) Push({});
+  if (cut && length % packet == 0) Push({});  // ends the short transfer
 }
 
 void ScriptedDevice::Execute(uint16_t code, uint32_t transaction, const std::vector<uint32_t>& parameters,
@@ -291,11 +371,11 @@ void ScriptedDevice::Execute(uint16_t code, uint32_t transaction, const std::vec
     const ScriptedFault* fault = DueFault(code, FaultKind::ShortData);
     if (!fault) fault = DueFault(code, FaultKind::Gone);
     Note("data " + Hex(code) + " tid " + std::to_string(transaction) + " len " +
-                    std::to_string(payload.size() + PTPHeaderSize));
+         std::to_string(payload.size() + PTPHeaderSize));
     Queue(BuildDataContainer(code, transaction, payload), fault);
   };
   auto respond = [&](uint16_t response) {
-    if (Unplugged || (!Packets.empty() && !Packets.back())) return;  // gone with the data phase
+    if (Unplugged || (!Packets.empty() && Packets.back().Is == Packet::Kind::Gone)) return;  // gone with the data
     const bool wrong = DueFault(code, FaultKind::WrongTransaction) != nullptr;
     Respond(response, wrong ? transaction + 1 : transaction);
   };
@@ -315,10 +395,17 @@ void ScriptedDevice::Execute(uint16_t code, uint32_t transaction, const std::vec
       return respond(PTPResponseOK);
     case PTPOpGetDevicePropValue: {
       if (first == PRPropOwnerName) {
-        // A PTP string: count of 16-bit characters with the zero, then them.
-        std::vector<uint8_t> text{static_cast<uint8_t>(Script.Owner.size() + 1)};
-        for (char c : Script.Owner) AppendLittleEndian(text, static_cast<uint8_t>(c), 2);
-        AppendLittleEndian(text, 0, 2);
+        std::vector<uint8_t> text;
+        if (Script.OwnerAsPTPString) {
+          // Count of 16-bit characters with the zero, then them.
+          text.push_back(static_cast<uint8_t>(Script.Owner.size() + 1));
+          for (char c : Script.Owner) AppendLittleEndian(text, static_cast<uint8_t>(c), 2);
+          AppendLittleEndian(text, 0, 2);
+        } else {
+          // As cameras send it: an array of 8-bit characters.
+          AppendLittleEndian(text, Script.Owner.size(), 4);
+          text.insert(text.end(), Script.Owner.begin(), Script.Owner.end());
+        }
         data(text);
         return respond(PTPResponseOK);
       }
@@ -333,10 +420,13 @@ void ScriptedDevice::Execute(uint16_t code, uint32_t transaction, const std::vec
       if (dataOut.size() != property->second.Width) return respond(0x201B);
       property->second.Value = static_cast<uint32_t>(ByteReader(dataOut).Unsigned(dataOut.size()));
       return respond(PTPResponseOK);
-    case PTPOpInitiateReleaseControl: InReleaseControl = true; return respond(PTPResponseOK);
+    case PTPOpInitiateReleaseControl: EnterReleaseControl(); return respond(PTPResponseOK);
     case PTPOpTerminateReleaseControl: InReleaseControl = false; return respond(PTPResponseOK);
     case PTPOpInitiateCaptureInMemory:
+      // Unplugged once its Nth picture was taken, before the next.
+      if (Captures == Script.UnplugAfter && Captures > 0) return Push({Packet::Kind::Gone, {}, 0});
       if (!InReleaseControl) return respond(0x2002);
+      ++Captures;
       Capture();
       return respond(PTPResponseOK);
     case PTPOpCheckEvent: {
@@ -354,6 +444,12 @@ void ScriptedDevice::Execute(uint16_t code, uint32_t transaction, const std::vec
       data(payload);
       return respond(PTPResponseOK);
     }
+    case PTPOpGetObjectInfo: {
+      const auto found = Objects.find(first);
+      if (found == Objects.end()) return respond(0x2009);
+      data(ObjectInfo(found->second));
+      return respond(PTPResponseOK);
+    }
     case PTPOpGetObject: {
       const auto found = Objects.find(first);
       if (found == Objects.end()) return respond(0x2009);
@@ -365,10 +461,20 @@ void ScriptedDevice::Execute(uint16_t code, uint32_t transaction, const std::vec
   }
 }
 
+// The mode change, and what an earlier release left.
+void ScriptedDevice::EnterReleaseControl() {
+  InReleaseControl = true;
+  if (Script.ModeEvent) Events.push_back({PREventUIChanged, 0, 0});
+  for (uint16_t stale : Script.StaleEvents) Events.push_back({stale, 0, 0});
+  Script.StaleEvents.clear();
+}
+
 // One picture per part the transfer mode sends to the computer: a
-// thumbnail (0xC009) and the picture (0xC008).
+// thumbnail (0xC009) and the picture (0xC008); only the picture for a
+// camera that announces nothing else.
 void ScriptedDevice::Capture() {
-  const uint32_t mode = Script.Properties[PRPropCaptureTransferMode].Value;
+  const uint32_t mode = Script.OnlyFull ? 2 : Script.Properties[PRPropCaptureTransferMode].Value;
+  bool first = true;
   for (const auto& [bit, code] : {std::pair{1u, PREventThumbnailAdded}, std::pair{2u, PREventObjectAdded}}) {
     if ((mode & bit) == 0) continue;
     std::vector<uint8_t> bytes;
@@ -381,7 +487,8 @@ void ScriptedDevice::Capture() {
     }
     const uint32_t object = NextObject++;
     Objects[object] = std::move(bytes);
-    Events.push_back({code, object, Events.empty() ? Script.EventDelay : 0});
+    Events.push_back({code, object, first ? Script.EventDelay : 0});
+    first = false;
   }
   ++Taken;
 }
@@ -389,7 +496,7 @@ void ScriptedDevice::Capture() {
 std::vector<uint8_t> ScriptedDevice::DeviceInfo() const {
   PTPDeviceInfo info;
   info.Operations.assign(std::begin(Operations), std::end(Operations));
-  info.Events = {PREventObjectAdded, PREventThumbnailAdded};
+  info.Events = {PREventObjectAdded, PREventThumbnailAdded, PREventUIChanged};
   info.DeviceProperties.push_back(PRPropOwnerName);
   for (const auto& [code, property] : Script.Properties) info.DeviceProperties.push_back(code);
   return BuildDeviceInfo(info);
@@ -407,37 +514,67 @@ std::vector<uint8_t> ScriptedDevice::PropDesc(uint16_t code, const ScriptedPrope
   return BuildPropDesc(desc);
 }
 
+// ObjectInfo of a JPEG in the camera's memory: storage, format, protection,
+// size, then the thumbnail and image fields, parent, association,
+// sequence, and four PTP strings (file name, dates, keywords).
+std::vector<uint8_t> ScriptedDevice::ObjectInfo(const std::vector<uint8_t>& object) const {
+  std::vector<uint8_t> info;
+  AppendLittleEndian(info, 0x00010001, 4);
+  AppendLittleEndian(info, 0x3801, 2);  // EXIF/JPEG
+  AppendLittleEndian(info, 0, 2);
+  AppendLittleEndian(info, Script.InfoSize.value_or(static_cast<uint32_t>(object.size())), 4);
+  info.resize(info.size() + 2 + 4 * 7 + 2 + 4 + 4 + 2 + 4 + 4, 0);
+  const std::string name = "IMG_0001.JPG";
+  info.push_back(static_cast<uint8_t>(name.size() + 1));
+  for (char c : name) AppendLittleEndian(info, static_cast<uint8_t>(c), 2);
+  AppendLittleEndian(info, 0, 2);
+  info.insert(info.end(), 3, 0);  // no dates, no keywords
+  return info;
+}
+
 Transfer ScriptedDevice::Receive(std::span<uint8_t> buffer, int timeoutMs) {
   if (Replay) return Replay->Receive(buffer, timeoutMs);
   if (Unplugged) return {TransferStatus::Gone, 0};
+  if (Halted) return {TransferStatus::Stalled, 0};
+  const uint64_t until = Clock + static_cast<uint64_t>(std::max(timeoutMs, 0));
   size_t got = 0;
+  auto read = [&](TransferStatus status) {
+    Note(status == TransferStatus::Ok ? "read " + std::to_string(buffer.size()) + " " + std::to_string(got)
+         : got > 0                    ? "timeout after " + std::to_string(got)
+                                      : "timeout");
+    return Transfer{status, got};
+  };
   while (!Packets.empty()) {
-    auto& packet = Packets.front();
-    if (!packet) {
+    Packet& packet = Packets.front();
+    if (packet.ReadyAt > until) break;
+    Clock = std::max(Clock, packet.ReadyAt);
+    if (packet.Is == Packet::Kind::Gone) {
       Unplugged = true;
       Note("gone");
       return {TransferStatus::Gone, got};
     }
-    if (packet->size() > buffer.size() - got) {
+    if (packet.Is == Packet::Kind::Stall) {
+      if (got > 0) return read(TransferStatus::Ok);
+      Packets.pop_front();
+      Halted = true;
+      Note("stall");
+      return {TransferStatus::Stalled, 0};
+    }
+    if (packet.Bytes.size() > buffer.size() - got) {
       if (got > 0) break;
       return {TransferStatus::Failed, 0};  // the packet overflows the read
     }
-    std::copy(packet->begin(), packet->end(), buffer.begin() + static_cast<ptrdiff_t>(got));
-    got += packet->size();
-    const bool shortPacket = packet->size() < Script.PacketSize;
+    std::copy(packet.Bytes.begin(), packet.Bytes.end(), buffer.begin() + static_cast<ptrdiff_t>(got));
+    got += packet.Bytes.size();
+    const bool shortPacket = packet.Bytes.size() < Script.PacketSize;
     Packets.pop_front();
-    if (shortPacket || got == buffer.size()) {
-      Note("read " + std::to_string(buffer.size()) + " " + std::to_string(got));
-      return {TransferStatus::Ok, got};
-    }
+    if (shortPacket || got == buffer.size()) return read(TransferStatus::Ok);
   }
-  if (got > 0) {
-    Note("read " + std::to_string(buffer.size()) + " " + std::to_string(got));
-    return {TransferStatus::Ok, got};
-  }
-  Note("timeout");
-  SleepMs(timeoutMs);
-  return {TransferStatus::Timeout, 0};
+  // Nothing more for now: what came ends the transfer, unless more is on
+  // its way (then the transfer times out after the packets it got).
+  if (got > 0 && Packets.empty()) return read(TransferStatus::Ok);
+  Clock = until;
+  return read(TransferStatus::Timeout);
 }
 
 TransferStatus ScriptedDevice::Reset() {
@@ -446,8 +583,38 @@ TransferStatus ScriptedDevice::Reset() {
   Note("reset");
   Packets.clear();
   AwaitingData.reset();
+  Halted = false;
   SessionOpen = InReleaseControl = false;
   return TransferStatus::Ok;
+}
+
+TransferStatus ScriptedDevice::ClearStall(Pipe pipe) {
+  if (Replay) return Replay->ClearStall(pipe);
+  if (Unplugged) return TransferStatus::Gone;
+  Note(pipe == Pipe::BulkIn ? "clear in" : "clear out");
+  if (pipe == Pipe::BulkIn) Halted = false;
+  return TransferStatus::Ok;
+}
+
+// The camera drops what it had to send for the transaction and is busy
+// for one status request.
+TransferStatus ScriptedDevice::Cancel(uint32_t transaction) {
+  if (Replay) return Replay->Cancel(transaction);
+  if (Unplugged) return TransferStatus::Gone;
+  Note("cancel tid " + std::to_string(transaction));
+  Packets.clear();
+  AwaitingData.reset();
+  BusyStatuses = 1;
+  return TransferStatus::Ok;
+}
+
+uint16_t ScriptedDevice::DeviceStatus() {
+  if (Replay) return Replay->DeviceStatus();
+  if (Unplugged) return 0;
+  const uint16_t status = BusyStatuses > 0 ? PTPResponseDeviceBusy : PTPResponseOK;
+  if (BusyStatuses > 0) --BusyStatuses;
+  Note("status " + Hex(status));
+  return status;
 }
 
 }  // namespace korv::usbcam

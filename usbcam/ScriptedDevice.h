@@ -13,6 +13,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <istream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,22 +33,30 @@ struct ScriptedProperty {
   uint32_t Maximum = 0;
 };
 
-enum class FaultKind { Respond, ShortData, WrongTransaction, Gone, NoResponse };
+enum class FaultKind { Respond, ShortData, WrongTransaction, Gone, NoResponse, Latency, Stall };
 
 struct ScriptedFault {
   FaultKind Kind = FaultKind::Respond;
   uint16_t Operation = 0;
-  uint32_t Value = 0;  // response code, or bytes of the data phase before unplugging
+  uint32_t Value = 0;  // response code, bytes of the data phase before unplugging, or milliseconds late
   uint32_t Count = 1;  // occurrences left
 };
 
 struct DeviceScript {
   std::string Model = "Canon PowerShot G9";
   std::string Owner = "Sky Station";
+  bool OwnerAsPTPString = false;  // else a 32-bit count and 8-bit characters
   size_t PacketSize = 512;
   bool ZeroLengthPackets = true;
   uint32_t EventDelay = 2;  // empty polls before a release's events
   bool Silent = false;      // CheckEvent never reports anything
+  bool ModeEvent = false;   // 0xC00C queued when InitiateReleaseControl is answered
+  bool OnlyFull = false;    // a release announces 0xC008 only, whatever the transfer mode
+  std::vector<uint16_t> StaleEvents;    // queued (for no object) once release control is on
+  uint32_t GapMs = 0;                   // pause in the middle of every data phase
+  std::optional<uint32_t> InfoSize;     // the object size GetObjectInfo claims
+  uint32_t UnplugAfter = 0;             // gone after this many captures (0: never) ...
+  double UnplugSeconds = 0;             // ... for this long (the library's own clock)
   std::map<uint16_t, ScriptedProperty> Properties;
   std::vector<uint32_t> PictureSizes{100000};  // successive releases; the last repeats
   std::string PictureFile;                     // when set, every picture is this file
@@ -72,6 +81,9 @@ public:
   Transfer Send(std::span<const uint8_t> container, int timeoutMs) override;
   Transfer Receive(std::span<uint8_t> buffer, int timeoutMs) override;
   TransferStatus Reset() override;
+  TransferStatus ClearStall(Pipe pipe) override;
+  TransferStatus Cancel(uint32_t transaction) override;
+  uint16_t DeviceStatus() override;
   uint64_t NowMs() override;
   void SleepMs(int ms) override;
 
@@ -83,10 +95,14 @@ public:
   //   read 65536 65536            a bulk-in read: size asked, bytes given
   //   timeout                     a read that found nothing
   //   reset                       the pipes were reset
+  //   stall / clear in            the bulk-in pipe halted / was cleared
+  //   cancel tid 7                the class's Cancel request
+  //   status 0x2001               Get Device Status and its answer
   //   gone                        the camera was unplugged
   // (the last 50,000 to 100,000 lines).
   const std::vector<std::string>& Transcript() const { return Lines; }
   uint32_t PicturesTaken() const { return Taken; }
+  bool Gone() const { return Unplugged; }
 
 private:
   void Command(uint16_t code, uint32_t transaction, const std::vector<uint32_t>& parameters);
@@ -97,6 +113,8 @@ private:
   ScriptedFault* DueFault(uint16_t operation, FaultKind kind);
   std::vector<uint8_t> DeviceInfo() const;
   std::vector<uint8_t> PropDesc(uint16_t code, const ScriptedProperty& property) const;
+  std::vector<uint8_t> ObjectInfo(const std::vector<uint8_t>& object) const;
+  void EnterReleaseControl();
   void Capture();
   void Note(std::string line);
 
@@ -113,8 +131,18 @@ private:
     std::vector<uint32_t> Parameters;
   };
   std::optional<Pending> AwaitingData;
-  // Bulk-in packets in order; none marks where the camera is unplugged.
-  std::deque<std::optional<std::vector<uint8_t>>> Packets;
+  // Bulk-in packets in order, each sent once the clock reaches ReadyAt.
+  struct Packet {
+    enum class Kind { Bytes, Gone, Stall } Is = Kind::Bytes;
+    std::vector<uint8_t> Bytes;
+    uint64_t ReadyAt = 0;
+  };
+  std::deque<Packet> Packets;
+  void Push(Packet packet);
+  uint64_t Delay = 0;         // of the answer to the current command
+  bool Halted = false;        // bulk-in stalled until cleared
+  uint32_t BusyStatuses = 0;  // Get Device Status answers "busy" after a cancel
+  uint32_t Captures = 0;
   std::map<uint32_t, std::vector<uint8_t>> Objects;
   struct Event {
     uint16_t Code;

@@ -4,40 +4,35 @@
 
 namespace korv::usbcam {
 
-namespace {
-
-std::string Describe(TraceKind kind, std::span<const uint8_t> container) {
-  return kind == TraceKind::Reset ? "Device Reset" : DescribeContainer(container);
-}
-
-}  // namespace
-
 TraceReplay::TraceReplay(std::shared_ptr<const Trace> trace, std::function<void(std::string)> note)
     : Played(std::move(trace)), Note(std::move(note)) {}
 
-const TraceEntry* TraceReplay::Ask(TraceKind kind, std::span<const uint8_t> container) {
+const TraceEntry* TraceReplay::Ask(TraceKind kind, std::span<const uint8_t> container, uint32_t value) {
   if (Stopped) return nullptr;
   const auto& entries = Played->Entries;
   ++Questions;
-  const std::string asked = Describe(kind, container);
+  const std::string asked = DescribeQuestion(kind, container, value);
   if (Next >= entries.size()) {
     Note("replay: question " + std::to_string(Questions) + " asked past the end of the trace: " + asked);
     Stopped = true;
     return nullptr;
   }
   const TraceEntry& question = entries[Next];
-  if (question.Kind != kind || (kind == TraceKind::Send && !std::ranges::equal(question.Bytes, container))) {
+  const bool same = question.Kind == kind && (kind == TraceKind::DeviceStatus || question.Value == value) &&
+                    std::ranges::equal(question.Bytes, container);
+  if (!same) {
     const auto [expected, got] = std::ranges::mismatch(question.Bytes, container);
     const std::string where =
         question.Kind == kind ? " at byte " + std::to_string(expected - question.Bytes.begin()) : "";
     (void)got;
     Note("replay: question " + std::to_string(Questions) + " (trace line " + std::to_string(question.Line) +
-         ") differs" + where + ": expected " + Describe(question.Kind, question.Bytes) + ", asked " + asked);
+         ") differs" + where + ": expected " + DescribeQuestion(question.Kind, question.Bytes, question.Value) +
+         ", asked " + asked);
     Stopped = true;
     return nullptr;
   }
   Clock += question.WaitMs;
-  if (kind == TraceKind::Reset) Packets.clear();
+  if (kind == TraceKind::Reset || kind == TraceKind::Cancel) Packets.clear();  // the camera drops what it had
   // The answers: the reads up to the next question, each there once the
   // library had waited as long as it had waited for it when recorded.
   const uint64_t askedAt = Clock;
@@ -56,7 +51,7 @@ const TraceEntry* TraceReplay::Ask(TraceKind kind, std::span<const uint8_t> cont
     // a zero-length packet (as was a transfer of none).
     if (read.Status == TransferStatus::Ok && read.Length % packet == 0 && read.Length < read.Asked)
       Packets.push_back({ready, TransferStatus::Ok, {}});
-    if (read.Status == TransferStatus::Gone || read.Status == TransferStatus::Failed)
+    if (read.Status != TransferStatus::Ok && read.Status != TransferStatus::Timeout)
       Packets.push_back({ready, read.Status, {}});
   }
   if (Next == entries.size()) Note("replay: all " + std::to_string(Questions) + " questions of the trace asked");
@@ -72,6 +67,21 @@ Transfer TraceReplay::Send(std::span<const uint8_t> container, int) {
 TransferStatus TraceReplay::Reset() {
   const TraceEntry* question = Ask(TraceKind::Reset, {});
   return question == nullptr ? TransferStatus::Gone : question->Status;
+}
+
+TransferStatus TraceReplay::ClearStall(Pipe pipe) {
+  const TraceEntry* question = Ask(TraceKind::ClearStall, {}, pipe == Pipe::BulkOut);
+  return question == nullptr ? TransferStatus::Gone : question->Status;
+}
+
+TransferStatus TraceReplay::Cancel(uint32_t transaction) {
+  const TraceEntry* question = Ask(TraceKind::Cancel, {}, transaction);
+  return question == nullptr ? TransferStatus::Gone : question->Status;
+}
+
+uint16_t TraceReplay::DeviceStatus() {
+  const TraceEntry* question = Ask(TraceKind::DeviceStatus, {});
+  return question == nullptr ? 0 : static_cast<uint16_t>(question->Value);
 }
 
 Transfer TraceReplay::Receive(std::span<uint8_t> buffer, int timeoutMs) {

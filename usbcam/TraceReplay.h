@@ -1,7 +1,7 @@
 // A camera played back from a trace (PTPTrace.h): it answers exactly as the
 // recorded camera did, with the recorded delays on a virtual clock, and
 // checks that the library asks the same questions (the same containers sent
-// and Device Resets, in the same order). At the first question that differs,
+// and class requests made, in the same order). At the first question that differs,
 // or one past the end of the trace, it notes why and acts as unplugged from
 // then on. The script statement "replay FILE" makes the scripted device
 // this (ScriptedDevice.h).
@@ -33,13 +33,16 @@ public:
   Transfer Send(std::span<const uint8_t> container, int timeoutMs) override;
   Transfer Receive(std::span<uint8_t> buffer, int timeoutMs) override;
   TransferStatus Reset() override;
+  TransferStatus ClearStall(Pipe pipe) override;
+  TransferStatus Cancel(uint32_t transaction) override;
+  uint16_t DeviceStatus() override;
   uint64_t NowMs() override { return Clock; }
   void SleepMs(int ms) override { Clock += static_cast<uint64_t>(std::max(ms, 0)); }
 
 private:
   // The recorded question at this point, if the library asked it; queues its
   // answers.
-  const TraceEntry* Ask(TraceKind kind, std::span<const uint8_t> container);
+  const TraceEntry* Ask(TraceKind kind, std::span<const uint8_t> container, uint32_t value = 0);
 
   std::shared_ptr<const Trace> Played;
   std::function<void(std::string)> Note;

@@ -14,8 +14,10 @@ namespace korv::usbcam {
 namespace {
 
 constexpr uint8_t StillImageClass = 6, StillImageSubclass = 1, PTPProtocol = 1;
-constexpr uint8_t ClassRequestReset = 0x66;
-constexpr uint8_t ClassRequestToInterface = 0x21;  // host to device, class request, interface
+constexpr uint8_t ClassRequestCancel = 0x64, ClassRequestReset = 0x66, ClassRequestDeviceStatus = 0x67;
+constexpr uint8_t ClassRequestToInterface = 0x21;    // host to device, class request, interface
+constexpr uint8_t ClassRequestFromInterface = 0xA1;  // device to host
+constexpr uint16_t CancelCode = 0x4001;
 constexpr int ControlTimeoutMs = 2000;
 
 // One libusb context, made on first use; null when there is no USB to talk
@@ -107,6 +109,7 @@ TransferStatus StatusOf(int result) {
     case 0: return TransferStatus::Ok;
     case LIBUSB_ERROR_TIMEOUT: return TransferStatus::Timeout;
     case LIBUSB_ERROR_NO_DEVICE: return TransferStatus::Gone;
+    case LIBUSB_ERROR_PIPE: return TransferStatus::Stalled;
     default: return TransferStatus::Failed;
   }
 }
@@ -151,6 +154,30 @@ public:
     for (uint8_t endpoint : {Pipes.BulkIn, Pipes.BulkOut, Pipes.InterruptIn})
       if (libusb_clear_halt(Handle, endpoint) == LIBUSB_ERROR_NO_DEVICE) return TransferStatus::Gone;
     return result < 0 ? TransferStatus::Failed : TransferStatus::Ok;
+  }
+
+  TransferStatus ClearStall(Pipe pipe) override {
+    return StatusOf(libusb_clear_halt(Handle, pipe == Pipe::BulkIn ? Pipes.BulkIn : Pipes.BulkOut));
+  }
+
+  TransferStatus Cancel(uint32_t transaction) override {
+    uint8_t request[6] = {static_cast<uint8_t>(CancelCode), static_cast<uint8_t>(CancelCode >> 8)};
+    for (int i = 0; i < 4; ++i) request[2 + i] = static_cast<uint8_t>(transaction >> (8 * i));
+    const int result = libusb_control_transfer(Handle, ClassRequestToInterface, ClassRequestCancel, 0,
+                                               static_cast<uint16_t>(Pipes.Interface), request, sizeof request,
+                                               StatusRequestMs);
+    return result < 0 ? StatusOf(result) : TransferStatus::Ok;
+  }
+
+  // The status record: its length (16 bits), the response code, then
+  // endpoints that are halted (not needed: stalls are cleared anyway).
+  uint16_t DeviceStatus() override {
+    uint8_t record[32] = {};
+    const int result = libusb_control_transfer(Handle, ClassRequestFromInterface, ClassRequestDeviceStatus, 0,
+                                               static_cast<uint16_t>(Pipes.Interface), record, sizeof record,
+                                               StatusRequestMs);
+    if (result < 4) return 0;
+    return static_cast<uint16_t>(record[2] | record[3] << 8);
   }
 
   uint64_t NowMs() override {

@@ -24,6 +24,8 @@ private:
 // The status of the CD and RC libraries for a camera that is not (or no
 // longer) attached.
 constexpr uint32_t SDKStatusDeviceNotFound = 0x80;
+// The PR library's for the same ("Selection unavailable").
+constexpr uint32_t PRStatusCameraGone = 0x0B;
 
 // Texts of the CD library (shared by the RC library) and of the PR library;
 // only the low 16 bits of the code are looked at, unknown codes give

@@ -77,6 +77,9 @@ public:
     return {TransferStatus::Ok, length};
   }
   TransferStatus Reset() override { return Next() % 4 == 0 ? TransferStatus::Failed : TransferStatus::Ok; }
+  TransferStatus ClearStall(Pipe) override { return Next() % 4 == 0 ? TransferStatus::Failed : TransferStatus::Ok; }
+  TransferStatus Cancel(uint32_t) override { return Next() % 4 == 0 ? TransferStatus::Failed : TransferStatus::Ok; }
+  uint16_t DeviceStatus() override { return Next() % 2 ? PTPResponseOK : Input.U16(); }
   uint64_t NowMs() override { return Clock; }
   void SleepMs(int ms) override { Clock += static_cast<uint64_t>(ms); }
 
@@ -113,8 +116,9 @@ TSDKStatus KeepEvent(uint32_t, uint32_t, const void* record) {
 void Drive(std::span<const uint8_t> input) {
   auto pipes = std::make_shared<InputPipes>(input);
   PRCamera camera(pipes);
-  // Any call may first reset and reopen a broken session (5 transactions).
-  constexpr uint64_t Recovery = 5 * TransactionDeadlineMs;
+  // Any call may first reset and reopen a broken session (5 transactions),
+  // each abandoned at its deadline at worst.
+  constexpr uint64_t Recovery = 6 * uint64_t{TransactionDeadlineMs + AbandonMs};
   auto bounded = [&](uint64_t bound, auto call) {
     const uint64_t start = pipes->NowMs();
     const TSDKStatus status = call();
@@ -132,12 +136,12 @@ void Drive(std::span<const uint8_t> input) {
   ParseRangePropDesc(data, 2);
   const uint8_t both[] = {3, 0};
   bounded(TransactionDeadlineMs, [&] { return camera.SetPropValue(PRPropCaptureTransferMode, both); });
-  bounded(TransactionDeadlineMs, [&] { return camera.InitiateReleaseControl(); });
-  bounded(CaptureResponseMs + EventWaitMs + TransactionDeadlineMs, [&] { return camera.Release(); });
+  bounded(TransactionDeadlineMs + DrainMs + 2 * AbandonMs, [&] { return camera.InitiateReleaseControl(); });
+  bounded(DrainMs + CaptureResponseMs + EventWaitMs + 3 * AbandonMs, [&] { return camera.Release(); });
   EndCalls = 0;
   LargestBlock = 0;
   const TSDKStatus fetched = bounded(
-      PictureDeadlineMs, [&] { return camera.GetReleasedData(LastObject, PREventObjectAdded, 700, 0, TakeBlock); });
+      PictureDeadlineMs + AbandonMs, [&] { return camera.GetReleasedData(LastObject, PREventObjectAdded, 700, 0, TakeBlock); });
   EXPECT_EQ(EndCalls, fetched == SDKOk ? 1 : 0);
   EXPECT_LE(LargestBlock, 700u);
 }

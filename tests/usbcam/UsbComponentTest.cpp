@@ -7,7 +7,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <chrono>
 #include <functional>
+#include <thread>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -160,6 +162,53 @@ TEST_F(UsbComponentTest, TheUsbIsListedWithStatusZeroEvenWithoutAnyUsb) {
   uint32_t count = 0;
   std::memcpy(&count, list.data(), 4);
   EXPECT_EQ(size, 4 + count * PRDeviceRecordSize);
+}
+
+}  // namespace
+}  // namespace korv
+
+namespace korv {
+namespace {
+
+TEST_F(UsbComponentTest, TheOwnerReachesTheBackendAsTheCameraSentItInEitherForm) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"owner Sky Station", "Sky Station"},               // 8-bit characters, as cameras send it
+      {"owner Tető kamera", "Tető kamera"},               // handed through byte for byte
+      {"owner-ptpstring Sky Station", "Sky Station"},     // a PTP string
+  };
+  for (const auto& [line, owner] : cases) {
+    SCOPED_TRACE(line);
+    Script(line);
+    TObturo camera;
+    Start(camera, false);
+    EXPECT_EQ(Info.CameraOwner, owner);
+  }
+}
+
+TEST_F(UsbComponentTest, AnUnpluggedCameraIsForgottenAndConnectedAgainOnceItIsBack) {
+  Script("eventdelay 0\nunplug after 1 for 1");
+  TObturo camera;
+  Start(camera, false);
+  camera.TakePicture();
+  ASSERT_EQ(Files.size(), 1u);
+  std::string message;
+  try {
+    camera.TakePicture();
+  } catch (const std::exception& e) {
+    message = e.what();
+  }
+  EXPECT_EQ(message, "PR_RC_Release errorcode 0x0000000B, Selection unavailable");
+  EXPECT_EQ(camera.ConnectInfo().Kind, CameraKindNone) << "the component forgot the camera";
+  EXPECT_TRUE(camera.EnumerateCameras().PowerShotNames->empty()) << "gone from the device list";
+  bool back = false;
+  for (int i = 0; i < 100 && !back; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    back = !camera.EnumerateCameras().PowerShotNames->empty();
+  }
+  ASSERT_TRUE(back);
+  Start(camera, false);
+  camera.TakePicture();
+  EXPECT_EQ(Files.size(), 2u);
 }
 
 }  // namespace

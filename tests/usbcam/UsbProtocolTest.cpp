@@ -118,10 +118,11 @@ TEST(UsbProtocolTest, PicturesArriveWholeInBlocksNoLargerThanAskedWithTheReadsTh
     SCOPED_TRACE(c.Size);
     auto [device, camera] = Connect("eventdelay 0\npictures " + std::to_string(c.Size) + "\n");
     const uint32_t object = ReleaseOne(*camera);
-    const size_t before = device->Transcript().size();
     Received got;
     Sink = &got;
     ASSERT_EQ(camera->GetReleasedData(object, PREventObjectAdded, c.BlockSize, 0, TakeBlock), SDKOk);
+    const auto& lines = device->Transcript();
+    const size_t before = std::find(lines.begin(), lines.end(), Lines(*device, "cmd 0x1009").back()) - lines.begin();
     EXPECT_EQ(got.Bytes, PatternPicture(c.Size, 0));
     EXPECT_EQ(got.EndCalls, 1);
     for (uint32_t size : got.BlockSizes) EXPECT_LE(size, c.BlockSize);
@@ -146,16 +147,17 @@ TEST(UsbProtocolTest, TransactionIdsRiseFromTheSessionAndEachOperationGoesOutOnc
     operations.push_back(numbers[0]);
     transactions.push_back(numbers[1]);
   }
-  // Open, event emulation (descriptor, set), release control, transfer
-  // mode, capture, two empty polls and the one that announces, the picture.
-  const std::vector<uint64_t> expected{0x1002, 0x1014, 0x1016, 0x9008, 0x1016, 0x901A,
-                                       0x9013, 0x9013, 0x9013, 0x1009};
+  // Open, event emulation (descriptor, set), release control and what the
+  // camera queued, transfer mode, the queue again, capture, two empty polls
+  // and the one that announces, the picture's size and the picture.
+  const std::vector<uint64_t> expected{0x1002, 0x1014, 0x1016, 0x9008, 0x9013, 0x1016, 0x9013,
+                                       0x901A, 0x9013, 0x9013, 0x9013, 0x1008, 0x1009};
   EXPECT_EQ(operations, expected);
   for (size_t i = 0; i < transactions.size(); ++i) EXPECT_EQ(transactions[i], i) << i;
   // Sets send exactly the value bytes: event emulation 7 as the 16-bit
   // value its descriptor declares, the transfer mode as given.
   EXPECT_EQ(Lines(*device, "dataout "),
-            (std::vector<std::string>{"dataout 0x1016 tid 2 len 14", "dataout 0x1016 tid 4 len 14"}));
+            (std::vector<std::string>{"dataout 0x1016 tid 2 len 14", "dataout 0x1016 tid 5 len 14"}));
   ASSERT_EQ(Events.size(), 1u);
   EXPECT_EQ(Word(Events[0], PREventCodeOffset, 2), PREventObjectAdded);
   EXPECT_EQ(Word(Events[0], 4, 2), 4u);  // an event container
@@ -189,14 +191,22 @@ TEST(UsbProtocolTest, EachFaultGivesAClearStatusWithinItsBoundAndTheCameraWorksA
     const char* Operation;
     TSDKStatus Status;
     uint64_t BoundMs;
+    const char* Never = "none";  // a transcript line that must not come
+    bool Abandoned = false;      // cancelled, with the camera asked until ready
   };
   const Case cases[] = {
+      // Past its deadline a transaction is cancelled; the status comes
+      // within the deadline plus the bounded wait for the camera.
+      {"latency 0x901A 31000", "release", StatusTimeout, DrainMs + CaptureResponseMs, "none", true},
+      {"latency 0x1015 10001", "value", StatusTimeout, TransactionDeadlineMs, "none", true},
+      {"gap 121000", "fetch", StatusTimeout, PictureDeadlineMs, "none", true},
+      {"infosize 268435445", "fetch", StatusInsufficientBuffer, TransactionDeadlineMs, "cmd 0x1009"},
       {"respond 0x9008 0x2019", "release control", 0x2019, TransactionDeadlineMs},
       {"respond 0x901A 0x2005", "release", 0x2005, TransactionDeadlineMs},
       {"shortdata 0x1009", "fetch", StatusIncompleteTransfer, TransactionDeadlineMs},
       {"wrongtid 0x1015", "value", StatusWrongTransaction, TransactionDeadlineMs},
-      {"noresponse 0x1015", "value", StatusTimeout, TransactionDeadlineMs},
-      {"silent", "release", StatusTimeout, CaptureResponseMs + EventWaitMs + TransactionDeadlineMs},
+      {"noresponse 0x1015", "value", StatusTimeout, TransactionDeadlineMs, "none", true},
+      {"silent", "release", StatusTimeout, DrainMs + CaptureResponseMs + EventWaitMs},
       {"gone 0x1009 3000", "fetch", StatusCameraGone, PictureDeadlineMs},
   };
   for (const Case& c : cases) {
@@ -221,12 +231,93 @@ TEST(UsbProtocolTest, EachFaultGivesAClearStatusWithinItsBoundAndTheCameraWorksA
                                                      : camera->GetReleasedData(object, PREventObjectAdded, 100000, 0,
                                                                                TakeBlock);
     EXPECT_EQ(status, c.Status);
-    EXPECT_LE(device->NowMs() - start, c.BoundMs);
+    EXPECT_LE(device->NowMs() - start, c.BoundMs + AbandonMs);
     EXPECT_EQ(got.EndCalls, 0);
+    EXPECT_TRUE(Lines(*device, c.Never).empty());
+    if (c.Abandoned) {
+      EXPECT_FALSE(Lines(*device, "cancel tid ").empty());
+      EXPECT_EQ(Lines(*device, "status ").back(), "status 0x2001");
+    }
     // The next call: the camera again, or at once the same "gone".
     const TSDKStatus next = camera->GetPropValue(PRPropImageSize, data, 1, needed);
     EXPECT_EQ(next, c.Status == StatusCameraGone ? StatusCameraGone : SDKOk);
   }
+}
+
+}  // namespace
+}  // namespace korv::usbcam
+
+namespace korv::usbcam {
+namespace {
+
+// What real cameras are documented to do, each in a script: a release
+// control, one release and one fetch work, with one picture taken and the
+// events the component should see.
+TEST(UsbProtocolTest, CamerasBehavingAsDocumentedGiveOneReleaseAndOnePicture) {
+  struct Case {
+    std::string Script;
+    uint8_t Mode;                             // capture transfer mode
+    std::vector<uint32_t> AtControl, AtRelease;  // event codes handed on
+    std::vector<std::string> Seen;            // transcript lines, in this order
+    uint32_t LastPercent = 100;
+  };
+  const Case cases[] = {
+      {"latency 0x901A 15000", 2, {}, {0xC008}, {}},                // a long exposure
+      {"latency 0x1016 9900\nlatency 0x9013 9900 3", 2, {}, {0xC008}, {}},
+      {"gap 20000", 2, {}, {0xC008}, {}},                           // a pause inside every data phase
+      {"latency 0x1009 100000\ngap 19000", 2, {}, {0xC008}, {}},
+      {"respond 0x9008 0xA009", 2, {}, {0xC008}, {"resp 0xA009 tid 3"}},
+      {"modeevent\nstale 0xC008 2\nstale 0xC009", 2, {0xC00C}, {0xC008}, {}},
+      {"respond 0x901A 0x2019 3", 2, {}, {0xC008}, {"resp 0x2019", "resp 0x2019", "resp 0x2019", "resp 0x2001"}},
+      {"onlyfull", 3, {}, {0xC008}, {}},
+      {"", 3, {}, {0xC009, 0xC008}, {}},                           // also the thumbnail: both handed on
+      {"onlyfull\neventdelay 0", 2, {}, {0xC008}, {"cmd 0x1008", "cmd 0x1009"}},
+      {"infosize 200000", 2, {}, {0xC008}, {}, 50},                 // the percent is of the size ObjectInfo gave
+      {"stall 0x1009", 2, {}, {0xC008}, {"cmd 0x1009", "stall", "clear in"}},
+      {"stall 0x9008", 2, {}, {0xC008}, {"cmd 0x9008", "stall", "clear in"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Script);
+    auto [device, camera] = Connect(c.Script + "\npictures 100000\n");
+    Events.clear();
+    camera->SetEventCallback(KeepEvent, 7);
+    auto codesFrom = [](size_t from) {
+      std::vector<uint32_t> codes;
+      for (size_t i = from; i < Events.size(); ++i) codes.push_back(Word(Events[i], PREventCodeOffset, 2));
+      return codes;
+    };
+    ASSERT_EQ(camera->InitiateReleaseControl(), SDKOk);
+    EXPECT_EQ(codesFrom(0), c.AtControl);
+    const uint8_t mode[] = {c.Mode, 0};
+    ASSERT_EQ(camera->SetPropValue(PRPropCaptureTransferMode, mode), SDKOk);
+    const size_t before = Events.size();
+    ASSERT_EQ(camera->Release(), SDKOk);
+    EXPECT_EQ(codesFrom(before), c.AtRelease);
+    EXPECT_EQ(device->PicturesTaken(), 1u);
+    Received got;
+    Sink = &got;
+    ASSERT_FALSE(Events.empty());
+    ASSERT_EQ(camera->GetReleasedData(Word(Events.back(), PREventObjectHandleOffset, 4), PREventObjectAdded, 100000,
+                                      0, TakeBlock),
+              SDKOk);
+    EXPECT_EQ(got.Bytes, PatternPicture(100000, 0));
+    EXPECT_EQ(got.Percents.back(), c.LastPercent);
+    size_t at = 0;
+    for (const auto& line : device->Transcript())
+      if (at < c.Seen.size() && line.rfind(c.Seen[at], 0) == 0) ++at;
+    EXPECT_EQ(at, c.Seen.size()) << "missing from the transcript: " << c.Seen[std::min(at, c.Seen.size() - 1)];
+    EXPECT_EQ(Lines(*device, "reset").size(), 0u) << "the session never broke";
+  }
+}
+
+TEST(UsbProtocolTest, ClosingEndsReleaseControlAndTheSession) {
+  auto [device, camera] = Connect("");
+  ReleaseOne(*camera);
+  EXPECT_EQ(camera->Close(), SDKOk);
+  const auto commands = Lines(*device, "cmd ");
+  ASSERT_GE(commands.size(), 2u);
+  EXPECT_EQ(commands[commands.size() - 2].substr(0, 10), "cmd 0x9009");
+  EXPECT_EQ(commands.back().substr(0, 10), "cmd 0x1003");
 }
 
 }  // namespace
