@@ -31,7 +31,8 @@ std::vector<uint32_t> Announced;
 std::vector<uint8_t>* Fetched = nullptr;
 
 // Connection, DeviceInfo, release control with the picture to the computer
-// (`mode`), one release, its picture, release control ended, disconnected.
+// (`mode`), one release, the picture of its first 0xC008, release control
+// ended, disconnected.
 void Steps(PRCamera& camera, uint8_t mode, Outcome& outcome) {
   Announced.clear();
   Fetched = &outcome.Picture;
@@ -41,9 +42,11 @@ void Steps(PRCamera& camera, uint8_t mode, Outcome& outcome) {
   uint32_t needed = 0;
   outcome.Statuses.push_back(camera.GetDeviceInfo(info, PRDatasetBufferSize, needed));
   camera.SetEventCallback([](uint32_t, uint32_t, const void* record) -> TSDKStatus {
+    uint16_t code = 0;
     uint32_t object = 0;
+    std::memcpy(&code, static_cast<const uint8_t*>(record) + PREventCodeOffset, 2);
     std::memcpy(&object, static_cast<const uint8_t*>(record) + PREventObjectHandleOffset, 4);
-    Announced.push_back(object);
+    if (code == PREventObjectAdded) Announced.push_back(object);
     return 0;
   }, 0);
   outcome.Statuses.push_back(camera.InitiateReleaseControl());
