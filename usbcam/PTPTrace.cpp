@@ -1,6 +1,7 @@
 #include "usbcam/PTPTrace.h"
 
 #include <algorithm>
+#include <fstream>
 #include <sstream>
 
 #include "runtime/ByteReader.h"
@@ -32,14 +33,15 @@ bool ReadStatus(std::istream& in, TransferStatus& status) {
   return false;
 }
 
-bool ReadBytes(std::istream& in, size_t length, std::vector<uint8_t>& bytes) {
+// Hex digits, or "-" for none.
+bool ReadBytes(std::istream& in, std::vector<uint8_t>& bytes) {
   std::string hex;
   if (!(in >> hex)) return false;
-  if (hex == "-") return length == 0;
-  if (hex.size() != 2 * length || length > MaxTraceBytes) return false;
-  bytes.resize(length);
-  for (size_t i = 0; i < length; ++i) {
-    auto digit = [](char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1; };
+  if (hex == "-") return true;
+  if (hex.size() % 2 != 0 || hex.size() / 2 > MaxTraceBytes) return false;
+  auto digit = [](char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1; };
+  bytes.resize(hex.size() / 2);
+  for (size_t i = 0; i < bytes.size(); ++i) {
     const int high = digit(hex[2 * i]), low = digit(hex[2 * i + 1]);
     if (high < 0 || low < 0) return false;
     bytes[i] = static_cast<uint8_t>(high * 16 + low);
@@ -63,15 +65,10 @@ bool ReadEntry(std::istream& in, TraceEntry& entry) {
   if (!(in >> entry.TimeoutMs)) return false;
   if (entry.Kind == TraceKind::Receive && !(in >> entry.Asked)) return false;
   if (!ReadStatus(in, entry.Status) || !(in >> entry.Length)) return false;
+  if (!ReadBytes(in, entry.Bytes)) return false;
   // A send holds the whole container, however much of it was moved.
-  if (entry.Kind == TraceKind::Send) {
-    std::string hex;
-    std::streampos at = in.tellg();
-    if (!(in >> hex) || hex.size() % 2 != 0) return false;
-    in.seekg(at);
-    return ReadBytes(in, hex.size() / 2, entry.Bytes) && entry.Length <= entry.Bytes.size();
-  }
-  return entry.Length <= entry.Asked && ReadBytes(in, entry.Length, entry.Bytes);
+  return entry.Kind == TraceKind::Send ? entry.Length <= entry.Bytes.size()
+                                       : entry.Length == entry.Bytes.size() && entry.Length <= entry.Asked;
 }
 
 }  // namespace
@@ -125,6 +122,23 @@ std::optional<Trace> ParseTrace(const std::string& text, uint32_t& badLine) {
     }
   }
   badLine = 0;
+  return trace;
+}
+
+std::optional<Trace> LoadTrace(const std::string& path, std::string& error) {
+  constexpr std::streamoff MaxTraceFile = std::streamoff{1} << 30;
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  const std::streamoff size = file ? static_cast<std::streamoff>(file.tellg()) : -1;
+  if (size < 0 || size > MaxTraceFile) {
+    error = "trace " + path + (size < 0 ? " can't be read" : " is larger than 1 GiB");
+    return std::nullopt;
+  }
+  std::string text(static_cast<size_t>(size), '\0');
+  file.seekg(0);
+  file.read(text.data(), size);
+  uint32_t badLine = 0;
+  auto trace = file ? ParseTrace(text, badLine) : std::nullopt;
+  if (!trace) error = "trace " + path + (file ? " has a bad line " + std::to_string(badLine) : " can't be read");
   return trace;
 }
 

@@ -49,6 +49,9 @@ struct Trace {
 std::string FormatTraceEntry(const TraceEntry& entry);
 // On a line it can't read returns nothing and sets `badLine` (1-based).
 std::optional<Trace> ParseTrace(const std::string& text, uint32_t& badLine);
+// The trace in the file `path` (at most 1 GiB); nothing, and why in
+// `error`, when it can't be read.
+std::optional<Trace> LoadTrace(const std::string& path, std::string& error);
 
 // What a container is, for comments and reports: "cmd 0x1002 tid 0 p 0x1".
 std::string DescribeContainer(std::span<const uint8_t> container);

@@ -147,14 +147,10 @@ bool Unplug(DeviceScript& script, Words& words) {
 
 // replay FILE: the camera of a trace (TraceReplay.h) instead of this one.
 bool ReplayTrace(DeviceScript& script, Words& words) {
-  const std::string path = words.Rest();
-  std::ifstream file(path);
-  const std::string text((std::istreambuf_iterator<char>(file)), {});
-  uint32_t badLine = 0;
-  auto trace = file ? ParseTrace(text, badLine) : std::nullopt;
+  std::string error;
+  auto trace = LoadTrace(words.Rest(), error);
   if (!trace) {
-    std::cerr << "trace " << path << (file ? " has a bad line " + std::to_string(badLine) : " can't be read")
-              << std::endl;
+    std::cerr << error << std::endl;
     return false;
   }
   script.PacketSize = trace->PacketSize;

@@ -21,10 +21,9 @@ const TraceEntry* TraceReplay::Ask(TraceKind kind, std::span<const uint8_t> cont
   const bool same = question.Kind == kind && (kind == TraceKind::DeviceStatus || question.Value == value) &&
                     std::ranges::equal(question.Bytes, container);
   if (!same) {
-    const auto [expected, got] = std::ranges::mismatch(question.Bytes, container);
+    const auto differing = std::ranges::mismatch(question.Bytes, container).in1;
     const std::string where =
-        question.Kind == kind ? " at byte " + std::to_string(expected - question.Bytes.begin()) : "";
-    (void)got;
+        question.Kind == kind ? " at byte " + std::to_string(differing - question.Bytes.begin()) : "";
     Note("replay: question " + std::to_string(Questions) + " (trace line " + std::to_string(question.Line) +
          ") differs" + where + ": expected " + DescribeQuestion(question.Kind, question.Bytes, question.Value) +
          ", asked " + asked);
