@@ -54,7 +54,7 @@ TSDKStatus PRCamera::OpenAndSetUp() {
   std::vector<uint8_t> desc;
   uint32_t needed = 0;
   const uint32_t code[] = {PTPPropEventEmulationMode};
-  if (Read(PTPOpGetDevicePropDesc, code, desc, MaxDatasetSize, needed) == SDKOk) {
+  if (Read(PTPOpGetDevicePropDesc, code, desc, MaxDatasetSize, needed, Deadline(TransactionDeadlineMs)) == SDKOk) {
     ByteReader reader(desc);
     reader.Skip(2);
     const size_t width = WidthOfType(reader.U16());
@@ -93,7 +93,7 @@ TSDKStatus PRCamera::Read(uint16_t operation, std::span<const uint32_t> paramete
         if (!tooLarge) data.insert(data.end(), piece.begin(), piece.end());
         return SDKOk;
       },
-      deadline != 0 ? deadline : Deadline(TransactionDeadlineMs));
+      deadline);
   if (status == SDKOk && tooLarge) {
     data.clear();
     return StatusInsufficientBuffer;
@@ -110,19 +110,19 @@ TSDKStatus PRCamera::Write(uint16_t code, std::span<const uint8_t> value) {
 
 TSDKStatus PRCamera::GetDeviceInfo(std::vector<uint8_t>& data, uint32_t capacity, uint32_t& needed) {
   if (TSDKStatus status = Ready()) return status;
-  return Read(PTPOpGetDeviceInfo, {}, data, capacity, needed);
+  return Read(PTPOpGetDeviceInfo, {}, data, capacity, needed, Deadline(TransactionDeadlineMs));
 }
 
 TSDKStatus PRCamera::GetPropDesc(uint16_t code, std::vector<uint8_t>& data, uint32_t capacity, uint32_t& needed) {
   if (TSDKStatus status = Ready()) return status;
   const uint32_t parameters[] = {code};
-  return Read(PTPOpGetDevicePropDesc, parameters, data, capacity, needed);
+  return Read(PTPOpGetDevicePropDesc, parameters, data, capacity, needed, Deadline(TransactionDeadlineMs));
 }
 
 TSDKStatus PRCamera::GetPropValue(uint16_t code, std::vector<uint8_t>& data, uint32_t capacity, uint32_t& needed) {
   if (TSDKStatus status = Ready()) return status;
   const uint32_t parameters[] = {code};
-  return Read(PTPOpGetDevicePropValue, parameters, data, capacity, needed);
+  return Read(PTPOpGetDevicePropValue, parameters, data, capacity, needed, Deadline(TransactionDeadlineMs));
 }
 
 TSDKStatus PRCamera::SetPropValue(uint16_t code, std::span<const uint8_t> value) {
@@ -172,7 +172,9 @@ TSDKStatus PRCamera::Drain() {
   for (;;) {
     std::vector<uint8_t> data;
     uint32_t needed = 0;
-    if (TSDKStatus status = Read(PTPOpCheckEvent, {}, data, MaxDatasetSize, needed, deadline)) return status;
+    const TSDKStatus status = Read(PTPOpCheckEvent, {}, data, MaxDatasetSize, needed, deadline);
+    // A camera's refusal leaves nothing to drain; a broken session is a fault.
+    if (status != SDKOk) return Session.Broken() ? status : SDKOk;
     const auto events = SplitEvents(data);
     if (events.empty()) return SDKOk;
     for (const auto& event : events) {

@@ -73,8 +73,9 @@ private:
   TSDKStatus OpenAndSetUp();
   TSDKStatus SwitchReleaseControl(bool on);
   TSDKStatus Read(uint16_t operation, std::span<const uint32_t> parameters, std::vector<uint8_t>& data,
-                  uint32_t capacity, uint32_t& needed, uint64_t deadline = 0);
-  // Takes what the camera has queued; picture events are dropped.
+                  uint32_t capacity, uint32_t& needed, uint64_t deadline);
+  // Takes what the camera has queued; picture events are dropped. Fails
+  // only when the session broke.
   TSDKStatus Drain();
   // Hands one event container to the event callback.
   void HandOn(std::span<const uint8_t> event);

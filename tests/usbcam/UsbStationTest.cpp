@@ -50,7 +50,8 @@ protected:
                                               Scripts.file("sky.jpg") + "\n" + EveryBehaviour);
     setenv("KORV_CAMERA", "usb", 1);
     setenv("KORV_USB_SCRIPT", Scripts.file("camera.txt").c_str(), 1);
-    Server = std::make_unique<Vsftpd>();
+    // An address of its own: no other test's server can stand in the way.
+    Server = std::make_unique<Vsftpd>(Vsftpd::Options{.address = "127.0.0.23"});
   }
 
   // Serves the window (timer ticks included) until `done` holds, at most 60 s.
@@ -101,7 +102,7 @@ protected:
   std::unique_ptr<Vsftpd> Server;
 };
 
-TEST_F(UsbStationTest, ConnectsTheUsbCameraAsCameraZeroAndUploadsItsPictures) {
+TEST_F(UsbStationTest, UploadsThePicturesOfACameraDoingEveryDocumentedThingAndConnectsItAgainAfterAnUnplug) {
   TForm1& form = Start();
   form.State.upload_host = Server->host();
   std::vector<std::string> uploaded;
@@ -119,8 +120,11 @@ TEST_F(UsbStationTest, ConnectsTheUsbCameraAsCameraZeroAndUploadsItsPictures) {
   // Two pictures, the camera gone for a second, connected again, two more.
   ASSERT_TRUE(RunUntil([&] { return uploaded.size() >= 4; }));
   form.Button4->click();
-  ASSERT_FALSE(Errors.empty());
-  EXPECT_EQ(Errors[0], "PR_RC_Release errorcode 0x0000000B, Selection unavailable");
+  // The unplugging, and the ticks before the station took the camera
+  // again; nothing else (a stale event taken for a picture, a slow answer
+  // or a busy camera) went wrong.
+  EXPECT_EQ(Errors, (std::vector<std::string>{"PR_RC_Release errorcode 0x0000000B, Selection unavailable",
+                                              "Camera not in remote mode", "Camera not in remote mode"}));
   EXPECT_EQ(uploaded, std::vector<std::string>(uploaded.size(), Picture));
   EXPECT_FALSE(form.Image1->pixmap().isNull());
 }
