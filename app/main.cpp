@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
 
   korv::StationOptions options;
   try {
-    options = korv::ParseOptions(args, std::getenv("KORV_UPLOAD_HOST"), KORV_UPLOAD_HOST);
+    options = korv::ParseOptions(args, std::getenv("KORV_UPLOAD_HOST"), korv::kDefaultUploadHost);
   } catch (const korv::EOptionError& e) {
     std::cerr << program << ": " << e.what() << "\n";
     return 2;
@@ -56,11 +56,11 @@ int main(int argc, char** argv) {
   }
 
   QuitOnSignals(application);
-  korv::TForm1 form;
-  // Before anything can upload: the window's handlers only run from here on.
-  form.State.upload_host = options.UploadHost;
-  form.State.upload_port = options.UploadPort;
-  form.State.atomic_publish = options.AtomicPublish;
+  korv::StationConfig config;
+  config.UploadHost = options.UploadHost;
+  config.UploadPort = options.UploadPort;
+  config.AtomicPublish = options.AtomicPublish;
+  korv::TForm1 form(".", config);
   form.show();
   if (options.Unattended) form.StartUnattended();
   return application.exec();
