@@ -13,6 +13,7 @@
 
 #include "camera/sdkapi/PTPDataset.h"
 #include "usbcam/PRCamera.h"
+#include "usbcam/PTPTrace.h"
 #include "usbcam/RecordingTransport.h"
 #include "usbcam/ScriptedDevice.h"
 #include "tests/support/TempDir.h"
@@ -133,6 +134,23 @@ TEST(TraceReplayTest, AQuestionTheCameraWasNotAskedIsReportedAndTheCameraGoes) {
   ASSERT_EQ(notes.size(), 1u);
   EXPECT_NE(notes[0].find("differs at byte 12: expected data 0x1016 tid"),
             std::string::npos) << notes[0];
+}
+
+TEST(TraceReplayTest, ATraceLineThatCanNotBeReadIsRefusedByItsNumber) {
+  const char* lines[] = {"packet 0",
+                         "send 0 0 5000 ok 1 0c0",                        // odd hex
+                         "send 0 0 5000 ok 3 0c00",                       // more moved than sent
+                         "recv 0 0 5000 512 ok 3 0c00",                   // length and bytes differ
+                         "recv 0 0 5000 1 ok 2 0c00",                     // more than asked
+                         "recv 0 0 5000 512 late 0 -",                    // unknown status
+                         "recv 0 0 5000 512 ok 2 0g00",                   // not hex
+                         "clear 0 0 sideways ok", "cancel 0 0 ok", "status 0 0", "reset 0 0 ok extra", "pause 0 0"};
+  for (const char* line : lines) {
+    SCOPED_TRACE(line);
+    uint32_t badLine = 0;
+    EXPECT_FALSE(ParseTrace(std::string("# a trace\npacket 512\n") + line + "\n", badLine));
+    EXPECT_EQ(badLine, 3u);
+  }
 }
 
 }  // namespace
