@@ -33,15 +33,14 @@ std::vector<uint8_t>* Fetched = nullptr;
 
 // Connection, DeviceInfo, release control with the picture to the computer
 // (`mode`), one release, the picture of its first 0xC008, release control
-// ended, disconnected.
+// ended, disconnected; a step before the release that fails ends it there.
 void Steps(PRCamera& camera, uint8_t mode, Outcome& outcome) {
   Announced.clear();
   Fetched = &outcome.Picture;
-  outcome.Statuses.push_back(camera.Connect());
-  if (outcome.Statuses.back() != SDKOk) return;
+  auto step = [&](TSDKStatus status) { return outcome.Statuses.push_back(status), status == SDKOk; };
   std::vector<uint8_t> info;
   uint32_t needed = 0;
-  outcome.Statuses.push_back(camera.GetDeviceInfo(info, PRDatasetBufferSize, needed));
+  if (!step(camera.Connect()) || !step(camera.GetDeviceInfo(info, PRDatasetBufferSize, needed))) return;
   camera.SetEventCallback([](uint32_t, uint32_t, const void* record) -> TSDKStatus {
     uint16_t code = 0;
     uint32_t object = 0;
@@ -50,11 +49,10 @@ void Steps(PRCamera& camera, uint8_t mode, Outcome& outcome) {
     if (code == PREventObjectAdded) Announced.push_back(object);
     return 0;
   }, 0);
-  outcome.Statuses.push_back(camera.InitiateReleaseControl());
   const uint8_t toComputer[] = {mode, 0};
-  outcome.Statuses.push_back(camera.SetPropValue(PRPropCaptureTransferMode, toComputer));
-  outcome.Statuses.push_back(camera.Release());
-  if (outcome.Statuses.back() == SDKOk && !Announced.empty())
+  if (!step(camera.InitiateReleaseControl()) || !step(camera.SetPropValue(PRPropCaptureTransferMode, toComputer)))
+    return;
+  if (step(camera.Release()) && !Announced.empty())
     outcome.Statuses.push_back(camera.GetReleasedData(
         Announced.front(), PREventObjectAdded, PRTransferBlockSize, 0,
         [](uint32_t, uint32_t, uint32_t, const void* block) -> TSDKStatus {
