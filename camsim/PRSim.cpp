@@ -3,15 +3,14 @@
 // descriptors are built from the scenario; property values are PR codes;
 // a release announces its pictures as PTP events and a transfer hands the
 // JPEG over in blocks. Other entries answer "Unimplemented" (Defaults.cpp).
-#include <chrono>
 #include <cstring>
-#include <optional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "camera/sdkapi/PTPDataset.h"
 #include "camsim/Control.h"
+#include "camsim/Plugging.h"
 #include "camsim/SkyPicture.h"
 #include "runtime/ByteReader.h"
 
@@ -54,9 +53,7 @@ struct Camera {
   bool InReleaseControl = false;
   uint32_t PicturesTaken = 0;
   std::map<uint32_t, ReleasedObject> Objects;  // by object handle
-  uint32_t Releases = 0;  // since attaching, for the scenario's "unplug"
-  uint32_t Plug = 0;      // times it came back; its device records carry it
-  std::optional<std::chrono::steady_clock::time_point> GoneUntil;
+  Plugging Plugged;  // the scenario's "unplug"
 
   SettingProfile* Property(uint32_t code) {
     auto found = Profile.Properties.find(code);
@@ -89,25 +86,12 @@ struct Library {
   bool Attached(TSDKHandle handle) {
     auto found = CameraObjects.find(handle);
     return found != CameraObjects.end() && Present(found->second.Camera) &&
-           Cameras[found->second.Camera].Plug == found->second.Plug;
+           Cameras[found->second.Camera].Plugged.Plug() == found->second.Plug;
   }
-  // Whether the camera is attached now; one whose time away is over comes
-  // back under a new device record.
-  bool Present(size_t index) {
-    Camera& camera = Cameras[index];
-    if (!camera.GoneUntil) return true;
-    if (std::chrono::steady_clock::now() < *camera.GoneUntil) return false;
-    camera.GoneUntil.reset();
-    ++camera.Plug;
-    return true;
-  }
-  // After release number UnplugAfter the camera goes away for the
-  // scenario's time, once: its objects are dead.
+  bool Present(size_t index) { return Cameras[index].Plugged.Present(); }
+  // A camera that went away with this release: its objects are dead.
   void CountRelease(Camera& camera) {
-    if (camera.Plug != 0 || ++camera.Releases != camera.Profile.UnplugAfter) return;
-    camera.GoneUntil = std::chrono::steady_clock::now() +
-                       std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                           std::chrono::duration<double>(camera.Profile.UnplugSeconds));
+    if (!camera.Plugged.CountRelease(camera.Profile)) return;
     camera.Connected = camera.InReleaseControl = false;
     camera.EventCallback = nullptr;
     camera.Objects.clear();
@@ -302,7 +286,7 @@ TSDKStatus PR_GetDeviceList(uint32_t* size, void* buffer) {
     std::memcpy(record, LittleEndian(RecordMagic, 4).data(), 4);
     std::memcpy(record + 4, LittleEndian(index, 4).data(), 4);
     std::memcpy(record + 8, LittleEndian(Lib().Generation, 4).data(), 4);
-    std::memcpy(record + 12, LittleEndian(cameras[index].Plug, 4).data(), 4);
+    std::memcpy(record + 12, LittleEndian(cameras[index].Plugged.Plug(), 4).data(), 4);
     const std::u16string model = Utf16(cameras[index].Profile.Model);
     const size_t units = std::min(model.size(), (PRDeviceRecordSize - PRDeviceModelNameOffset) / 2 - 1);
     for (size_t i = 0; i < units; ++i)
@@ -320,7 +304,7 @@ TSDKStatus PR_CreateCameraObject(const void* record, TSDKHandle* handle) {
   const uint32_t magic = reader.U32(), index = reader.U32(), generation = reader.U32(), plug = reader.U32();
   if (magic != RecordMagic || generation != Lib().Generation || index >= Lib().Cameras.size())
     return PRStatusInvalidParameter;
-  if (!Lib().Present(index) || plug != Lib().Cameras[index].Plug) return PRStatusCameraGone;
+  if (!Lib().Present(index) || plug != Lib().Cameras[index].Plugged.Plug()) return PRStatusCameraGone;
   *handle = Lib().NewHandle();
   Lib().CameraObjects[*handle] = {index, plug};
   return SDKOk;

@@ -102,25 +102,16 @@ Camera* Library::Source(TSDKHandle source) {
   auto found = Sources.find(source);
   if (found == Sources.end() || !Present(found->second.Camera)) return nullptr;
   Camera& camera = Cameras[found->second.Camera];
-  return camera.Plug == found->second.Plug ? &camera : nullptr;
+  return camera.Plugged.Plug() == found->second.Plug ? &camera : nullptr;
 }
 
 TSDKStatus Library::Missing(TSDKHandle source) const {
   return Sources.count(source) ? StatusDeviceNotFound : StatusInvalidHandle;
 }
 
-bool Library::Present(size_t index) {
-  Camera& camera = Cameras[index];
-  if (!camera.GoneUntil) return true;
-  if (std::chrono::steady_clock::now() < *camera.GoneUntil) return false;
-  camera.GoneUntil.reset();
-  ++camera.Plug;
-  return true;
-}
+bool Library::Present(size_t index) { return Cameras[index].Plugged.Present(); }
 
 void Library::Unplug(Camera& camera) {
-  const auto away = std::chrono::duration<double>(camera.Profile.UnplugSeconds);
-  camera.GoneUntil = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::nanoseconds>(away);
   camera.Open = false;
   camera.EventCallback = camera.ReleaseCallback = nullptr;
   camera.InReleaseControl = camera.InCaptureSession = false;
@@ -286,7 +277,7 @@ TSDKStatus EnumDeviceNext(TSDKHandle handle, void* record) {
   WriteValue(bytes, 4, RecordMagic);
   WriteValue(bytes + 4, 4, index);
   WriteValue(bytes + 136, 4, Lib().Generation);
-  WriteValue(bytes + 140, 4, Lib().Cameras[index].Plug);
+  WriteValue(bytes + 140, 4, Lib().Cameras[index].Plugged.Plug());
   std::memcpy(bytes + SDKSourceModelNameOffset, profile.Model.data(), std::min(profile.Model.size(), SDKSourceTextSize - 1));
   std::memcpy(bytes + SDKSourceListNameOffset, profile.ListName.data(),
               std::min(profile.ListName.size(), SDKSourceTextSize - 1));
@@ -301,7 +292,7 @@ TSDKStatus OpenSource(const void* record, TSDKHandle* source) {
   reader.Seek(136);
   uint32_t generation = reader.U32(), plug = reader.U32();
   if (!reader.Ok() || magic != RecordMagic || generation != Lib().Generation || index >= Lib().Cameras.size() ||
-      !Lib().Present(index) || plug != Lib().Cameras[index].Plug)
+      !Lib().Present(index) || plug != Lib().Cameras[index].Plugged.Plug())
     return StatusDeviceNotFound;
   Camera& camera = Lib().Cameras[index];
   if (camera.Open) return StatusDeviceBusy;
@@ -439,8 +430,7 @@ TSDKStatus Release(TSDKHandle source, uint32_t option, TSDKProgressCallback prog
 void CountRelease(TSDKHandle source) {
   auto lock = LockState();
   Camera* camera = Lib().Source(source);
-  if (camera != nullptr && camera->Plug == 0 && ++camera->Releases == camera->Profile.UnplugAfter)
-    Lib().Unplug(*camera);
+  if (camera != nullptr && camera->Plugged.CountRelease(camera->Profile)) Lib().Unplug(*camera);
 }
 
 TSDKStatus GetReleasedData(TSDKHandle source, TSDKProgressCallback progress, uint32_t context,

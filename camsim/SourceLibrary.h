@@ -8,7 +8,6 @@
 #pragma once
 
 #include <array>
-#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -18,6 +17,7 @@
 #include <vector>
 
 #include "camera/sdkapi/SDKTypes.h"
+#include "camsim/Plugging.h"
 #include "camsim/Scenario.h"
 #include "camsim/SkyPicture.h"
 #include "camsim/Simulator.h"
@@ -48,9 +48,7 @@ struct Camera {
   uint32_t PicturesTaken = 0;
   uint32_t BusyWrites = 0;  // settings writes still to be refused as "Device busy"
   std::deque<Picture> Pending;
-  uint32_t Releases = 0;  // since attaching, for the scenario's "unplug"
-  uint32_t Plug = 0;      // times it came back; its device records carry it
-  std::optional<std::chrono::steady_clock::time_point> GoneUntil;
+  Plugging Plugged;  // the scenario's "unplug"
 
   SettingProfile& Setting(std::string_view name) { return Profile.Settings.find(name)->second; }
 };
@@ -84,7 +82,7 @@ struct Library {
   // Whether the camera is attached now; one whose time away is over comes
   // back under a new device record.
   bool Present(size_t camera);
-  // The camera goes away for the scenario's time: its sources are dead.
+  // The camera went away: its sources are dead.
   void Unplug(Camera& camera);
   Enumeration* Enum(TSDKHandle handle);
 };

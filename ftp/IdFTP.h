@@ -48,6 +48,9 @@ public:
   int AcceptTimeout = 60000;
   // The longest the data of one store may take to send, in ms (0: no limit).
   int TransferTimeout = 600000;
+  // ms; how long the reply that may explain a failed passive data connect
+  // is waited for, also when ReadTimeout waits without limit.
+  int DataRefusalTimeout = 10000;
 
   TIdRFCReply LoginReply;
   std::string SystemDescription;

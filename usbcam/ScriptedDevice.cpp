@@ -76,8 +76,7 @@ bool ReadNumber(std::istream& in, uint32_t& value) {
 }
 
 // The words of one statement after its keyword.
-class Words {
-public:
+struct Words {
   explicit Words(std::istream& in) : In(in) {}
   bool Number(uint32_t& value) { return ReadNumber(In, value); }
   bool Code(uint16_t& code) {

@@ -203,12 +203,13 @@ TEST_F(FaultTest, ACameraThatWentAwayIsForgottenAndConnectedAgainOnceItIsBack) {
   struct Case {
     std::string CD, PR;
     std::string Message;
+    bool SourceClosed;  // a CD source is closed when its camera is forgotten
   };
   // Away long enough for a slow machine to see it gone.
   const Case cases[] = {
-      {CDCamera("unplug after 1 for 2\n"), "", "CDRelease errorcode 0x00000080, Device not found"},
+      {CDCamera("unplug after 1 for 2\n"), "", "CDRelease errorcode 0x00000080, Device not found", true},
       {"", "camera PR\n" + std::string(test::FixedSky) + "unplug after 1 for 2\n",
-       "PR_RC_Release errorcode 0x0000000B, Selection unavailable"},
+       "PR_RC_Release errorcode 0x0000000B, Selection unavailable", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Message);
@@ -220,6 +221,7 @@ TEST_F(FaultTest, ACameraThatWentAwayIsForgottenAndConnectedAgainOnceItIsBack) {
     EXPECT_EQ(MessageOf([&] { obturo.TakePicture(); }), "<nothing raised>");
     EXPECT_EQ(MessageOf([&] { obturo.TakePicture(); }), c.Message);
     EXPECT_EQ(obturo.ConnectInfo().Kind, CameraKindNone) << "the component forgot the camera";
+    EXPECT_EQ(SimulatedLibrary::CD().Calls("CDCloseSource").size(), c.SourceClosed ? 1u : 0u);
     EXPECT_TRUE(obturo.EnumerateCameras().PowerShotNames->empty()) << "gone from the device list";
 
     bool back = false;
