@@ -250,6 +250,7 @@ void Station::Refresh(const CameraChoice& choice, bool dayInterval) {
   if (shown.ExposureItem) Controls.ExposureItem = *shown.ExposureItem;
   if (shown.ApertureItem) Controls.ApertureItem = *shown.ApertureItem;
   if (shown.IsoItem) Controls.IsoItem = *shown.IsoItem;
+  ++Controls.ItemsSet;
   Send(choice);
 }
 

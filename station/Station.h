@@ -58,9 +58,11 @@ struct StationView {
   ListsEnabled Lists = PresetOf(kDayPreset).Lists;
   std::string IntervalText = "5";         // the interval field, as typed or as set
   // Selected items of the lists; -1: a typed text that matches no item,
-  // which the window leaves as it is.
+  // which the window leaves as it is. The user chooses them too: the
+  // window selects them only when ItemsSet says the station did.
   int ImageSizeItem = kDefaultImageSizeItem;
   int ExposureItem = 0, ApertureItem = 0, IsoItem = 0;
+  uint64_t ItemsSet = 1;
   bool ImageSizeEnabled = true;           // not while the cycle runs
   bool CameraControls = false;            // presets, corrections, test picture, Start, Stop
   bool RemoteCapable = false, SettingsSupported = false;
