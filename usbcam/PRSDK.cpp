@@ -7,6 +7,7 @@
 // the event and data callbacks run inside the calls, on the caller's thread,
 // and may call the library again.
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -20,6 +21,7 @@
 #include "camera/sdkapi/SDKEntries.h"
 #include "runtime/ByteReader.h"
 #include "usbcam/PRCamera.h"
+#include "usbcam/RecordingTransport.h"
 #include "usbcam/ScriptedDevice.h"
 #include "usbcam/UsbTransport.h"
 
@@ -279,7 +281,10 @@ USBCAM_EXPORT TSDKStatus PR_ConnectCamera(TSDKHandle handle) {
     transport = OpenUsbCamera(object->Id, status);
     if (!transport) return status;
   }
-  auto camera = std::make_unique<PRCamera>(transport);
+  char cameraName[40];
+  std::snprintf(cameraName, sizeof cameraName, "%s camera %04X:%04X", object->Scripted ? "scripted" : "USB",
+                object->Id.Vendor, object->Id.Product);
+  auto camera = std::make_unique<PRCamera>(RecordIfAsked(transport, cameraName));
   if ((status = camera->Connect()) != SDKOk) return status;
   object->Camera = std::move(camera);
   return SDKOk;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <sstream>
 
@@ -9,6 +10,7 @@
 #include "camera/sdkapi/SDKTypes.h"
 #include "runtime/ByteReader.h"
 #include "usbcam/PTPContainer.h"
+#include "usbcam/TraceReplay.h"
 
 namespace korv::usbcam {
 
@@ -142,6 +144,19 @@ bool Unplug(DeviceScript& script, Words& words) {
   return *end == '\0' && script.UnplugSeconds >= 0 && script.UnplugSeconds <= 86400;
 }
 
+// replay FILE: the camera of a trace (TraceReplay.h) instead of this one.
+bool ReplayTrace(DeviceScript& script, Words& words) {
+  std::string error;
+  auto trace = LoadTrace(words.Rest(), error);
+  if (!trace) {
+    std::cerr << error << std::endl;
+    return false;
+  }
+  script.PacketSize = trace->PacketSize;
+  script.Replay = std::make_shared<const Trace>(std::move(*trace));
+  return true;
+}
+
 // Every statement a script may use (usbcam/README.md).
 const std::pair<std::string_view, Statement> Statements[] = {
     {"model", [](DeviceScript& s, Words& w) { return s.Model = w.Rest(), true; }},
@@ -183,6 +198,7 @@ const std::pair<std::string_view, Statement> Statements[] = {
     {"picturefile", [](DeviceScript& s, Words& w) { return s.PictureFile = w.Rest(), true; }},
     {"property", Property},
     {"unplug", Unplug},
+    {"replay", ReplayTrace},
     {"respond", AddFault<FaultKind::Respond, true>},
     {"latency", AddFault<FaultKind::Latency, true>},
     {"gone", AddFault<FaultKind::Gone, true>},
@@ -225,7 +241,22 @@ std::vector<uint8_t> PatternPicture(uint32_t size, uint32_t index) {
   return bytes;
 }
 
-ScriptedDevice::ScriptedDevice(DeviceScript script) : Script(std::move(script)) {}
+ScriptedDevice::ScriptedDevice(DeviceScript script) : Script(std::move(script)) {
+  if (Script.Replay)
+    Replay = std::make_unique<TraceReplay>(Script.Replay, [this](std::string line) {
+      std::cerr << "PRSDK.DLL: " << line << std::endl;
+      Note(std::move(line));
+    });
+}
+
+ScriptedDevice::~ScriptedDevice() = default;
+
+uint64_t ScriptedDevice::NowMs() { return Replay ? Replay->NowMs() : Clock; }
+
+void ScriptedDevice::SleepMs(int ms) {
+  if (Replay) return Replay->SleepMs(ms);
+  Clock += static_cast<uint64_t>(std::max(ms, 0));
+}
 
 // A station may play the device for hours: past the cap the older half of
 // the transcript goes.
@@ -245,6 +276,7 @@ ScriptedFault* ScriptedDevice::DueFault(uint16_t operation, FaultKind kind) {
 }
 
 Transfer ScriptedDevice::Send(std::span<const uint8_t> container, int timeoutMs) {
+  if (Replay) return Replay->Send(container, timeoutMs);
   if (Unplugged) return {TransferStatus::Gone, 0};
   const auto header = ParseHeader(container);
   if (!header || header->Length != container.size()) return {TransferStatus::Failed, 0};
@@ -496,6 +528,7 @@ std::vector<uint8_t> ScriptedDevice::ObjectInfo(const std::vector<uint8_t>& obje
 }
 
 Transfer ScriptedDevice::Receive(std::span<uint8_t> buffer, int timeoutMs) {
+  if (Replay) return Replay->Receive(buffer, timeoutMs);
   if (Unplugged) return {TransferStatus::Gone, 0};
   if (Halted) return {TransferStatus::Stalled, 0};
   const uint64_t until = Clock + static_cast<uint64_t>(std::max(timeoutMs, 0));
@@ -540,6 +573,7 @@ Transfer ScriptedDevice::Receive(std::span<uint8_t> buffer, int timeoutMs) {
 }
 
 TransferStatus ScriptedDevice::Reset() {
+  if (Replay) return Replay->Reset();
   if (Unplugged) return TransferStatus::Gone;
   Note("reset");
   Packets.clear();
@@ -550,6 +584,7 @@ TransferStatus ScriptedDevice::Reset() {
 }
 
 TransferStatus ScriptedDevice::ClearStall(Pipe pipe) {
+  if (Replay) return Replay->ClearStall(pipe);
   if (Unplugged) return TransferStatus::Gone;
   Note(pipe == Pipe::BulkIn ? "clear in" : "clear out");
   if (pipe == Pipe::BulkIn) Halted = false;
@@ -559,6 +594,7 @@ TransferStatus ScriptedDevice::ClearStall(Pipe pipe) {
 // The camera drops what it had to send for the transaction and is busy
 // for one status request.
 TransferStatus ScriptedDevice::Cancel(uint32_t transaction) {
+  if (Replay) return Replay->Cancel(transaction);
   if (Unplugged) return TransferStatus::Gone;
   Note("cancel tid " + std::to_string(transaction));
   Packets.clear();
@@ -568,6 +604,7 @@ TransferStatus ScriptedDevice::Cancel(uint32_t transaction) {
 }
 
 uint16_t ScriptedDevice::DeviceStatus() {
+  if (Replay) return Replay->DeviceStatus();
   if (Unplugged) return 0;
   const uint16_t status = BusyStatuses > 0 ? PTPResponseDeviceBusy : PTPResponseOK;
   if (BusyStatuses > 0) --BusyStatuses;

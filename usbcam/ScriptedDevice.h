@@ -22,6 +22,9 @@
 
 namespace korv::usbcam {
 
+struct Trace;
+class TraceReplay;
+
 struct ScriptedProperty {
   size_t Width = 1;  // 1, 2 or 4 bytes
   uint32_t Value = 0;
@@ -58,6 +61,7 @@ struct DeviceScript {
   std::vector<uint32_t> PictureSizes{100000};  // successive releases; the last repeats
   std::string PictureFile;                     // when set, every picture is this file
   std::vector<ScriptedFault> Faults;
+  std::shared_ptr<const Trace> Replay;  // "replay FILE": the camera of a trace instead (TraceReplay.h)
 };
 
 // The default camera changed by the script's lines. On a line it can't read
@@ -71,6 +75,7 @@ std::vector<uint8_t> PatternPicture(uint32_t size, uint32_t index);
 class ScriptedDevice final : public PTPTransport {
 public:
   explicit ScriptedDevice(DeviceScript script);
+  ~ScriptedDevice() override;
 
   size_t PacketSize() const override { return Script.PacketSize; }
   Transfer Send(std::span<const uint8_t> container, int timeoutMs) override;
@@ -79,8 +84,8 @@ public:
   TransferStatus ClearStall(Pipe pipe) override;
   TransferStatus Cancel(uint32_t transaction) override;
   uint16_t DeviceStatus() override;
-  uint64_t NowMs() override { return Clock; }
-  void SleepMs(int ms) override { Clock += static_cast<uint64_t>(std::max(ms, 0)); }
+  uint64_t NowMs() override;
+  void SleepMs(int ms) override;
 
   // What crossed the pipes, one line per event:
   //   cmd 0x1009 tid 7 p 5        a command and its parameters
@@ -148,6 +153,7 @@ private:
   uint32_t NextObject = 0x1000;
   uint32_t Taken = 0;
   std::vector<std::string> Lines;
+  std::unique_ptr<TraceReplay> Replay;
 };
 
 }  // namespace korv::usbcam

@@ -10,11 +10,15 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <dlfcn.h>
+
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 
 #include "camera/Obturo.h"
+#include "camera/sdk/PRAPI.h"
 #include "tests/station/StationFixture.h"
 #include "tests/station/TestJpeg.h"
 #include "tests/support/Vsftpd.h"
@@ -60,6 +64,39 @@ protected:
     return true;
   }
 
+  // Connects camera 0, takes pictures until two are uploaded and stops;
+  // returns them.
+  std::vector<std::string> TakeTwoPictures(TForm1& form) {
+    form.State.upload_host = Server->host();
+    std::vector<std::string> uploaded;
+    QObject::connect(form.Edit3, &QLineEdit::textChanged, [&](const QString& text) {
+      if (text == "Feltöltés sikeres") uploaded.push_back(ReadFile(Server->publicHtml() + "/koftplive.jpg"));
+    });
+    form.Button1->click();
+    EXPECT_EQ(Errors, std::vector<std::string>{});
+    form.Edit4->setText(Vsftpd::User);
+    form.Edit5->setText(Vsftpd::Password);
+    form.Edit2->setText("1");
+    form.Button3->click();
+    EXPECT_TRUE(RunUntil([&] { return uploaded.size() >= 2; }));
+    form.Button4->click();
+    EXPECT_EQ(Errors, std::vector<std::string>{});
+    EXPECT_FALSE(form.Image1->pixmap().isNull());
+    return uploaded;
+  }
+
+  // The library's control entry `name` (the library loaded as the station
+  // loads it).
+  template <class F>
+  static F* Control(const char* name) {
+    LoadPRSDK();
+    void* symbol = dlsym(PRSDKLibrary().handle(), name);
+    if (symbol == nullptr) throw std::runtime_error(std::string("no control entry ") + name);
+    F* function = nullptr;
+    std::memcpy(&function, &symbol, sizeof function);
+    return function;
+  }
+
   TempDir Scripts;
   std::string Picture;
   std::unique_ptr<Vsftpd> Server;
@@ -90,6 +127,28 @@ TEST_F(UsbStationTest, UploadsThePicturesOfACameraDoingEveryDocumentedThingAndCo
                                               "Camera not in remote mode", "Camera not in remote mode"}));
   EXPECT_EQ(uploaded, std::vector<std::string>(uploaded.size(), Picture));
   EXPECT_FALSE(form.Image1->pixmap().isNull());
+}
+
+// traces/station.trace is this test recorded: traces/record runs it with
+// KORV_USB_RECORD set, against the scripted camera instead of the trace.
+TEST_F(UsbStationTest, TheRecordedStationTraceReplaysEndToEnd) {
+  const bool recording = std::getenv("KORV_USB_RECORD") != nullptr;
+  TForm1& form = Start();
+  const std::string camera = recording ? "eventdelay 1\npicturefile " + Scripts.file("sky.jpg")
+                                       : "replay " KORV_TRACES_DIR "/station.trace";
+  auto load = Control<uint32_t(const char*)>("UsbCamLoadScript");
+  ASSERT_EQ(load(camera.c_str()), 0u);
+  const auto uploaded = TakeTwoPictures(form);
+  ASSERT_EQ(uploaded.size(), 2u);
+  EXPECT_EQ(uploaded[0], uploaded[1]);
+  auto read = Control<uint32_t(char*, uint32_t)>("UsbCamReadTranscript");
+  std::string transcript(read(nullptr, 0) + 1, '\0');
+  read(transcript.data(), static_cast<uint32_t>(transcript.size()));
+  load(ReadFile(Scripts.file("camera.txt")).c_str());
+  if (recording) return;
+  EXPECT_NE(transcript.find("questions of the trace asked"), std::string::npos) << transcript;
+  EXPECT_EQ(transcript.find("differs"), std::string::npos) << transcript;
+  EXPECT_EQ(transcript.find("past the end"), std::string::npos) << transcript;
 }
 
 }  // namespace
