@@ -4,19 +4,28 @@
 // set). For each, in active and in passive mode: log in (with SYST), change
 // to public_html, store 0 bytes, 1 byte and 2 MB byte for byte, sign off;
 // a store the server refuses; a server stopped in the middle of a store.
-// And a wrong password. What differs between the servers is in the table.
+// And a wrong password. With TLS forced on logins and data: the same stores
+// byte for byte, a clear-text login refused, and certificates that fail their
+// checks. What differs between the servers is in the table.
 #include <gtest/gtest.h>
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <iterator>
 #include <string>
+#include <thread>
 
 #include "ftp/IdException.h"
 #include "ftp/IdFTP.h"
 #include "ftp/IdGlobal.h"
 #include "tests/ftp/Raised.h"
 #include "tests/support/FtpServer.h"
+#include "tests/support/LoopbackClient.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestCertificates.h"
 
 namespace korv {
 namespace {
@@ -29,13 +38,66 @@ struct ServerRow {
   int RefusedStoreCode;    // a store into a folder the user may not write
   int WrongPasswordCode;
   int WrongPasswordWaitMs; // how long the server makes a wrong password wait
+  int ClearLoginCode;      // with TLS forced, a login without AUTH TLS
 };
 
 const ServerRow Servers[] = {
-    {FtpServerKind::Vsftpd, "127.0.0.11", 553, 530, 0},
-    {FtpServerKind::PureFtpd, "127.0.0.12", 553, 530, 5000},  // not configurable
-    {FtpServerKind::Proftpd, "127.0.0.13", 550, 530, 0},
-    {FtpServerKind::Pyftpdlib, "127.0.0.14", 550, 530, 0},
+    {FtpServerKind::Vsftpd, "127.0.0.11", 553, 530, 0, 530},
+    {FtpServerKind::PureFtpd, "127.0.0.12", 553, 530, 5000, 421},  // not configurable
+    {FtpServerKind::Proftpd, "127.0.0.13", 550, 530, 0, 550},
+    {FtpServerKind::Pyftpdlib, "127.0.0.14", 550, 530, 0, 550},
+};
+
+// Each certificate the server may show, and what the upload makes of it.
+struct CertificateRow {
+  const char* Name;
+  std::string TestCertificates::*Certificate;
+  bool TrustTestCA;
+  const char* Failure;  // in the message; nullptr: the upload succeeds
+};
+
+const CertificateRow Certificates[] = {
+    {"good, trusted through the CA file", &TestCertificates::Good, true, nullptr},
+    {"good, but its CA is not in the system store", &TestCertificates::Good, false, "fails the trust check"},
+    {"expired", &TestCertificates::Expired, true, "fails the validity check: certificate has expired"},
+    {"for another host", &TestCertificates::WrongName, true, "fails the host name check"},
+    {"self-signed", &TestCertificates::SelfSigned, true, "fails the trust check: self-signed certificate"},
+};
+
+// Passes one connection on 127.0.0.1 on to the server and keeps every byte
+// that crosses it, both ways, until either side closes.
+class Relay {
+public:
+  Relay(const std::string& host, int port) : Listener(ListenOn("127.0.0.1", Port)) {
+    Worker = std::thread([this, host, port] {
+      LoopbackClient client(::accept(Listener, nullptr, nullptr)), server(host, port);
+      pollfd ends[2] = {{client.fd(), POLLIN, 0}, {server.fd(), POLLIN, 0}};
+      char buffer[65536];
+      while (::poll(ends, 2, 10000) > 0) {
+        const int from = ends[0].revents ? 0 : 1;
+        const ssize_t got = ::recv(ends[from].fd, buffer, sizeof buffer, 0);
+        if (got <= 0 || ::send(ends[1 - from].fd, buffer, static_cast<size_t>(got), MSG_NOSIGNAL) != got) break;
+        Crossed.append(buffer, static_cast<size_t>(got));
+      }
+    });
+  }
+  ~Relay() {
+    finish();
+    ::close(Listener);
+  }
+  int port() const { return Port; }
+  // Everything that crossed, once the connection has ended.
+  const std::string& finish() {
+    ::shutdown(Listener, SHUT_RDWR);
+    if (Worker.joinable()) Worker.join();
+    return Crossed;
+  }
+
+private:
+  std::string Crossed;
+  int Port = 0;
+  int Listener;
+  std::thread Worker;
 };
 
 class RealFtpServer : public ::testing::Test {
@@ -54,6 +116,39 @@ protected:
     WrongPassword(server, row);
   }
 
+  void CheckTLS(FtpServerKind kind) {
+    const ServerRow& row = *std::find_if(std::begin(Servers), std::end(Servers),
+                                         [&](const ServerRow& each) { return each.Kind == kind; });
+    if (std::string why = FtpServer::Unavailable(kind); !why.empty()) GTEST_SKIP() << why;
+    TestCertificates certificates(row.Address);
+    for (const CertificateRow& each : Certificates) {
+      SCOPED_TRACE(each.Name);
+      FtpServer server({.kind = kind, .address = row.Address, .port = 0, .certificate = certificates.*each.Certificate,
+                        .key = certificates.Key});
+      for (bool passive : {false, true}) {
+        SCOPED_TRACE(passive ? "passive" : "active");
+        TIdFTP ftp;
+        Prepare(ftp, server, passive);
+        ftp.UseTLS = true;
+        if (each.TrustTestCA) ftp.TLSCAFile = certificates.CA;
+        if (each.Failure) {
+          if (auto e = Raised<EIdTLSError>([&] { ftp.ConnectServer(true, -1); })) {
+            EXPECT_NE(std::string(e->what()).find(each.Failure), std::string::npos) << e->what();
+          }
+          EXPECT_FALSE(ftp.IsConnected());
+          break;  // the handshake fails before any data connection
+        }
+        StoreByteForByte(ftp, server);
+        if (!passive) continue;
+        TIdFTP clear;
+        Prepare(clear, server, passive);
+        if (auto e = Raised<EIdProtocolReplyError>([&] { clear.ConnectServer(true, -1); })) {
+          EXPECT_EQ(e->ReplyCode, row.ClearLoginCode) << e->what();
+        }
+      }
+    }
+  }
+
   void Prepare(TIdFTP& ftp, const FtpServer& server, bool passive, int readTimeoutMs = 10000) {
     ftp.Host = server.host();
     ftp.Port = server.port();
@@ -66,15 +161,11 @@ protected:
   void StoreByteForByte(const FtpServer& server, bool passive) {
     TIdFTP ftp;
     Prepare(ftp, server, passive);
+    StoreByteForByte(ftp, server, true);
+  }
+
+  void StoreByteForByte(TIdFTP& ftp, const FtpServer& server, bool banner = false) {
     ftp.ConnectServer(true, -1);
-    EXPECT_EQ(ftp.GreetingReply.NumericCode, 220);
-    ASSERT_FALSE(ftp.GreetingReply.Text.empty());
-    EXPECT_EQ(ftp.GreetingReply.Text.front(),
-              "Welcome to the korv test server, where every upload lands in public_html");
-    EXPECT_NE(std::find_if(ftp.GreetingReply.Text.begin(), ftp.GreetingReply.Text.end(),
-                           [](const std::string& line) { return Trim(line) == "220 is our port number"; }),
-              ftp.GreetingReply.Text.end());
-    EXPECT_EQ(ftp.SystemDescription, "UNIX Type: L8");
     ftp.ChangeDirectory("public_html");
     for (size_t size : {size_t{0}, size_t{1}, size_t{2000000}}) {
       SCOPED_TRACE(std::to_string(size) + " bytes");
@@ -85,6 +176,15 @@ protected:
     }
     ftp.SignOff();
     EXPECT_FALSE(ftp.IsConnected());
+    if (!banner) return;
+    EXPECT_EQ(ftp.GreetingReply.NumericCode, 220);
+    ASSERT_FALSE(ftp.GreetingReply.Text.empty());
+    EXPECT_EQ(ftp.GreetingReply.Text.front(),
+              "Welcome to the korv test server, where every upload lands in public_html");
+    EXPECT_NE(std::find_if(ftp.GreetingReply.Text.begin(), ftp.GreetingReply.Text.end(),
+                           [](const std::string& line) { return Trim(line) == "220 is our port number"; }),
+              ftp.GreetingReply.Text.end());
+    EXPECT_EQ(ftp.SystemDescription, "UNIX Type: L8");
   }
 
   void RefusedStore(const FtpServer& server, const ServerRow& row, bool passive) {
@@ -130,6 +230,35 @@ TEST_F(RealFtpServer, VsftpdStoresByteForByteAndFailsAsItSays) { Check(FtpServer
 TEST_F(RealFtpServer, PureFtpdStoresByteForByteAndFailsAsItSays) { Check(FtpServerKind::PureFtpd); }
 TEST_F(RealFtpServer, ProftpdStoresByteForByteAndFailsAsItSays) { Check(FtpServerKind::Proftpd); }
 TEST_F(RealFtpServer, PyftpdlibStoresByteForByteAndFailsAsItSays) { Check(FtpServerKind::Pyftpdlib); }
+// The control connection through a relay; the data connections come back
+// to us directly (active mode), and hold no part of the account anyway.
+TEST_F(RealFtpServer, OverTLSNoByteOfThePasswordCrossesInClear) {
+  if (std::string why = FtpServer::Unavailable(FtpServerKind::Vsftpd); !why.empty()) GTEST_SKIP() << why;
+  TestCertificates certificates("127.0.0.1");
+  FtpServer server({.kind = FtpServerKind::Vsftpd, .address = "127.0.0.15", .port = 0,
+                    .certificate = certificates.Good, .key = certificates.Key});
+  Relay relay(server.host(), server.port());
+  TIdFTP ftp;
+  Prepare(ftp, server, false);
+  ftp.Host = "127.0.0.1";
+  ftp.Port = relay.port();
+  ftp.UseTLS = true;
+  ftp.TLSCAFile = certificates.CA;
+  StoreByteForByte(ftp, server);
+  const std::string& crossed = relay.finish();
+  EXPECT_NE(crossed.find("AUTH TLS"), std::string::npos);
+  const std::string password = FtpServer::Password;
+  for (size_t length = 4; length <= password.size(); ++length)
+    for (size_t at = 0; at + length <= password.size(); ++at)
+      EXPECT_EQ(crossed.find(password.substr(at, length)), std::string::npos) << password.substr(at, length);
+}
+
+TEST_F(RealFtpServer, VsftpdOverTLSStoresByteForByteAndRefusesBadCertificates) { CheckTLS(FtpServerKind::Vsftpd); }
+TEST_F(RealFtpServer, PureFtpdOverTLSStoresByteForByteAndRefusesBadCertificates) { CheckTLS(FtpServerKind::PureFtpd); }
+TEST_F(RealFtpServer, ProftpdOverTLSStoresByteForByteAndRefusesBadCertificates) { CheckTLS(FtpServerKind::Proftpd); }
+TEST_F(RealFtpServer, PyftpdlibOverTLSStoresByteForByteAndRefusesBadCertificates) {
+  CheckTLS(FtpServerKind::Pyftpdlib);
+}
 
 }  // namespace
 }  // namespace korv
