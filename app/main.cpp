@@ -11,7 +11,7 @@
 #include <iostream>
 
 #include "app/Options.h"
-#include "station/cps.h"
+#include "station/window/cps.h"
 
 namespace {
 

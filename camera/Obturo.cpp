@@ -199,9 +199,10 @@ TObturo::TObturo()
     FRegistryIndex = static_cast<int32_t>(lists.NextIndex++);
     lists.Registry[Context()] = {this};
   }
-  FCDSDK->ComponentIndex = Context();
-  FPRSDK->ComponentIndex = Context();
-  FRCSDK->ComponentIndex = Context();
+  TProbeProgress progress = [index = Context()](int32_t percent) { ReportProbeProgress(index, percent); };
+  FCDSDK->ProbeProgress = progress;
+  FPRSDK->ProbeProgress = progress;
+  FRCSDK->ProbeProgress = progress;
 }
 
 TObturo::~TObturo() {

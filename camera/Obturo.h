@@ -16,7 +16,8 @@
 #include <vector>
 
 #include "camera/CamDefines.h"
-#include "camera/sdk/SDKTypes.h"
+#include "camera/sdk/DeviceLists.h"
+#include "camera/sdkapi/SDKTypes.h"
 
 namespace korv {
 
@@ -68,11 +69,6 @@ private:
   std::shared_ptr<const Function> Current;
 };
 
-// Copies of library records that the component keeps.
-using CDSourceRecord = std::array<uint8_t, SDKSourceRecordSize>;
-using PRDeviceRecord = std::array<uint8_t, PRDeviceRecordSize>;
-using PREventRecord = std::array<uint8_t, PREventRecordSize>;
-
 class TObturo {
 public:
   TObturo();
@@ -119,9 +115,6 @@ public:
   // are never given twice in a process, so a library that still calls with
   // the index of a component that is gone reaches nobody.
   static TObturo* FromRegistry(uint32_t index);
-  // Raises OnRemoteProbeParamEvent of the component registered under `index`;
-  // the backends report their parameter probing through it.
-  static void ReportProbeProgress(uint32_t index, int32_t PercentageDone);
 
   // Library callbacks; each receives the registry index as its context.
   static TSDKStatus CameraEventCallback(uint32_t EventId, const void* EventData, uint32_t Unused, uint32_t Context);
@@ -156,6 +149,9 @@ private:
   // library to the caller; on a library thread they are reported on stderr.
   template <typename Handler>
   static TSDKStatus Deliver(uint32_t Context, Handler handler);
+  // Raises OnRemoteProbeParamEvent of the component registered under
+  // `index`: the backends' probe progress callback.
+  static void ReportProbeProgress(uint32_t index, int32_t PercentageDone);
   void HandleCameraEvent(uint32_t eventId, const void* data);
   void HandleReleaseEvent(uint32_t eventId, const void* data);
   void HandlePREvent(const uint8_t* record);
@@ -182,13 +178,5 @@ private:
   std::unique_ptr<TPRSDK> FPRSDK;
   std::unique_ptr<TRCSDK> FRCSDK;
 };
-
-// Process-wide lists of the component unit, shared by every instance and
-// freed with the last one. The backends fill the device lists at enumeration
-// and pick from them at Connect, which hold the component's lists lock
-// meanwhile; no callback reads them.
-std::vector<CDSourceRecord>& CDDeviceList();
-std::vector<PRDeviceRecord>& PRDeviceList();
-std::vector<CDSourceRecord>& EOSDeviceList();
 
 }  // namespace korv

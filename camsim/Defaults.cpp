@@ -1,7 +1,7 @@
 // Every entry of one library's table (CAMSIM_TABLE, set by the build),
 // exported as a weak definition that answers "Unimplemented". The
 // simulations in the library's own source replace them at link time.
-#include "camera/sdk/SDKEntries.h"
+#include "camera/sdkapi/SDKEntries.h"
 #include "camsim/Simulator.h"
 
 #define CAMSIM_DEFAULT(Name)                                                         \

@@ -4,7 +4,7 @@
 // defining CAMSIM_TABLE.
 #pragma once
 
-#include "camera/sdk/SDKEntries.h"
+#include "camera/sdkapi/SDKEntries.h"
 #include "camsim/Simulator.h"
 
 #define CAMSIM_DECLARE_TYPED(Name, Type) extern "C" CAMSIM_EXPORT korv::Type Name;

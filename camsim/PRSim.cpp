@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "camera/sdk/PTPDataset.h"
+#include "camera/sdkapi/PTPDataset.h"
 #include "camsim/Control.h"
 #include "camsim/SkyPicture.h"
 #include "runtime/ByteReader.h"

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "camera/sdk/SDKTypes.h"
+#include "camera/sdkapi/SDKTypes.h"
 
 namespace korv::camsim {
 

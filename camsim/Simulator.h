@@ -11,12 +11,12 @@
 #include <string>
 #include <type_traits>
 
-#include "camera/sdk/SDKTypes.h"
+#include "camera/sdkapi/SDKTypes.h"
 #include "camsim/Scenario.h"
 
 #define CAMSIM_EXPORT __attribute__((visibility("default")))
 // Name under which an entry with a decorated export name is linked; the
-// build renames it afterwards (camsim/RenameExport.cpp).
+// build renames it afterwards (tools/RenameExport.cpp).
 #define CAMSIM_PLACEHOLDER(Name) "camsim_decorated_" #Name
 
 namespace korv::camsim {

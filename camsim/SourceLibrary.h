@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "camera/sdk/SDKTypes.h"
+#include "camera/sdkapi/SDKTypes.h"
 #include "camsim/Scenario.h"
 #include "camsim/SkyPicture.h"
 #include "camsim/Simulator.h"

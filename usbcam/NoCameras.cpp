@@ -3,7 +3,7 @@
 // else, so that with real cameras chosen the PowerShot on the USB is camera
 // 0. Built once per table: NO_CAMERAS_TABLE and NO_CAMERAS_PREFIX (CD or
 // RC) come from the build.
-#include "camera/sdk/SDKEntries.h"
+#include "camera/sdkapi/SDKEntries.h"
 
 #define NO_CAMERAS_EXPORT extern "C" __attribute__((visibility("default")))
 #define NO_CAMERAS_JOIN2(a, b) a##b

@@ -1,7 +1,7 @@
 // The weak "Unimplemented" entries of the no-camera libraries (NoCameras.cpp
 // replaces the few that answer otherwise). The decorated CD entry is linked
 // under a placeholder that the build renames, as for the simulated library.
-#include "camera/sdk/SDKEntries.h"
+#include "camera/sdkapi/SDKEntries.h"
 
 #define NO_CAMERAS_DEFAULT(Name)                                                           \
   extern "C" __attribute__((visibility("default"), weak)) korv::TSDKStatus Name() {        \

@@ -4,8 +4,8 @@
 #include <bit>
 #include <cstring>
 
-#include "camera/sdk/PTPDataset.h"
-#include "camera/sdk/SDKTypes.h"
+#include "camera/sdkapi/PTPDataset.h"
+#include "camera/sdkapi/SDKTypes.h"
 #include "runtime/ByteReader.h"
 
 namespace korv::usbcam {

@@ -17,7 +17,7 @@
 #include <span>
 #include <vector>
 
-#include "camera/sdk/SDKTypes.h"
+#include "camera/sdkapi/SDKTypes.h"
 #include "usbcam/PTPSession.h"
 
 namespace korv::usbcam {

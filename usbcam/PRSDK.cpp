@@ -15,8 +15,8 @@
 #include <memory>
 #include <mutex>
 
-#include "camera/sdk/PTPDataset.h"
-#include "camera/sdk/SDKEntries.h"
+#include "camera/sdkapi/PTPDataset.h"
+#include "camera/sdkapi/SDKEntries.h"
 #include "runtime/ByteReader.h"
 #include "usbcam/PRCamera.h"
 #include "usbcam/ScriptedDevice.h"

@@ -1,6 +1,6 @@
 #include "usbcam/PTPContainer.h"
 
-#include "camera/sdk/PTPDataset.h"
+#include "camera/sdkapi/PTPDataset.h"
 #include "runtime/ByteReader.h"
 
 namespace korv::usbcam {

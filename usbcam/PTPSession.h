@@ -11,7 +11,7 @@
 #include <span>
 #include <vector>
 
-#include "camera/sdk/SDKTypes.h"
+#include "camera/sdkapi/SDKTypes.h"
 #include "usbcam/PTPContainer.h"
 #include "usbcam/PTPTransport.h"
 

@@ -5,8 +5,8 @@
 #include <iterator>
 #include <sstream>
 
-#include "camera/sdk/PTPDataset.h"
-#include "camera/sdk/SDKTypes.h"
+#include "camera/sdkapi/PTPDataset.h"
+#include "camera/sdkapi/SDKTypes.h"
 #include "runtime/ByteReader.h"
 #include "usbcam/PTPContainer.h"
 

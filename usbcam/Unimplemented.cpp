@@ -1,6 +1,6 @@
 // Every entry of the PR table, exported as a weak definition that answers
 // "Unimplemented"; the entries of PRSDK.cpp replace them at link time.
-#include "camera/sdk/SDKEntries.h"
+#include "camera/sdkapi/SDKEntries.h"
 
 #define USBCAM_UNIMPLEMENTED(Name) \
   extern "C" __attribute__((visibility("default"), weak)) korv::TSDKStatus Name() { return korv::SDKUnimplemented; }

@@ -17,7 +17,7 @@
 
 #include "camera/sdk/CamErrors.h"
 #include "camera/sdk/PRAPI.h"
-#include "camera/sdk/PTPDataset.h"
+#include "camera/sdkapi/PTPDataset.h"
 #include "runtime/ByteReader.h"
 
 using namespace korv;

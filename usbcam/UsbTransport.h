@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "camera/sdk/SDKTypes.h"
+#include "camera/sdkapi/SDKTypes.h"
 #include "usbcam/PTPTransport.h"
 
 namespace korv::usbcam {

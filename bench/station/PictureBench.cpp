@@ -26,8 +26,8 @@
 #include <string>
 #include <vector>
 
-#include "station/ErrorReport.h"
-#include "station/cps.h"
+#include "station/window/ErrorReport.h"
+#include "station/window/cps.h"
 #include "tests/camsim/CamSimControl.h"
 
 namespace korv {

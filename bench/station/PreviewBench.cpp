@@ -13,7 +13,7 @@
 
 #include <jpeglib.h>
 
-#include "station/JpegPreview.h"
+#include "station/window/JpegPreview.h"
 #include "tests/station/TestJpeg.h"
 
 namespace korv {

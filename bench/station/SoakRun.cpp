@@ -46,7 +46,7 @@
 #include <vector>
 
 #include "runtime/Clock.h"
-#include "station/cps.h"
+#include "station/window/cps.h"
 #include "tests/camsim/CamSimControl.h"
 #include "tests/station/StoreScript.h"
 #include "tests/support/ScriptedServer.h"

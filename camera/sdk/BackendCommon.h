@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "camera/CamDefines.h"
-#include "camera/Obturo.h"
+#include "camera/sdk/DeviceLists.h"
 #include "camera/sdk/SDKLibrary.h"
 
 namespace korv {

@@ -4,7 +4,7 @@
 
 #include <span>
 
-#include "camera/sdk/SDKEntries.h"
+#include "camera/sdkapi/SDKEntries.h"
 #include "camera/sdk/SDKLibrary.h"
 
 namespace korv {

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <span>
 
-#include "camera/sdk/SDKTypes.h"
+#include "camera/sdkapi/SDKTypes.h"
 
 namespace korv {
 

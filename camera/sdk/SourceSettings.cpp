@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "camera/Obturo.h"
 #include "camera/sdk/CamErrors.h"
 #include "runtime/ByteReader.h"
 #include "runtime/ScopeExit.h"
@@ -156,7 +155,7 @@ void WriteSourceSettings(const SourceSettingEntries& Entries, TSDKHandle Source,
 }
 
 void ProbeSourceSettings(const SourceSettingEntries& Entries, TSDKHandle Source, TRemoteCapabilities& caps,
-                         uint32_t ComponentIndex, bool ReportAfterFlash, SettingWriter Writer) {
+                         const TProbeProgress& Progress, bool ReportAfterFlash, SettingWriter Writer) {
   TCameraSettings saved;
   ReadSourceSettings(Entries, Source, saved);
   // Trials change the camera's settings: what it had goes back also when a
@@ -169,7 +168,7 @@ void ProbeSourceSettings(const SourceSettingEntries& Entries, TSDKHandle Source,
   });
   int counter = 1;
   auto report = [&] {
-    TObturo::ReportProbeProgress(ComponentIndex, static_cast<int32_t>(std::lround(counter * 100.0 / ProbeSteps)));
+    if (Progress) Progress(static_cast<int32_t>(std::lround(counter * 100.0 / ProbeSteps)));
   };
   report();
 

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "camera/CamDefines.h"
+#include "camera/sdk/DeviceLists.h"
 #include "camera/sdk/CodeTables.h"
 #include "camera/sdk/SDKLibrary.h"
 
@@ -92,11 +93,11 @@ void WriteSourceSettings(const SourceSettingEntries& Entries, TSDKHandle Source,
 // Finds the values each setting accepts, from the camera's own lists where
 // it can list them, else by trial writes, and marks them in `Capabilities`.
 // Trials change the camera's settings: they are read first and written back
-// through `Writer` at the end. Reports progress to the component
-// `ComponentIndex` (the first report before the first step);
+// through `Writer` at the end. Reports progress through `Progress`
+// (the first report before the first step);
 // `ReportAfterFlash` tells whether the flash step reports too. A checked
 // call that fails raises after the settings were written back.
 void ProbeSourceSettings(const SourceSettingEntries& Entries, TSDKHandle Source, TRemoteCapabilities& Capabilities,
-                         uint32_t ComponentIndex, bool ReportAfterFlash, SettingWriter Writer);
+                         const TProbeProgress& Progress, bool ReportAfterFlash, SettingWriter Writer);
 
 }  // namespace korv

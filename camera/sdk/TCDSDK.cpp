@@ -73,7 +73,7 @@ void TCDSDK::EnterRemoteMode(ReleaseModeType Mode, ReleaseDataKindType DataKind,
   CheckResult("CDGetReleaseControlFaculty", CDGetReleaseControlFaculty(SourceHandle, &faculty));
   for (int bit = 0; bit <= CapFocusLock; ++bit) Capabilities[bit] = (faculty >> bit) & 1;
   if (Capabilities[CapSettings] == 0 || !ProbeParameters) return;
-  ProbeSourceSettings(CDSettings, SourceHandle, Capabilities, ComponentIndex, true, WriteOnce);
+  ProbeSourceSettings(CDSettings, SourceHandle, Capabilities, ProbeProgress, true, WriteOnce);
 }
 
 void TCDSDK::GetCameraSettings(TCameraSettings& Settings) { ReadSourceSettings(CDSettings, SourceHandle, Settings); }
@@ -94,6 +94,8 @@ void TCDSDK::GetReleasedPicture(const std::string& FileName, TSDKProgressCallbac
   FetchReleasedData(CDGetReleasedData, SourceHandle, FileName, Progress, Context);
 }
 
-void TCDSDK::ReportProbeProgress(int32_t Percentage) { TObturo::ReportProbeProgress(ComponentIndex, Percentage); }
+void TCDSDK::ReportProbeProgress(int32_t Percentage) {
+  if (ProbeProgress) ProbeProgress(Percentage);
+}
 
 }  // namespace korv

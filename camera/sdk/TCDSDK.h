@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "camera/CamDefines.h"
-#include "camera/Obturo.h"
-#include "camera/sdk/SDKTypes.h"
+#include "camera/sdk/DeviceLists.h"
+#include "camera/sdkapi/SDKTypes.h"
 
 namespace korv {
 
@@ -35,7 +35,7 @@ public:
   void ReportProbeProgress(int32_t Percentage);
   static void CheckResult(std::string_view FunctionName, TSDKStatus Status);
 
-  uint32_t ComponentIndex = 0;  // the owning component's registry index
+  TProbeProgress ProbeProgress;  // given by the owning component
 
 private:
 

@@ -7,7 +7,7 @@
 #include "camera/sdk/CamErrors.h"
 #include "camera/sdk/CodeTables.h"
 #include "camera/sdk/PRAPI.h"
-#include "camera/sdk/PTPDataset.h"
+#include "camera/sdkapi/PTPDataset.h"
 #include "runtime/ByteReader.h"
 #include "runtime/Convert.h"
 #include "runtime/ScopeExit.h"
@@ -166,7 +166,6 @@ void TPRSDK::Connect(TPREventCallback Callback, int32_t ConnectToCamera, uint32_
   if (static_cast<size_t>(ConnectToCamera) < cdCameras)
     throw ECamException("Camera " + IntToStr(ConnectToCamera) + " is served by the CD library");
   const size_t index = ConnectToCamera - cdCameras;
-  ComponentIndex = Context;
   ConnectInfo.Kind = CameraKindNone;
   const PRDeviceRecord& device = devices[index];
   CheckResult("PR_CreateCameraObject", PR_CreateCameraObject(device.data(), &CameraHandle));
@@ -349,6 +348,8 @@ void TPRSDK::GetReleasedPicture(const PREventRecord& Release, TPRDataCallback Ca
   CheckResult("PR_RC_GetReleasedData",
               PR_RC_GetReleasedData(CameraHandle, objectHandle, eventCode, PRTransferBlockSize, Context, Callback));
 }
-void TPRSDK::ReportProbeProgress(int32_t Percentage) { TObturo::ReportProbeProgress(ComponentIndex, Percentage); }
+void TPRSDK::ReportProbeProgress(int32_t Percentage) {
+  if (ProbeProgress) ProbeProgress(Percentage);
+}
 
 }  // namespace korv

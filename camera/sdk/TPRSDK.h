@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "camera/CamDefines.h"
-#include "camera/Obturo.h"
-#include "camera/sdk/SDKTypes.h"
+#include "camera/sdk/DeviceLists.h"
+#include "camera/sdkapi/SDKTypes.h"
 
 namespace korv {
 
@@ -76,7 +76,7 @@ public:
 
   TSDKHandle CameraHandle = 0;
   ConnectInfoType ConnectInfo;
-  uint32_t ComponentIndex = 0;  // the owning component's registry index
+  TProbeProgress ProbeProgress;  // given by the owning component
   std::array<uint8_t, SupportCount> SupportFlags{};
 
 private:

@@ -106,7 +106,7 @@ void TRCSDK::EnterRemoteMode(ReleaseModeType Mode, ReleaseDataKindType DataKind,
   Capabilities[CapSettings] = 1;
   // Trial writes change the camera's settings; the probe writes them back.
   if (ProbeParameters)
-    ProbeSourceSettings(RCSettings, SourceHandle, Capabilities, ComponentIndex, false, WriteRetrying);
+    ProbeSourceSettings(RCSettings, SourceHandle, Capabilities, ProbeProgress, false, WriteRetrying);
 }
 
 void TRCSDK::GetCameraSettings(TCameraSettings& Settings) { ReadSourceSettings(RCSettings, SourceHandle, Settings); }
@@ -151,6 +151,8 @@ void TRCSDK::AddCapturedImage(const void* Record) {
   CapturedImages.push_back(copy);
 }
 
-void TRCSDK::ReportProbeProgress(int32_t Percentage) { TObturo::ReportProbeProgress(ComponentIndex, Percentage); }
+void TRCSDK::ReportProbeProgress(int32_t Percentage) {
+  if (ProbeProgress) ProbeProgress(Percentage);
+}
 
 }  // namespace korv

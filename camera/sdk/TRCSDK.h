@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "camera/CamDefines.h"
-#include "camera/Obturo.h"
-#include "camera/sdk/SDKTypes.h"
+#include "camera/sdk/DeviceLists.h"
+#include "camera/sdkapi/SDKTypes.h"
 
 namespace korv {
 
@@ -54,7 +54,7 @@ public:
   // release-control model list), else through a capture session.
   static bool UsesReleaseControl(const std::string& ModelName);
 
-  uint32_t ComponentIndex = 0;  // the owning component's registry index
+  TProbeProgress ProbeProgress;  // given by the owning component
 
 private:
   bool ReleaseControl() const { return UsesReleaseControl(ConnectInfo.ModelName); }

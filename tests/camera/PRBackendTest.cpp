@@ -15,7 +15,7 @@
 #include "camera/Obturo.h"
 #include "camera/sdk/CamErrors.h"
 #include "camera/sdk/PRAPI.h"
-#include "camera/sdk/PTPDataset.h"
+#include "camera/sdkapi/PTPDataset.h"
 #include "runtime/Clock.h"
 #include "tests/camsim/CamSimControl.h"
 #include "tests/support/TempDir.h"

@@ -2,7 +2,7 @@
 // random bytes must parse without reading outside the bytes given (the
 // tests run under AddressSanitizer; each dataset sits in a heap block of
 // exactly its size).
-#include "camera/sdk/PTPDataset.h"
+#include "camera/sdkapi/PTPDataset.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "runtime/Exception.h"
-#include "station/ErrorReport.h"
+#include "station/window/ErrorReport.h"
 
 namespace korv::test {
 namespace {

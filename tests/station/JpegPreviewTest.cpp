@@ -2,7 +2,7 @@
 
 #include <QColor>
 
-#include "station/JpegPreview.h"
+#include "station/window/JpegPreview.h"
 #include "tests/station/TestJpeg.h"
 #include "tests/support/TempDir.h"
 

@@ -6,7 +6,7 @@
 
 #include "camera/Obturo.h"
 #include "station/CaptureCycle.h"
-#include "station/JpegPreview.h"
+#include "station/window/JpegPreview.h"
 #include "tests/camsim/CamSimControl.h"
 #include "tests/station/StationFixture.h"
 

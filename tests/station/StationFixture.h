@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "runtime/Clock.h"
-#include "station/ErrorReport.h"
-#include "station/cps.h"
+#include "station/window/ErrorReport.h"
+#include "station/window/cps.h"
 #include "tests/support/TempDir.h"
 
 namespace korv::test {

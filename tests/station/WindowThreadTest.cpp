@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "runtime/Exception.h"
-#include "station/WindowThread.h"
+#include "station/window/WindowThread.h"
 
 namespace korv::test {
 namespace {

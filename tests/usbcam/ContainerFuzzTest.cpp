@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-#include "camera/sdk/PTPDataset.h"
+#include "camera/sdkapi/PTPDataset.h"
 #include "runtime/ByteReader.h"
 #include "usbcam/PRCamera.h"
 

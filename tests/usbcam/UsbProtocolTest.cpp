@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "camera/sdk/PTPDataset.h"
+#include "camera/sdkapi/PTPDataset.h"
 #include "usbcam/PRCamera.h"
 #include "usbcam/ScriptedDevice.h"
 

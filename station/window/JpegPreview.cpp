@@ -1,4 +1,4 @@
-#include "station/JpegPreview.h"
+#include "station/window/JpegPreview.h"
 
 #include <cerrno>
 #include <csetjmp>

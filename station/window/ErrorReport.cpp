@@ -1,4 +1,4 @@
-#include "station/ErrorReport.h"
+#include "station/window/ErrorReport.h"
 
 #include <QApplication>
 #include <QMessageBox>

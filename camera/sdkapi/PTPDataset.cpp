@@ -1,4 +1,4 @@
-#include "camera/sdk/PTPDataset.h"
+#include "camera/sdkapi/PTPDataset.h"
 
 #include <string_view>
 

@@ -1,4 +1,4 @@
-#include "station/WindowThread.h"
+#include "station/window/WindowThread.h"
 
 #include <QMetaObject>
 #include <QObject>

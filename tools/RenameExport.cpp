@@ -1,5 +1,5 @@
 // Build tool: renames one exported symbol of a shared object in place.
-//   camsim_rename_export <file> <placeholder> <name>
+//   korv_rename_export <file> <placeholder> <name>
 // Linkers take "@" in a symbol name for a version marker, so an export such
 // as "_CDGetReleaseControlFaculty@8" can't be linked under its own name. The
 // library exports a placeholder at least as long instead; this tool writes

@@ -11,9 +11,9 @@
 
 #include "camera/CamDefines.h"
 
-#include "station/ErrorReport.h"
+#include "station/window/ErrorReport.h"
 #include "station/Station.h"
-#include "station/WindowThread.h"
+#include "station/window/WindowThread.h"
 
 class QButtonGroup;
 class QCheckBox;

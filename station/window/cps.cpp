@@ -1,4 +1,4 @@
-#include "station/cps.h"
+#include "station/window/cps.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -21,8 +21,8 @@
 #include "camera/Obturo.h"
 #include "ftp/IdFTP.h"
 #include "runtime/Clock.h"
-#include "station/JpegPreview.h"
-#include "station/WindowThread.h"
+#include "station/window/JpegPreview.h"
+#include "station/window/WindowThread.h"
 
 namespace korv {
 

@@ -7,7 +7,7 @@
 //   D(Name, "Export", Type)    an entry exported under a decorated name.
 #pragma once
 
-#include "camera/sdk/SDKTypes.h"
+#include "camera/sdkapi/SDKTypes.h"
 
 // CDSDK.DLL, 153 entries in binding order.
 #define KORV_CD_ENTRIES(X, U, D) \
