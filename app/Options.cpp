@@ -47,17 +47,32 @@ void SetUploadHost(StationOptions& options, const std::string& text, const std::
 }
 
 StationOptions ParseOptions(const std::vector<std::string>& args, const char* environmentHost,
-                            const std::string& defaultHost) {
+                            const std::string& defaultHost, const char* environmentTls) {
   StationOptions options;
   options.UploadHost = defaultHost;
   if (environmentHost && *environmentHost) SetUploadHost(options, environmentHost, "KORV_UPLOAD_HOST");
+  if (environmentTls && *environmentTls) {
+    const std::string value = environmentTls;
+    if (value != "0" && value != "1") throw EOptionError("KORV_UPLOAD_TLS: '" + value + "' is neither 1 nor 0");
+    options.Tls = value == "1";
+  }
 
   bool hostGiven = false;
   auto once = [](bool& given, const std::string& name) {
     if (given) throw EOptionError(name + " is given twice");
     given = true;
   };
-  bool unattendedGiven = false, atomicGiven = false;
+  bool unattendedGiven = false, atomicGiven = false, tlsGiven = false, caGiven = false;
+  // "--name VALUE" or "--name=VALUE".
+  auto value = [&](size_t& i, const std::string& name, const char* what) {
+    const std::string& arg = args[i];
+    if (arg.size() > name.size()) return arg.substr(name.size() + 1);
+    if (i + 1 == args.size()) throw EOptionError(name + " needs a value: " + what);
+    return args[++i];
+  };
+  auto is = [](const std::string& arg, const std::string& name) {
+    return arg == name || arg.rfind(name + "=", 0) == 0;
+  };
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
@@ -68,16 +83,17 @@ StationOptions ParseOptions(const std::vector<std::string>& args, const char* en
     } else if (arg == "--atomic-publish") {
       once(atomicGiven, arg);
       options.AtomicPublish = true;
-    } else if (arg == "--upload-host" || arg.rfind("--upload-host=", 0) == 0) {
+    } else if (arg == "--ftps") {
+      once(tlsGiven, arg);
+      options.Tls = true;
+    } else if (is(arg, "--ftps-ca")) {
+      once(caGiven, "--ftps-ca");
+      options.TlsCAFile = value(i, "--ftps-ca", "a PEM file of CA certificates");
+      if (options.TlsCAFile.empty()) throw EOptionError("--ftps-ca needs a file name");
+      options.Tls = true;
+    } else if (is(arg, "--upload-host")) {
       once(hostGiven, "--upload-host");
-      std::string value;
-      if (arg.size() > 13) {
-        value = arg.substr(14);
-      } else {
-        if (i + 1 == args.size()) throw EOptionError("--upload-host needs a value: HOST or HOST:PORT");
-        value = args[++i];
-      }
-      SetUploadHost(options, value, "--upload-host");
+      SetUploadHost(options, value(i, "--upload-host", "HOST or HOST:PORT"), "--upload-host");
     } else {
       throw EOptionError("unknown option '" + arg + "' (see --help)");
     }
@@ -95,6 +111,12 @@ std::string OptionsHelp(const std::string& program) {
          "                             the camera every interval while none answers\n"
          "  --atomic-publish           store each picture under a temporary name, then rename it\n"
          "                             over koftplive.jpg, so the web page never shows half a picture\n"
+         "  --ftps                     upload over TLS (explicit FTPS): the account and the pictures\n"
+         "                             never cross in clear, the server's certificate is checked\n"
+         "                             against the system's CAs and the host name; also\n"
+         "                             KORV_UPLOAD_TLS=1 in the environment\n"
+         "  --ftps-ca FILE             trust the CA certificates in FILE (PEM) instead of the\n"
+         "                             system's; implies --ftps\n"
          "  -h, --help                 this text\n";
 }
 

@@ -15,6 +15,8 @@ struct StationOptions {
   uint16_t UploadPort = 21;
   bool Unattended = false;     // connect and start by itself, from the settings file
   bool AtomicPublish = false;  // store under a temporary name, then rename
+  bool Tls = false;            // explicit FTP over TLS, never clear text
+  std::string TlsCAFile;       // trusted instead of the system's CA store; implies Tls
   bool Help = false;
 };
 
@@ -27,10 +29,12 @@ public:
 // `args` are the arguments after the program name, once Qt has taken its own
 // (-platform …). The upload host comes from --upload-host, else from
 // `environmentHost` (KORV_UPLOAD_HOST; nullptr or empty when unset), else is
-// `defaultHost`. Raises EOptionError for an unknown option, a missing or
-// malformed value, or an option given twice.
+// `defaultHost`. TLS is on with --ftps, --ftps-ca or `environmentTls`
+// (KORV_UPLOAD_TLS) "1". Raises EOptionError for an unknown option, a
+// missing or malformed value, or an option given twice. Whether the CA file
+// holds certificates is for the program to check.
 StationOptions ParseOptions(const std::vector<std::string>& args, const char* environmentHost,
-                            const std::string& defaultHost);
+                            const std::string& defaultHost, const char* environmentTls = nullptr);
 
 // "HOST" or "HOST:PORT" (a DNS name or a dotted IPv4 address; port 1..65535)
 // into `options`; raises EOptionError naming `origin` when malformed.

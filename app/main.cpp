@@ -11,6 +11,7 @@
 #include <iostream>
 
 #include "app/Options.h"
+#include "ftp/IdTLS.h"
 #include "station/window/cps.h"
 
 namespace {
@@ -45,8 +46,11 @@ int main(int argc, char** argv) {
 
   korv::StationOptions options;
   try {
-    options = korv::ParseOptions(args, std::getenv("KORV_UPLOAD_HOST"), KORV_UPLOAD_HOST);
-  } catch (const korv::EOptionError& e) {
+    options = korv::ParseOptions(args, std::getenv("KORV_UPLOAD_HOST"), KORV_UPLOAD_HOST,
+                                 std::getenv("KORV_UPLOAD_TLS"));
+    // A CA file that can't serve would fail every upload: refused at once.
+    if (!options.TlsCAFile.empty()) korv::TIdTLSContext check(options.TlsCAFile);
+  } catch (const korv::Exception& e) {
     std::cerr << program << ": " << e.what() << "\n";
     return 2;
   }
@@ -61,6 +65,8 @@ int main(int argc, char** argv) {
   form.State.upload_host = options.UploadHost;
   form.State.upload_port = options.UploadPort;
   form.State.atomic_publish = options.AtomicPublish;
+  form.State.upload_tls = options.Tls;
+  form.State.upload_tls_ca = options.TlsCAFile;
   form.show();
   if (options.Unattended) form.StartUnattended();
   return application.exec();

@@ -169,6 +169,9 @@ public:
 
   // One line in korv-cps.log of the working folder; never fails.
   void Log(const std::string& text) noexcept { Journal.Write(text); }
+  // An upload's failure in one line: the reply's code and text, the socket
+  // or TLS error.
+  static std::string FailureText(const std::exception& e);
 
 private:
   // Renames the picture stored under kPartialLivePicture over the live one.

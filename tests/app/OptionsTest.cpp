@@ -63,10 +63,45 @@ TEST(OptionsTest, CommandLineAndEnvironmentGiveHostPortAndSwitches) {
   }
 }
 
+TEST(OptionsTest, TlsFromTheCommandLineOrTheEnvironment) {
+  struct TlsCase {
+    std::vector<std::string> Args;
+    const char* Environment;  // KORV_UPLOAD_TLS
+    bool Tls;
+    std::string CAFile;
+    std::string Error = {};
+  };
+  const TlsCase cases[] = {
+      {{}, nullptr, false, ""},
+      {{}, "1", true, ""},
+      {{}, "0", false, ""},
+      {{"--ftps"}, "0", true, ""},
+      {{"--ftps-ca", "ca.pem"}, nullptr, true, "ca.pem"},
+      {{"--ftps", "--ftps-ca=ca.pem"}, nullptr, true, "ca.pem"},
+      {{}, "yes", false, "", "KORV_UPLOAD_TLS: 'yes'"},
+      {{"--ftps", "--ftps"}, nullptr, false, "", "--ftps is given twice"},
+      {{"--ftps-ca"}, nullptr, false, "", "--ftps-ca needs a value"},
+      {{"--ftps-ca="}, nullptr, false, "", "--ftps-ca needs a file name"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.Args) + " | env " + (c.Environment ? c.Environment : "(unset)"));
+    try {
+      StationOptions options = ParseOptions(c.Args, nullptr, "built.in", c.Environment);
+      EXPECT_TRUE(c.Error.empty()) << "accepted";
+      EXPECT_EQ(options.Tls, c.Tls);
+      EXPECT_EQ(options.TlsCAFile, c.CAFile);
+    } catch (const EOptionError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.Error), std::string::npos) << e.what();
+      EXPECT_FALSE(c.Error.empty());
+    }
+  }
+}
+
 TEST(OptionsTest, HelpNamesEveryOption) {
   EXPECT_TRUE(ParseOptions({"--help"}, nullptr, "x").Help);
   std::string help = OptionsHelp("korv-cps");
-  for (const char* option : {"--upload-host", "KORV_UPLOAD_HOST", "--unattended", "--atomic-publish", "--help"})
+  for (const char* option : {"--upload-host", "KORV_UPLOAD_HOST", "--unattended", "--atomic-publish", "--ftps", "--ftps-ca",
+                             "KORV_UPLOAD_TLS", "--help"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 
