@@ -23,6 +23,9 @@ void TIdIOHandlerSocket::Close() {
 void TIdIOHandlerSocket::StartTLS(const TIdTLSContext& context, const std::string& host, const TIdTLS* resume,
                                   int timeoutMs) {
   if (!Connected()) throw EIdClosedSocket();
+  // TLS writes whole records; small ones (the handshake, a command) must
+  // not wait for the peer's delayed acknowledgement.
+  BindingHandle->SetSockOpt(IPPROTO_TCP, TCP_NODELAY, 1);
   Tls = std::make_unique<TIdTLS>(context, BindingHandle->Handle(), host, resume, timeoutMs);
 }
 

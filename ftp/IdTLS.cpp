@@ -99,6 +99,7 @@ TIdTLS::TIdTLS(const TIdTLSContext& context, TSocket socket, const std::string& 
     SSL_set_tlsext_host_name(Session, host.c_str());
     SSL_set1_host(Session, host.c_str());
   }
+  AwaitGoodbye = resume != nullptr;
   if (resume) {
     if (SSL_SESSION* offered = SSL_get1_session(resume->Session)) {
       SSL_set_session(Session, offered);
@@ -129,6 +130,7 @@ bool TIdTLS::Retry(int result, int timeoutMs, const char* doing) {
     if (ready == -1) SharedStack().RaiseSocketFailure(WSAGetLastError());
     return ready == 1;
   }
+  Broken = true;
   if (error == SSL_ERROR_SYSCALL && ERR_peek_error() == 0 && errno != 0)
     SharedStack().RaiseSocketFailure(WinsockErrorFromErrno(errno));
   if (const long verify = SSL_get_verify_result(Session); verify != X509_V_OK) {
@@ -150,7 +152,10 @@ bool TIdTLS::WaitReadable(int timeoutMs) {
     const int error = SSL_get_error(Session, result);
     // Anything but a wait is for Recv to report.
     if (error != SSL_ERROR_WANT_READ && error != SSL_ERROR_WANT_WRITE) return true;
-    if (!Retry(result, static_cast<int>(Left(deadline, timeoutMs)), "read")) return false;
+    if (!Retry(result, static_cast<int>(Left(deadline, timeoutMs)), "read")) {
+      Broken = timeoutMs != 0;  // a look whether anything came is no failure
+      return false;
+    }
   }
 }
 
@@ -169,6 +174,7 @@ int TIdTLS::Recv(void* buffer, int length) {
       WSASetLastError(WinsockErrorFromErrno(EWOULDBLOCK));
       return -1;
     case SSL_ERROR_SYSCALL:
+      Broken = true;
       if (ERR_peek_error() == 0) {
         WSASetLastError(WinsockErrorFromErrno(errno != 0 ? errno : ECONNRESET));
         return -1;
@@ -189,10 +195,12 @@ int TIdTLS::SendWithin(const void* buffer, int length, int timeoutMs) {
     const int error = SSL_get_error(Session, result);
     if (error == SSL_ERROR_ZERO_RETURN) return 0;
     if (error == SSL_ERROR_SYSCALL && ERR_peek_error() == 0) {
+      Broken = true;
       WSASetLastError(WinsockErrorFromErrno(errno != 0 ? errno : EPIPE));
       return -1;
     }
     if (!Retry(result, static_cast<int>(Left(deadline, timeoutMs)), "write")) {
+      Broken = true;
       WSASetLastError(WSAETIMEDOUT);
       return -1;
     }
@@ -200,11 +208,11 @@ int TIdTLS::SendWithin(const void* buffer, int length, int timeoutMs) {
 }
 
 void TIdTLS::Shutdown() {
-  if (SaidGoodbye || SSL_in_init(Session)) return;
+  if (SaidGoodbye || Broken || SSL_in_init(Session)) return;
   SaidGoodbye = true;
   // Unread bytes at close would make the system reset the connection, and
-  // a reset may cost the server the end of what we sent: so the peer's
-  // goodbye is read before the socket closes.
+  // a reset may cost the server the end of what we sent: so on a data
+  // connection the peer's goodbye is read before the socket closes.
   const TDeadline deadline = DeadlineIn(kGoodbyeTimeoutMs);
   bool sent = false;
   for (;;) {
@@ -212,7 +220,7 @@ void TIdTLS::Shutdown() {
     int result;
     if (!sent) {
       result = SSL_shutdown(Session);
-      if (result == 1) break;
+      if (result == 1 || (result == 0 && !AwaitGoodbye)) break;
       if (result == 0) {
         sent = true;
         continue;

@@ -65,7 +65,10 @@ public:
   // Encrypts and sends what the socket takes within `timeoutMs` (-2: no
   // limit): at least one byte, or -1 with 10060 when the time runs out.
   int SendWithin(const void* buffer, int length, int timeoutMs);
-  // Says goodbye (close_notify) without waiting for the answer.
+  // Says goodbye (close_notify), unless a wait ran out or the connection
+  // failed before. A session that resumed another (a data connection) also
+  // reads until the peer's goodbye, at most 5 s, so that the peer has read
+  // everything before the socket closes.
   void Shutdown();
 
 private:
@@ -79,6 +82,9 @@ private:
   ssl_st* Session = nullptr;
   bool Closed = false;  // the peer's close_notify arrived
   bool SaidGoodbye = false;
+  bool AwaitGoodbye = false;
+  // A wait ran out or the connection failed: no goodbye is waited for.
+  bool Broken = false;
 };
 
 }  // namespace korv

@@ -292,6 +292,16 @@ void FtpServer::start() {
   }
 }
 
+void FtpServer::pause() {
+  if (running())
+    for (pid_t pid : ProcessTree(Pid)) ::kill(pid, SIGSTOP);
+}
+
+void FtpServer::resume() {
+  if (running())
+    for (pid_t pid : ProcessTree(Pid)) ::kill(pid, SIGCONT);
+}
+
 void FtpServer::stop() {
   if (!running()) return;
   // The listener and every session it started, however they detached

@@ -74,6 +74,10 @@ public:
   void stop();
   // Starts it again after stop(), with the same folders.
   void start();
+  // Freezes the server and its sessions (SIGSTOP): it answers nothing and
+  // reads nothing, while its sockets stay open; resume() thaws them.
+  void pause();
+  void resume();
   bool running() const { return Pid > 0; }
 
 private:
