@@ -179,19 +179,19 @@ void TlsRows(const std::string& big) {
           bool paused = false;
           ftp.OnWork = [&](TIdComponent*, TWorkMode, int64_t total) {
             since = Clock::now();
-            if (!paused && total > 1000000) server.pause(), paused = true;
+            if (!paused && total > 1000000) server.freeze(true), paused = true;
           };
           ftp.UploadFile(local.file("big.jpg"), "koftplive.jpg");
         });
-    server.resume();
+    server.freeze(false);
     Row(("TLS: the first byte of a reply" + mode).c_str(), probe.ReadTimeout, [&](Clock::time_point& since) {
       TIdFTP ftp;
       session(server, ftp, passive);
-      server.pause();
+      server.freeze(true);
       since = Clock::now();
       ftp.ChangeDirectory(".");
     });
-    server.resume();
+    server.freeze(false);
   }
 }
 

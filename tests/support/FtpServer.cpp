@@ -292,14 +292,8 @@ void FtpServer::start() {
   }
 }
 
-void FtpServer::pause() {
-  if (running())
-    for (pid_t pid : ProcessTree(Pid)) ::kill(pid, SIGSTOP);
-}
-
-void FtpServer::resume() {
-  if (running())
-    for (pid_t pid : ProcessTree(Pid)) ::kill(pid, SIGCONT);
+void FtpServer::freeze(bool frozen) {
+  for (pid_t pid : running() ? ProcessTree(Pid) : std::vector<pid_t>{}) ::kill(pid, frozen ? SIGSTOP : SIGCONT);
 }
 
 void FtpServer::stop() {

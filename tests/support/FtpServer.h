@@ -74,10 +74,9 @@ public:
   void stop();
   // Starts it again after stop(), with the same folders.
   void start();
-  // Freezes the server and its sessions (SIGSTOP): it answers nothing and
-  // reads nothing, while its sockets stay open; resume() thaws them.
-  void pause();
-  void resume();
+  // Freezes the server and its sessions (SIGSTOP): it answers and reads
+  // nothing, its sockets stay open; false thaws them.
+  void freeze(bool frozen);
   bool running() const { return Pid > 0; }
 
 private:
