@@ -108,6 +108,7 @@ TIdTLS::TIdTLS(const TIdTLSContext& context, TSocket socket, const std::string& 
   }
   const TDeadline deadline = DeadlineIn(timeoutMs);
   for (;;) {
+    errno = 0;
     const int result = SSL_connect(Session);
     if (result == 1) break;
     if (!Retry(result, static_cast<int>(Left(deadline, timeoutMs)), "handshake"))
@@ -147,6 +148,7 @@ bool TIdTLS::WaitReadable(int timeoutMs) {
   const TDeadline deadline = DeadlineIn(timeoutMs < 0 ? 0 : timeoutMs);
   for (;;) {
     char byte;
+    errno = 0;
     const int result = SSL_peek(Session, &byte, 1);
     if (result > 0) return true;
     const int error = SSL_get_error(Session, result);
