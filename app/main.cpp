@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
 
   korv::StationOptions options;
   try {
-    options = korv::ParseOptions(args, std::getenv("KORV_UPLOAD_HOST"), KORV_UPLOAD_HOST,
+    options = korv::ParseOptions(args, std::getenv("KORV_UPLOAD_HOST"), korv::kDefaultUploadHost,
                                  std::getenv("KORV_UPLOAD_TLS"));
     // A CA file that can't serve would fail every upload: refused at once.
     if (!options.TlsCAFile.empty()) korv::TIdTLSContext check(options.TlsCAFile);
@@ -60,13 +60,13 @@ int main(int argc, char** argv) {
   }
 
   QuitOnSignals(application);
-  korv::TForm1 form;
-  // Before anything can upload: the window's handlers only run from here on.
-  form.State.upload_host = options.UploadHost;
-  form.State.upload_port = options.UploadPort;
-  form.State.atomic_publish = options.AtomicPublish;
-  form.State.upload_tls = options.Tls;
-  form.State.upload_tls_ca = options.TlsCAFile;
+  korv::StationConfig config;
+  config.UploadHost = options.UploadHost;
+  config.UploadPort = options.UploadPort;
+  config.AtomicPublish = options.AtomicPublish;
+  config.UploadTls = options.Tls;
+  config.UploadTlsCAFile = options.TlsCAFile;
+  korv::TForm1 form(".", config);
   form.show();
   if (options.Unattended) form.StartUnattended();
   return application.exec();

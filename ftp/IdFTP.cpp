@@ -126,6 +126,19 @@ void TIdFTP::Rename(const std::string& from, const std::string& to) {
   SendCommand("RNTO " + to, 250);
 }
 
+void TIdFTP::Delete(const std::string& name) { SendCommand("DELE " + name, 250); }
+
+void TIdFTP::RenameOver(const std::string& from, const std::string& to) {
+  SendCommand("RNFR " + from, 350);
+  try {
+    SendCommand("RNTO " + to, 250);
+  } catch (const EIdProtocolReplyError& refused) {
+    if (refused.ReplyCode / 100 != 5) throw;
+    Delete(to);
+    Rename(from, to);
+  }
+}
+
 void TIdFTP::SignOff() {
   // A server that is gone already fails the QUIT; the connection is closed
   // all the same.

@@ -82,6 +82,12 @@ public:
   void ChangeDirectory(const std::string& directory);
   // RNFR `from` (accepting 350), then RNTO `to` (accepting 250).
   void Rename(const std::string& from, const std::string& to);
+  // DELE `name` (accepting 250).
+  void Delete(const std::string& name);
+  // Renames `from` over the file `to`. A server that refuses to rename over
+  // a file (a 5xx reply to RNTO) gets `to` deleted and is asked again, so
+  // that `to` is briefly missing but never half written.
+  void RenameOver(const std::string& from, const std::string& to);
   // QUIT without waiting for its reply, then close.
   void SignOff();
   // ABOR, then the data connection's socket is closed; the running upload

@@ -2,6 +2,7 @@
 // items and the camera settings ordinals.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 
@@ -36,6 +37,16 @@ inline constexpr uint8_t kShootingModeManual = 2;        // dusk
 inline constexpr uint8_t kShootingModeShutterPriority = 17;  // night
 inline constexpr uint8_t kIsoAutomatic = 1;
 inline constexpr uint8_t kColorSaturationHigh = 3;       // one step above normal
+
+// The texts of the lists' items, in order: the tables below read the items
+// by index.
+inline constexpr std::array<const char*, 6> kImageSizeTexts = {
+    "Nagy méret", "Közepes méret", "Közepes méret-1", "Közepes méret-2", "Közepes méret-3", "Kis méret"};
+inline constexpr std::array<const char*, 7> kExposureTexts = {"Auto",  "1 mp",  "2 mp", "5 mp",
+                                                              "10 mp", "15 mp", "30 mp"};
+inline constexpr std::array<const char*, 6> kApertureTexts = {"Auto", "F2.8", "F4.0", "F5.6", "F8.0", "F11.0"};
+inline constexpr std::array<const char*, 7> kIsoTexts = {"Auto", "50", "100", "200", "400", "800", "1600"};
+inline constexpr int kDefaultImageSizeItem = 3;  // "Közepes méret-2"
 
 // Settings ordinals of the lists' items (by index). Nothing means the field
 // keeps the camera's own value: "Auto" in the aperture and exposure lists,

@@ -12,11 +12,11 @@
 #include <filesystem>
 
 #include "camera/Obturo.h"
-#include "ftp/IdException.h"
 #include "ftp/IdFTP.h"
 #include "runtime/CodePage1250.h"
 #include "runtime/Convert.h"
 #include "runtime/Exception.h"
+#include "runtime/ScopeExit.h"
 #include "station/CaptureCycle.h"
 #include "station/PictureFiles.h"
 
@@ -73,7 +73,7 @@ TCameraSettings BuildSettings(TCameraSettings settings, const CameraChoice& choi
   return settings;
 }
 
-Station::Station(TObturo& camera, TIdFTP& ftp, const std::string& folder)
+Station::Station(TObturo& camera, TIdFTP& ftp, const std::string& folder, const StationConfig& config)
     : Camera(camera),
       Ftp(ftp),
       Folder(std::filesystem::absolute(folder).lexically_normal().string()),
@@ -81,6 +81,211 @@ Station::Station(TObturo& camera, TIdFTP& ftp, const std::string& folder)
   if (Folder.size() > 1 && Folder.back() == '/') Folder.pop_back();
   SettingsFile = Path(kSettingsFile);
   CounterFile = Path(kPictureNumberFile);
+  State.upload_host = config.UploadHost;
+  State.upload_port = config.UploadPort;
+  State.atomic_publish = config.AtomicPublish;
+  State.upload_tls = config.UploadTls;
+  State.upload_tls_ca = config.UploadTlsCAFile;
+  Ftp.MaxLineAction = maException;
+  Ftp.ProxySettings.ProxyType = fpcmNone;
+  Ftp.ProxySettings.Port = 0;
+  Ftp.OnWork = [this](TIdComponent*, TWorkMode, int64_t count) {
+    if (auto percent = ProgressOf(count); percent && UploadSink) UploadSink->ShowProgress(*percent);
+  };
+}
+
+Station::~Station() {
+  Ftp.OnWork = nullptr;
+  if (Started) Log("korv-cps ended");
+}
+
+std::vector<std::string> Station::FormCreate(const std::function<std::string(const LocalTime&)>& shortDate,
+                                             UploadChoice* account) {
+  Started = true;
+  Log("korv-cps started");
+  Controls = StationView{};
+  std::vector<std::string> problems;
+  std::string problem;
+  if (auto settings = LoadSettings(&problem)) {
+    if (account) *account = {settings->User, settings->Password, false};
+    if (settings->Interval != Controls.IntervalText) TakeInterval(settings->Interval, true);
+  }
+  if (!problem.empty()) problems.push_back(problem);
+  problem.clear();
+  // The folder of the start date, for the whole run.
+  OpenPictureDir(shortDate(TheClock().Now()), &problem);
+  if (!problem.empty()) problems.push_back(problem);
+  return problems;
+}
+
+void Station::Connect(bool takeHeld) {
+  Controls.RemoteCapable = OpenCamera(takeHeld);
+  Controls.SettingsSupported = EnterRemoteMode();
+  ReadCamera();
+  Controls.ZoomMaxText = std::to_string(State.zoom_max);
+  Controls.ZoomPositionText = std::to_string(State.zoom_pos);
+  if (ZoomExists()) {
+    Controls.ZoomMax = State.zoom_max;  // the slider keeps its position
+    Controls.ZoomEnabled = true;
+  }
+  Controls.CameraControls = true;
+}
+
+void Station::TestPicture(const CameraChoice& choice) {
+  SetCamParameters(choice);
+  TakePicture();
+}
+
+std::string Station::Start(const CameraChoice& choice, const UploadChoice& account) {
+  Take(choice);
+  return StartCycle(choice, account);
+}
+
+std::string Station::StartCycle(const CameraChoice& choice, const UploadChoice& account) {
+  Send(choice);
+  Controls.ImageSizeEnabled = false;
+  Log("start: a picture every " + std::to_string(State.interval) + " s, uploads to " + State.upload_host + ":" +
+      std::to_string(State.upload_port) + (State.atomic_publish ? ", published atomically" : ""));
+  // The first tick of a run owes no picture yet.
+  State.picture_awaited = false;
+  std::string problem;
+  if (!account.User.empty() && !account.Password.empty()) {
+    // An account the file can't hold is not stored; it costs the uploads
+    // it fails, never the cycle.
+    problem = AccountProblem(account.User, account.Password);
+    if (problem.empty()) {
+      State.ftp_user = account.User;
+      State.ftp_password = account.Password;
+      save_settings();
+    }
+  }
+  Controls.Running = true;
+  return problem;
+}
+
+void Station::Stop() {
+  Controls.ImageSizeEnabled = true;
+  Controls.Running = false;
+  Log("stop");
+}
+
+std::string Station::StartUnattended(const CameraChoice& choice, const UploadChoice& account) {
+  Log("unattended start");
+  Take(choice);
+  if (!Controls.CameraControls) Connect(true);
+  // The switches fire only on crossing their hour: a start at night takes
+  // the night preset itself.
+  SelectPreset(PresetOfHour(TheClock().Now()), choice);
+  return StartCycle(choice, account);
+}
+
+int Station::PresetOfHour(const LocalTime& now) const {
+  SwitchHours hours = switch_hours(now.Month);
+  bool night = now.Hour >= hours.Evening || now.Hour < hours.Morning;
+  return night ? NightPresetOf(State.night_exposure) : kDayPreset;
+}
+
+void Station::Tick(const CameraChoice& choice, StationSink& sink) {
+  Take(choice);
+  TickPlan plan = BeginTick(TheClock().Now());
+  if (plan.Reconnect && !Reconnect(choice, sink)) return;
+  if (plan.Kind == TickPlan::Switch::Morning) {
+    SelectPreset(plan.Preset, choice);
+    Controls.Lists = plan.Lists;
+    Refresh(choice, true);
+  }
+  if (plan.Kind == TickPlan::Switch::Evening) {
+    Controls.Lists = plan.Lists;
+    // Still the preset selected so far, day mode too: the night interval
+    // shown must not become the day interval.
+    Refresh(choice, false);
+    SelectPreset(plan.Preset, choice);
+  }
+  ShowStatus(EndTick(plan), sink);
+  TakePicture();
+}
+
+void Station::PresetSelected(int button, const CameraChoice& choice) {
+  Take(choice);
+  Click(button, choice);
+}
+
+void Station::Click(int button, const CameraChoice& choice) {
+  Controls.Preset = button;
+  Controls.Lists = PresetOf(button).Lists;
+  ApplyPreset(button);
+  Refresh(choice, true);
+}
+
+void Station::SelectPreset(int button, const CameraChoice& choice) {
+  if (button != 0 && button != Controls.Preset) Click(button, choice);
+}
+
+void Station::CorrectionChanged(const CameraChoice& choice) { SetCamParameters(choice); }
+
+void Station::IntervalTyped(const std::string& text) { TakeInterval(text, true); }
+
+void Station::TakeInterval(const std::string& text, bool dayInterval) {
+  Controls.IntervalText = text;
+  int32_t value = StrToIntDef(text, 0);
+  if (value <= 0 || value >= 100) return;
+  State.interval = value;
+  SetTimer(int64_t{value} * 1000);
+  if (dayInterval && Controls.Preset == kDayPreset) State.base_interval = value;
+}
+
+void Station::SetCamParameters(const CameraChoice& choice) {
+  Take(choice);
+  Send(choice);
+}
+
+void Station::RefreshSettings(const CameraChoice& choice) {
+  Take(choice);
+  Refresh(choice, true);
+}
+
+void Station::Refresh(const CameraChoice& choice, bool dayInterval) {
+  // A shown text that changes counts as typed.
+  if (std::string text = IntToStr(State.interval); text != Controls.IntervalText) TakeInterval(text, dayInterval);
+  ShownValues shown = Shown();
+  if (shown.ExposureItem) Controls.ExposureItem = *shown.ExposureItem;
+  if (shown.ApertureItem) Controls.ApertureItem = *shown.ApertureItem;
+  if (shown.IsoItem) Controls.IsoItem = *shown.IsoItem;
+  Send(choice);
+}
+
+void Station::Send(CameraChoice choice) {
+  choice.Preset = Controls.Preset;
+  choice.ImageSizeItem = Controls.ImageSizeItem;
+  choice.IsoItem = Controls.IsoItem;
+  choice.ApertureItem = Controls.ApertureItem;
+  choice.ExposureItem = Controls.ExposureItem;
+  SetTimer(PrepareSettings(choice));
+  SendSettings();
+}
+
+void Station::Take(const CameraChoice& choice) {
+  Controls.ImageSizeItem = choice.ImageSizeItem;
+  Controls.IsoItem = choice.IsoItem;
+  Controls.ApertureItem = choice.ApertureItem;
+  Controls.ExposureItem = choice.ExposureItem;
+}
+
+void Station::SetTimer(int64_t milliseconds) {
+  Controls.TimerMs = milliseconds;
+  ++Controls.TimerSet;
+}
+
+void Station::ShowStatus(const std::string& text, StationSink& sink) {
+  Log("status: " + text);
+  Controls.Status = text;
+  sink.ShowStatus(text);
+}
+
+void Station::ShowUploadStatus(const std::string& text, StationSink& sink) {
+  Log("upload: " + text);
+  Controls.UploadStatus = text;
+  sink.ShowUploadStatus(text);
 }
 
 std::optional<SettingsLines> Station::LoadSettings(std::string* problem) {
@@ -160,37 +365,10 @@ void Station::ApplyPreset(int button) {
   }
 }
 
-std::optional<int64_t> Station::IntervalTyped(const std::string& text, bool dayPreset) {
-  int32_t value = StrToIntDef(text, 0);
-  if (value <= 0 || value >= 100) return std::nullopt;
-  State.interval = value;
-  if (dayPreset && !KeepBaseInterval) State.base_interval = value;
-  return int64_t{value} * 1000;
+void Station::SetUploading(bool upload) {
+  Controls.UploadGroupEnabled = upload;
+  State.upload_extra_s = upload ? 10 : 0;
 }
-
-ScopeExit<std::function<void()>> Station::HoldBaseInterval() {
-  KeepBaseInterval = true;
-  return ScopeExit<std::function<void()>>([this] { KeepBaseInterval = false; });
-}
-
-void Station::CheckAccount(const std::string& user, const std::string& password) const {
-  if (std::string problem = AccountProblem(user, password); !problem.empty()) throw EConvertError(problem);
-}
-
-void Station::StartCycle(const std::string& user, const std::string& password) {
-  Log("start: a picture every " + std::to_string(State.interval) + " s, uploads to " + State.upload_host + ":" +
-      std::to_string(State.upload_port) + (State.atomic_publish ? ", published atomically" : ""));
-  // The first tick of a run owes no picture yet.
-  State.picture_awaited = false;
-  if (user.empty() || password.empty()) return;
-  State.ftp_user = user;
-  State.ftp_password = password;
-  save_settings();
-}
-
-void Station::StopCycle() { Log("stop"); }
-
-void Station::SetUploading(bool upload) { State.upload_extra_s = upload ? 10 : 0; }
 
 void Station::MoveZoom(int position) {
   State.zoom_pos = static_cast<uint16_t>(position);
@@ -234,16 +412,16 @@ std::string Station::EndTick(const TickPlan& plan) {
 void Station::TakePicture() { Camera.TakePicture(); }
 
 bool Station::Reconnect(const CameraChoice& choice, StationSink& sink) {
-  sink.ShowStatus(kReconnecting);
+  ShowStatus(kReconnecting, sink);
   try {
     OpenCamera(true);
     EnterRemoteMode();
     PrepareSettings(choice);
     SendSettings();
-    if (State.zoom_max != 0) Camera.SetZoom(State.zoom_pos);
+    if (ZoomExists()) Camera.SetZoom(State.zoom_pos);
   } catch (const std::exception& e) {
     Log(std::string("camera unavailable: ") + e.what());
-    sink.ShowStatus(kCameraUnavailable);
+    ShowStatus(kCameraUnavailable, sink);
     return Camera.ConnectInfo().Kind != CameraKindNone;
   }
   Log("camera reconnected: " + Camera.ConnectInfo().ModelName);
@@ -263,7 +441,7 @@ void Station::HandlePicture(RemoteEventCallbackType event, const PictureChoice& 
   std::string name = PictureFileName(State.picture_counter);
   PictureTarget target(Path(State.picture_dir + "/" + name));
   const std::string& path = target.Path();
-  sink.ShowStatus("Kép mentése " + name);
+  ShowStatus("Kép mentése " + name, sink);
   // A picture that reached its file keeps its number whatever fails later,
   // so that the next picture does not overwrite it.
   auto keepNumber = ScopeExit([&] {
@@ -278,7 +456,7 @@ void Station::HandlePicture(RemoteEventCallbackType event, const PictureChoice& 
   }
   State.picture_awaited = false;
   State.failed_captures = 0;
-  sink.ShowStatus("Kép beolvasása -" + name);
+  ShowStatus("Kép beolvasása -" + name, sink);
   sink.ShowPreview(path);
   WritePictureCounter(CounterFile, State.picture_counter + 1);
   if (choice.Upload) Upload(path, name, choice.Account, sink);
@@ -288,7 +466,9 @@ void Station::HandlePicture(RemoteEventCallbackType event, const PictureChoice& 
 
 void Station::Upload(const std::string& path, const std::string& name, const UploadChoice& account,
                      StationSink& sink) {
-  sink.ShowUploadStatus("Fájl feltöltése " + name);
+  ShowUploadStatus("Fájl feltöltése " + name, sink);
+  UploadSink = &sink;
+  auto noSink = ScopeExit([this] { UploadSink = nullptr; });
   Ftp.Host = State.upload_host;
   Ftp.Port = State.upload_port;
   Ftp.ReadTimeout = State.upload_timeout_ms;
@@ -306,30 +486,30 @@ void Station::Upload(const std::string& path, const std::string& name, const Upl
     // that code page can't hold fails this upload like any other error.
     Ftp.Username = Utf8ToCp1250(account.User);
     Ftp.Password = Utf8ToCp1250(account.Password);
-    sink.ShowUploadStatus("Kapcsolódás a szerverhez");
+    ShowUploadStatus("Kapcsolódás a szerverhez", sink);
     Ftp.ConnectServer(true, -1);
-    sink.ShowUploadStatus("Kapcsolódás sikeres");
+    ShowUploadStatus("Kapcsolódás sikeres", sink);
     sink.ShowConnected(Ftp.IsConnected());
     Ftp.SetTransferType(ftBinary);
     Ftp.ChangeDirectory("public_html");
-    sink.ShowUploadStatus("Kép feltöltése " + name);
+    ShowUploadStatus("Kép feltöltése " + name, sink);
     State.upload_file_size = FileSize(path);
     // Only a store that returned is a stored picture: every failure above
     // and in it keeps the local file.
     if (State.atomic_publish) {
       Ftp.UploadFile(path, kPartialLivePicture, false);
-      PublishStored();
+      Ftp.RenameOver(kPartialLivePicture, kLivePicture);
     } else {
       Ftp.UploadFile(path, kLivePicture, false);
     }
-    sink.ShowUploadStatus("Feltöltés sikeres");
+    ShowUploadStatus("Feltöltés sikeres", sink);
     Ftp.SignOff();
     sink.ShowConnected(Ftp.IsConnected());
     if (!account.KeepFile) ::unlink(path.c_str());  // a failed delete is no failure of the upload
     sink.ShowProgress(0);
   } catch (const std::exception& e) {
     Log("upload failed: " + FailureText(e));
-    sink.ShowUploadStatus(kUploadFailed);
+    ShowUploadStatus(kUploadFailed, sink);
     // A session left open would make the next upload fail as well.
     try {
       Ftp.CloseConnection();
@@ -349,20 +529,6 @@ std::string Station::FailureText(const std::exception& e) {
   }
   while (!line.empty() && line.back() == ' ') line.pop_back();
   return line;
-}
-
-void Station::PublishStored() {
-  const std::string stored = kPartialLivePicture, live = kLivePicture;
-  Ftp.SendCommand("RNFR " + stored, 350);
-  try {
-    Ftp.SendCommand("RNTO " + live, 250);
-  } catch (const EIdProtocolReplyError& refused) {
-    // A server that won't replace a file by renaming: the live picture goes
-    // first, so the page briefly has none, but never half of one.
-    if (refused.ReplyCode / 100 != 5) throw;
-    Ftp.SendCommand("DELE " + live, 250);
-    Ftp.Rename(stored, live);
-  }
 }
 
 std::optional<int> Station::ProgressOf(int64_t bytes) const {

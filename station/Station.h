@@ -1,18 +1,19 @@
 // The station without its window: its state, the camera and the FTP client
 // it drives, its two files in the working folder, and every decision the
-// window's handlers make. The window reads its controls into the plain
-// choices below, calls the station and shows what it answers.
+// window's handlers make. The window reads the controls the user sets into
+// the plain choices below, calls the station, and paints the one view of
+// every control it answers (View()).
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "camera/CamDefines.h"
 #include "runtime/Clock.h"
 #include "runtime/Log.h"
-#include "runtime/ScopeExit.h"
 #include "station/Presets.h"
 #include "station/Settings.h"
 #include "station/StationState.h"
@@ -41,6 +42,38 @@ TCameraSettings BuildSettings(TCameraSettings settings, const CameraChoice& choi
 struct ShownValues {
   int32_t Interval;
   std::optional<int> ExposureItem, ApertureItem, IsoItem;  // nothing: keep the list's item
+};
+
+// What the station is given beyond its window (the program's options).
+struct StationConfig {
+  std::string UploadHost = kDefaultUploadHost;
+  int UploadPort = 21;
+  bool AtomicPublish = false;  // store under a temporary name, then rename over the live picture
+  bool UploadTls = false;       // explicit FTP over TLS, never clear text
+  std::string UploadTlsCAFile;  // CA certificates trusted instead of the system's ("": the system's)
+};
+
+// What the controls show, as the station decides it. The window applies it
+// whole with the controls' signals blocked: painting runs no handler.
+struct StationView {
+  int Preset = kDayPreset;                // the selected preset button 1..5
+  ListsEnabled Lists = PresetOf(kDayPreset).Lists;
+  std::string IntervalText = "5";         // the interval field, as typed or as set
+  // Selected items of the lists; -1: a typed text that matches no item,
+  // which the window leaves as it is.
+  int ImageSizeItem = kDefaultImageSizeItem;
+  int ExposureItem = 0, ApertureItem = 0, IsoItem = 0;
+  bool ImageSizeEnabled = true;           // not while the cycle runs
+  bool CameraControls = false;            // presets, corrections, test picture, Start, Stop
+  bool RemoteCapable = false, SettingsSupported = false;
+  bool ZoomEnabled = false;
+  int ZoomMax = 10;                       // the slider's range is 0..ZoomMax
+  std::string ZoomMaxText = "max", ZoomPositionText;
+  bool UploadGroupEnabled = true;
+  bool Running = false;                   // the timer is on
+  int64_t TimerMs = 10000;
+  uint64_t TimerSet = 0;                  // counts settings of the interval: each restarts the countdown
+  std::string Status, UploadStatus;
 };
 
 // What a timer tick changes on the window before the picture is taken.
@@ -94,9 +127,52 @@ class Station {
 public:
   // `folder` is the working folder of the settings file, "max.ser" and the
   // picture folders.
-  Station(TObturo& camera, TIdFTP& ftp, const std::string& folder);
+  // Sets the FTP client up for the station.
+  Station(TObturo& camera, TIdFTP& ftp, const std::string& folder, const StationConfig& config = {});
+  ~Station();
 
   StationState State;
+
+  const StationView& View() const { return Controls; }
+
+  // --- The window's handlers, each given what the user set ---
+
+  // Start-up: the controls' defaults, the settings file (its account into
+  // `account`, for the fields), the picture folder of today's date written by
+  // `shortDate` (the system's short date format). Returns the problems to
+  // report; none of them stops the start.
+  std::vector<std::string> FormCreate(const std::function<std::string(const LocalTime&)>& shortDate,
+                                      UploadChoice* account = nullptr);
+  // "Kapcsolódás": `takeHeld` takes a camera the component already holds.
+  void Connect(bool takeHeld = false);
+  void TestPicture(const CameraChoice& choice);
+  // "Start": sends the settings, remembers a complete account and starts the
+  // timer. An account the settings file can't hold is not stored, and the
+  // answer says why; the cycle starts all the same.
+  std::string Start(const CameraChoice& choice, const UploadChoice& account);
+  void Stop();
+  // Without anyone at the window: connects unless a camera is connected,
+  // selects the preset the hour calls for, and starts. A failure raises;
+  // View().Running tells whether to try again (after RetryDelayMs).
+  std::string StartUnattended(const CameraChoice& choice, const UploadChoice& account);
+  // One tick of the timer; failures raise, except the reconnection's.
+  void Tick(const CameraChoice& choice, StationSink& sink);
+  // A preset button was selected.
+  void PresetSelected(int button, const CameraChoice& choice);
+  // A correction list or the flash box changed: the settings are sent.
+  void CorrectionChanged(const CameraChoice& choice);
+  // The interval field's text changed: a whole number from 1 to 99 becomes
+  // the interval (and in day mode the day interval); the timer follows.
+  void IntervalTyped(const std::string& text);
+  void SetUploading(bool upload);
+  void MoveZoom(int position);
+  // set_cam_parameters: reads the camera, applies the choice, sets the
+  // timer's interval and sends the record.
+  void SetCamParameters(const CameraChoice& choice);
+  // Refresh_settings: shows the preset values, then SetCamParameters.
+  void RefreshSettings(const CameraChoice& choice);
+
+  // --- The steps the handlers are made of ---
 
   // Start-up: removes what interrupted writes left behind, then gives the
   // settings file's lines, its interval line replaced by the interval taken
@@ -125,20 +201,9 @@ public:
   void SendSettings();
 
   void ApplyPreset(int button);
-  // The interval typed into its field: the timer's new interval in ms, or
-  // nothing when the text is not a whole number from 1 to 99.
-  std::optional<int64_t> IntervalTyped(const std::string& text, bool dayPreset);
-  // While held, a day preset's interval shown in the field stays temporary.
-  ScopeExit<std::function<void()>> HoldBaseInterval();
-
-  // Raises EConvertError for an account the settings file's code page can't
-  // hold, before Start changes anything.
-  void CheckAccount(const std::string& user, const std::string& password) const;
-  // Start remembers a complete account in the settings file.
-  void StartCycle(const std::string& user, const std::string& password);
-  void StopCycle();
-  void SetUploading(bool upload);
-  void MoveZoom(int position);
+  // The preset the hour of `now` calls for: the remembered night preset
+  // from the evening to the morning switch hour, else day.
+  int PresetOfHour(const LocalTime& now) const;
 
   // Counts the previous tick as failed when no picture came of it.
   TickPlan BeginTick(const LocalTime& now);
@@ -169,13 +234,32 @@ public:
 
   // One line in korv-cps.log of the working folder; never fails.
   void Log(const std::string& text) noexcept { Journal.Write(text); }
+  // An error that ended a handler, as it was reported.
+  void LogError(const std::string& message) noexcept { Log("error: " + message); }
   // An upload's failure in one line: the reply's code and text, the socket
   // or TLS error.
   static std::string FailureText(const std::exception& e);
 
 private:
-  // Renames the picture stored under kPartialLivePicture over the live one.
-  void PublishStored();
+  // Notes the items of the lists as the user left them.
+  void Take(const CameraChoice& choice);
+  // Sends the choice with the preset and the items the view shows.
+  void Send(CameraChoice choice);
+  std::string StartCycle(const CameraChoice& choice, const UploadChoice& account);
+  // A preset button's handler.
+  void Click(int button, const CameraChoice& choice);
+  // Selects a preset button as the program does: its handler runs only
+  // when it was not selected before (0 selects nothing).
+  void SelectPreset(int button, const CameraChoice& choice);
+  // Shows the preset values, then sends. `dayInterval`: an interval shown in
+  // day mode becomes the day interval, as a typed one would.
+  void Refresh(const CameraChoice& choice, bool dayInterval);
+  void TakeInterval(const std::string& text, bool dayInterval);
+  void SetTimer(int64_t milliseconds);
+  // The camera reported a zoom range.
+  bool ZoomExists() const { return State.zoom_max != 0; }
+  void ShowStatus(const std::string& text, StationSink& sink);
+  void ShowUploadStatus(const std::string& text, StationSink& sink);
 
   TObturo& Camera;
   TIdFTP& Ftp;
@@ -183,7 +267,9 @@ private:
   std::string SettingsFile;  // korv-cps.ini in Folder
   std::string CounterFile;   // max.ser in Folder
   RotatingLog Journal;       // korv-cps.log in Folder
-  bool KeepBaseInterval = false;
+  StationView Controls;
+  StationSink* UploadSink = nullptr;  // shows the progress of the upload under way
+  bool Started = false;               // FormCreate ran: the log tells the end too
 };
 
 }  // namespace korv

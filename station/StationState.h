@@ -7,11 +7,11 @@
 
 #include "camera/CamDefines.h"
 
-#ifndef KORV_UPLOAD_HOST
-#define KORV_UPLOAD_HOST "localhost"
-#endif
-
 namespace korv {
+
+// The FTP server that receives the live picture unless the program is told
+// another; the build sets it (KORV_UPLOAD_HOST).
+inline constexpr const char* kDefaultUploadHost = KORV_UPLOAD_HOST;
 
 // Also what the settings file gives when its lines hold no usable value.
 inline constexpr int32_t kDefaultInterval = 5;          // s
@@ -38,7 +38,7 @@ struct StationState {
   std::string ftp_password;
   int32_t upload_extra_s = 0;   // s; added to the interval while uploading
   int64_t upload_file_size = 0;  // bytes of the file being uploaded
-  std::string upload_host = KORV_UPLOAD_HOST;  // the FTP server that receives the live picture
+  std::string upload_host = kDefaultUploadHost;  // the FTP server that receives the live picture
   int upload_port = 21;
   bool upload_tls = false;        // explicit FTP over TLS, never clear text
   std::string upload_tls_ca;      // CA certificates trusted instead of the system's ("": the system's)

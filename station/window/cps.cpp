@@ -15,12 +15,15 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <array>
 #include <climits>
+#include <iterator>
 #include <optional>
 
 #include "camera/Obturo.h"
 #include "ftp/IdFTP.h"
 #include "runtime/Clock.h"
+#include "runtime/ScopeExit.h"
 #include "station/window/JpegPreview.h"
 #include "station/window/WindowThread.h"
 
@@ -82,7 +85,8 @@ QLabel* Panel(QWidget* parent, const char* name, const char* caption, int left, 
   return panel;
 }
 
-void FillList(QComboBox* combo, std::initializer_list<const char*> items) {
+template <size_t N>
+void FillList(QComboBox* combo, const std::array<const char*, N>& items) {
   for (const char* item : items) combo->addItem(QString::fromUtf8(item));
 }
 
@@ -90,17 +94,23 @@ void FillList(QComboBox* combo, std::initializer_list<const char*> items) {
 // edit field can hold a text that matches no item).
 int ItemIndex(const QComboBox* combo) { return combo->findText(combo->currentText(), Qt::MatchExactly); }
 
-void SelectItem(QComboBox* combo, std::optional<int> item) {
-  if (item) combo->setCurrentIndex(*item);
+// -1 leaves a typed text as it is.
+void SelectItem(QComboBox* combo, int item) {
+  if (item >= 0 && ItemIndex(combo) != item) combo->setCurrentIndex(item);
+}
+
+void SetText(QLineEdit* edit, const std::string& text) {
+  QString shown = QString::fromStdString(text);
+  if (edit->text() != shown) edit->setText(shown);
 }
 
 }  // namespace
 
-TForm1::TForm1(const std::string& workingFolder, QWidget* parent)
+TForm1::TForm1(const std::string& workingFolder, const StationConfig& config, QWidget* parent)
     : QWidget(parent),
       Obturo1(std::make_unique<TObturo>()),
       IdFTP1(std::make_unique<TIdFTP>()),
-      Core(*Obturo1, *IdFTP1, workingFolder),
+      Core(*Obturo1, *IdFTP1, workingFolder, config),
       State(Core.State) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QString::fromUtf8("Korvell Tv Canon Powershot távvezérlő"));
@@ -120,16 +130,13 @@ TForm1::TForm1(const std::string& workingFolder, QWidget* parent)
   };
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
-  Timer1->setInterval(10000);
-  CreateIdFTP1();
+  Timer1->setInterval(static_cast<int>(Core.View().TimerMs));
   WireHandlers();
-  Handlers.OnReport = [this](const std::string& message) { Core.Log("error: " + message); };
-  Core.Log("korv-cps started");
+  Handlers.OnReport = [this](const std::string& message) { Core.LogError(message); };
   Handlers.Run([this] { FormCreate(); });
 }
 
 TForm1::~TForm1() {
-  Core.Log("korv-cps ended");
   Timer1->stop();
   Obturo1->OnRemoteEvent = nullptr;
   // A library thread may be waiting for this thread inside an event, and
@@ -270,20 +277,7 @@ void TForm1::WireHandlers() {
   Wire(CheckBox4, &QCheckBox::toggled, &TForm1::CheckBox4Click);
 }
 
-void TForm1::SetEdit2Text(const QString& text) {
-  if (Edit2->text() == text) return;
-  Edit2->setText(text);
-  Handlers.Propagate();
-}
-
-void TForm1::Select(QRadioButton* button) {
-  if (button->isChecked()) return;
-  button->setChecked(true);
-  Handlers.Propagate();
-}
-
 void TForm1::ShowStatus(const std::string& text) {
-  Core.Log("status: " + text);
   Edit1->setText(QString::fromStdString(text));
   Edit1->repaint();  // the handler keeps the window busy for a while yet
 }
@@ -294,7 +288,6 @@ void TForm1::ShowPreview(const std::string& path) {
 }
 
 void TForm1::ShowUploadStatus(const std::string& text) {
-  Core.Log("upload: " + text);
   Edit3->setText(QString::fromStdString(text));
   Edit3->repaint();
 }
@@ -309,10 +302,51 @@ void TForm1::ShowProgress(int percent) {
   ProgressBar1->repaint();
 }
 
-void TForm1::ShowLists(const ListsEnabled& lists) {
-  ComboBox2->setEnabled(lists.Iso);
-  ComboBox3->setEnabled(lists.Aperture);
-  ComboBox4->setEnabled(lists.Exposure);
+void TForm1::Painted(const std::function<void()>& work) {
+  auto paint = ScopeExit([this] { Paint(Core.View()); });
+  work();
+}
+
+void TForm1::Paint(const StationView& view) {
+  // Painting is no edit: no handler runs.
+  QObject* const quiet[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4, RadioButton5, Edit2,
+                            ComboBox1,    ComboBox2,    ComboBox3,    ComboBox4,    TrackBar1};
+  bool wasBlocked[std::size(quiet)];
+  for (size_t i = 0; i < std::size(quiet); ++i) wasBlocked[i] = quiet[i]->blockSignals(true);
+  auto unblock = ScopeExit([&] {
+    for (size_t i = 0; i < std::size(quiet); ++i) quiet[i]->blockSignals(wasBlocked[i]);
+  });
+
+  if (QRadioButton* preset = PresetButton(view.Preset)) preset->setChecked(true);
+  SetText(Edit2, view.IntervalText);
+  SelectItem(ComboBox1, view.ImageSizeItem);
+  SelectItem(ComboBox4, view.ExposureItem);
+  SelectItem(ComboBox3, view.ApertureItem);
+  SelectItem(ComboBox2, view.IsoItem);
+  ComboBox2->setEnabled(view.Lists.Iso);
+  ComboBox3->setEnabled(view.Lists.Aperture);
+  ComboBox4->setEnabled(view.Lists.Exposure);
+  ComboBox1->setEnabled(view.ImageSizeEnabled);
+  for (QWidget* control : std::initializer_list<QWidget*>{RadioButton1, RadioButton2, RadioButton3, RadioButton4,
+                                                           RadioButton5, GroupBox2, Button2, Button3, Button4}) {
+    control->setEnabled(view.CameraControls);
+  }
+  CheckBox1->setChecked(view.RemoteCapable);
+  CheckBox2->setChecked(view.SettingsSupported);
+  TrackBar1->setRange(0, view.ZoomMax);
+  TrackBar1->setEnabled(view.ZoomEnabled);
+  SetText(Edit10, view.ZoomMaxText);
+  SetText(Edit9, view.ZoomPositionText);
+  GroupBox1->setEnabled(view.UploadGroupEnabled);
+  // The status lines as the station last set them; what the sink painted
+  // already stays.
+  if (view.Status != StatusPainted) SetText(Edit1, StatusPainted = view.Status);
+  if (view.UploadStatus != UploadStatusPainted) SetText(Edit3, UploadStatusPainted = view.UploadStatus);
+  if (view.TimerSet != TimerSetPainted) {
+    TimerSetPainted = view.TimerSet;
+    SetTimer1Interval(view.TimerMs);
+  }
+  if (view.Running != Timer1On) SetTimer1Enabled(view.Running);
 }
 
 QRadioButton* TForm1::PresetButton(int button) const {
@@ -361,163 +395,96 @@ void TForm1::SetTimer1Interval(int64_t milliseconds) {
 }
 
 void TForm1::FormCreate() {
-  // The station state starts at its defaults (StationState): interval 5,
-  // night exposure 15, automatic exposure values, no upload time.
-  FillList(ComboBox1, {"Nagy méret", "Közepes méret", "Közepes méret-1", "Közepes méret-2", "Közepes méret-3",
-                       "Kis méret"});
-  FillList(ComboBox4, {"Auto", "1 mp", "2 mp", "5 mp", "10 mp", "15 mp", "30 mp"});
-  FillList(ComboBox3, {"Auto", "F2.8", "F4.0", "F5.6", "F8.0", "F11.0"});
-  FillList(ComboBox2, {"Auto", "50", "100", "200", "400", "800", "1600"});
-  ComboBox2->setCurrentIndex(0);
-  ComboBox3->setCurrentIndex(0);
-  ComboBox4->setCurrentIndex(0);
-  ComboBox1->setCurrentIndex(3);
-  ShowLists(PresetOf(kDayPreset).Lists);
-
-  std::string problem;
-  if (auto settings = Core.LoadSettings(&problem)) {
-    Edit4->setText(QString::fromStdString(settings->User));
-    Edit5->setText(QString::fromStdString(settings->Password));
-    SetEdit2Text(QString::fromStdString(settings->Interval));
-  }
-
-  LocalTime today = TheClock().Now();
-  QDate date(today.Year, today.Month, today.Day);
-  if (!problem.empty()) Handlers.Report(problem);
-  problem.clear();
-  Core.OpenPictureDir(QLocale::system().toString(date, QLocale::ShortFormat).toStdString(), &problem);
-  if (!problem.empty()) Handlers.Report(problem);
+  FillList(ComboBox1, kImageSizeTexts);
+  FillList(ComboBox4, kExposureTexts);
+  FillList(ComboBox3, kApertureTexts);
+  FillList(ComboBox2, kIsoTexts);
+  Painted([this] {
+    UploadChoice account = ReadUploadChoice();
+    auto problems = Core.FormCreate(
+        [](const LocalTime& day) {
+          QDate date(day.Year, day.Month, day.Day);
+          return QLocale::system().toString(date, QLocale::ShortFormat).toStdString();
+        },
+        &account);
+    Edit4->setText(QString::fromStdString(account.User));
+    Edit5->setText(QString::fromStdString(account.Password));
+    for (const std::string& problem : problems) Handlers.Report(problem);
+  });
 }
 
 void TForm1::save_settings() { Core.save_settings(); }
 
-void TForm1::Button1Click() { ConnectCamera(false); }
-
-void TForm1::ConnectCamera(bool takeHeld) {
-  CheckBox1->setChecked(Core.OpenCamera(takeHeld));
-  CheckBox2->setChecked(Core.EnterRemoteMode());
-  Core.ReadCamera();
-  Edit10->setText(QString::number(State.zoom_max));
-  Edit9->setText(QString::number(State.zoom_pos));
-  if (State.zoom_max != 0) {
-    TrackBar1->setRange(0, State.zoom_max);
-    TrackBar1->setEnabled(true);
-  }
-  for (QWidget* control : std::initializer_list<QWidget*>{RadioButton1, RadioButton2, RadioButton3, RadioButton4,
-                                                           RadioButton5, GroupBox2, Button2, Button3, Button4}) {
-    control->setEnabled(true);
-  }
+void TForm1::Button1Click() {
+  Painted([this] { Core.Connect(); });
 }
 
 void TForm1::Refresh_settings() {
-  ShownValues shown = Core.Shown();
-  SetEdit2Text(QString::number(shown.Interval));
-  SelectItem(ComboBox4, shown.ExposureItem);
-  SelectItem(ComboBox3, shown.ApertureItem);
-  SelectItem(ComboBox2, shown.IsoItem);
-  set_cam_parameters();
+  Painted([this] { Core.RefreshSettings(ReadCameraChoice()); });
 }
 
 void TForm1::Button2Click() {
-  set_cam_parameters();
-  Core.TakePicture();
+  Painted([this] { Core.TestPicture(ReadCameraChoice()); });
 }
 
 void TForm1::Button3Click() {
-  Core.CheckAccount(Edit4->text().toStdString(), Edit5->text().toStdString());
-  set_cam_parameters();
-  ComboBox1->setEnabled(false);
-  Core.StartCycle(Edit4->text().toStdString(), Edit5->text().toStdString());
-  SetTimer1Enabled(true);
+  Painted([this] {
+    std::string problem = Core.Start(ReadCameraChoice(), ReadUploadChoice());
+    if (!problem.empty()) Handlers.Report(problem);
+  });
 }
 
 void TForm1::Button4Click() {
-  ComboBox1->setEnabled(true);
-  SetTimer1Enabled(false);
-  Core.StopCycle();
+  Painted([this] { Core.Stop(); });
 }
 
-void TForm1::StartUnattended() {
-  Core.Log("unattended start");
-  UnattendedAttempt();
-}
+void TForm1::StartUnattended() { UnattendedAttempt(); }
 
 void TForm1::UnattendedAttempt() {
   Handlers.Run([this] {
-    // A camera held since an attempt that failed half-way is taken as it is.
-    if (!Button3->isEnabled()) ConnectCamera(true);
-    Button3Click();
+    Painted([this] {
+      std::string problem = Core.StartUnattended(ReadCameraChoice(), ReadUploadChoice());
+      if (!problem.empty()) Handlers.Report(problem);
+    });
   });
-  if (Timer1On) return;
+  if (Core.View().Running) return;
   int delay = static_cast<int>(std::min<int64_t>(Core.RetryDelayMs(), INT_MAX));
   QTimer::singleShot(delay, this, [this] { UnattendedAttempt(); });
 }
 
 void TForm1::Timer1Timer() {
-  TickPlan plan = Core.BeginTick(TheClock().Now());
-  if (plan.Reconnect && !Core.Reconnect(ReadCameraChoice(), *this)) return;
-  if (plan.Kind == TickPlan::Switch::Morning) {
-    Select(PresetButton(plan.Preset));
-    ShowLists(plan.Lists);
-    Refresh_settings();
-  }
-  if (plan.Kind == TickPlan::Switch::Evening) {
-    ShowLists(plan.Lists);
-    {
-      // Still the preset selected so far, day mode too: the night interval
-      // it shows must not become the day interval.
-      auto hold = Core.HoldBaseInterval();
-      Refresh_settings();
-    }
-    if (QRadioButton* night = PresetButton(plan.Preset)) Select(night);
-  }
-  ShowStatus(Core.EndTick(plan));
-  Core.TakePicture();
+  Painted([this] { Core.Tick(ReadCameraChoice(), *this); });
 }
 
 void TForm1::Obturo1RemoteEvent(RemoteEventCallbackType Event, AdditionNotifyRemoteEventType /*EventData*/) {
-  Core.HandlePicture(Event, {CheckBox4->isChecked(), ReadUploadChoice()}, *this);
+  Painted([&] { Core.HandlePicture(Event, {CheckBox4->isChecked(), ReadUploadChoice()}, *this); });
 }
 
 void TForm1::set_cam_parameters() {
-  SetTimer1Interval(Core.PrepareSettings(ReadCameraChoice()));
-  Core.SendSettings();
+  Painted([this] { Core.SetCamParameters(ReadCameraChoice()); });
 }
 
-void TForm1::ApplyPreset(int button) {
-  ShowLists(PresetOf(button).Lists);
-  Core.ApplyPreset(button);
-  Refresh_settings();
+void TForm1::RadioButton1Click() { Painted([this] { Core.PresetSelected(1, ReadCameraChoice()); }); }
+void TForm1::RadioButton2Click() { Painted([this] { Core.PresetSelected(2, ReadCameraChoice()); }); }
+void TForm1::RadioButton3Click() { Painted([this] { Core.PresetSelected(3, ReadCameraChoice()); }); }
+void TForm1::RadioButton4Click() { Painted([this] { Core.PresetSelected(4, ReadCameraChoice()); }); }
+void TForm1::RadioButton5Click() { Painted([this] { Core.PresetSelected(5, ReadCameraChoice()); }); }
+
+void TForm1::ComboBox2Change() { Painted([this] { Core.CorrectionChanged(ReadCameraChoice()); }); }
+void TForm1::ComboBox3Change() { Painted([this] { Core.CorrectionChanged(ReadCameraChoice()); }); }
+void TForm1::ComboBox4Change() { Painted([this] { Core.CorrectionChanged(ReadCameraChoice()); }); }
+void TForm1::CheckBox7Click() { Painted([this] { Core.CorrectionChanged(ReadCameraChoice()); }); }
+
+void TForm1::TrackBar1Change() {
+  Painted([this] { Core.MoveZoom(TrackBar1->value()); });
 }
-
-void TForm1::RadioButton1Click() { ApplyPreset(1); }
-void TForm1::RadioButton2Click() { ApplyPreset(2); }
-void TForm1::RadioButton3Click() { ApplyPreset(3); }
-void TForm1::RadioButton4Click() { ApplyPreset(4); }
-void TForm1::RadioButton5Click() { ApplyPreset(5); }
-
-void TForm1::ComboBox2Change() { set_cam_parameters(); }
-void TForm1::ComboBox3Change() { set_cam_parameters(); }
-void TForm1::ComboBox4Change() { set_cam_parameters(); }
-void TForm1::CheckBox7Click() { set_cam_parameters(); }
-
-void TForm1::TrackBar1Change() { Core.MoveZoom(TrackBar1->value()); }
 
 void TForm1::Edit2Change() {
-  if (auto milliseconds = Core.IntervalTyped(Edit2->text().toStdString(), RadioButton1->isChecked())) {
-    SetTimer1Interval(*milliseconds);
-  }
-}
-
-void TForm1::CreateIdFTP1() {
-  IdFTP1->MaxLineAction = maException;
-  IdFTP1->ProxySettings.ProxyType = fpcmNone;
-  IdFTP1->ProxySettings.Port = 0;
-  IdFTP1->OnWork = [this](TIdComponent*, TWorkMode, int64_t count) { IdFTP1Work(count); };
+  Painted([this] { Core.IntervalTyped(Edit2->text().toStdString()); });
 }
 
 void TForm1::upload_picture(const std::string& path, const std::string& name) {
-  Core.Upload(path, name, ReadUploadChoice(), *this);
+  Painted([&] { Core.Upload(path, name, ReadUploadChoice(), *this); });
 }
 
 void TForm1::IdFTP1Work(int64_t AWorkCount) {
@@ -525,8 +492,7 @@ void TForm1::IdFTP1Work(int64_t AWorkCount) {
 }
 
 void TForm1::CheckBox4Click() {
-  GroupBox1->setEnabled(CheckBox4->isChecked());
-  Core.SetUploading(CheckBox4->isChecked());
+  Painted([this] { Core.SetUploading(CheckBox4->isChecked()); });
 }
 
 }  // namespace korv

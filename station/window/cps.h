@@ -32,13 +32,15 @@ namespace korv {
 class TIdFTP;
 class TObturo;
 
-// The window only wires: each handler reads its controls into a plain
-// choice, asks the station core (Core) and shows the answer.
+// The window only paints: each handler reads the controls the user sets into
+// a plain choice, hands it to the station core (Core) and paints the core's
+// view of every control, with their signals blocked.
 class TForm1 : public QWidget, private StationSink {
 public:
   // Creates the controls and the owned objects, then runs FormCreate. The
   // station's files and picture folders are kept in `workingFolder`.
-  explicit TForm1(const std::string& workingFolder = ".", QWidget* parent = nullptr);
+  explicit TForm1(const std::string& workingFolder = ".", const StationConfig& config = {},
+                  QWidget* parent = nullptr);
   ~TForm1() override;
 
   // Camera and status area.
@@ -162,10 +164,7 @@ public:
 
 private:
   void CreateControls();
-  // Button1Click's work; `takeHeld` takes a camera the component already holds.
-  void ConnectCamera(bool takeHeld);
   void UnattendedAttempt();
-  void CreateIdFTP1();
   void WireHandlers();
   // Connects `signal` of `sender` to `handler` through the handler runner.
   template <class Sender, class Signal>
@@ -173,13 +172,9 @@ private:
   // Connects a radio button's selection to its click handler.
   void WireSelected(QRadioButton* button, void (TForm1::*handler)());
 
-  // Program changes that run handlers: an error of the handler they start
-  // ends the caller too.
-  void SetEdit2Text(const QString& text);
-  void Select(QRadioButton* button);
-
-  void ApplyPreset(int button);
-  void ShowLists(const ListsEnabled& lists);
+  // Runs `work`, then paints the core's view, also when `work` fails.
+  void Painted(const std::function<void()>& work);
+  void Paint(const StationView& view);
   QRadioButton* PresetButton(int button) const;
   CameraChoice ReadCameraChoice() const;
   UploadChoice ReadUploadChoice() const;
@@ -197,6 +192,9 @@ private:
   HandlerRunner Handlers;
   WindowThread EventHandOver{this};  // camera events from a library's own thread
   bool Timer1On = false;
+  // What of the view was painted last, where the view says what changed.
+  uint64_t TimerSetPainted = 0;
+  std::string StatusPainted, UploadStatusPainted;
 };
 
 }  // namespace korv

@@ -293,6 +293,30 @@ TEST_F(UploadDriverTest, AStoreTheServerReportsAsFailedKeepsTheFile) {
   }
 }
 
+// The session cut before each step of the server's (the greeting, each
+// reply, the data connection, the final reply): the upload fails, the
+// picture stays, and the next session stores it.
+TEST_F(UploadDriverTest, ASessionCutAtAnyStepKeepsThePictureForTheNext) {
+  const std::vector<Step> whole = Store({Send("226 done\r\n"), Expect("QUIT"), Send("221 bye\r\n")});
+  Core.State.upload_timeout_ms = 1000;  // bounds the wait for a data connection that never comes
+  for (size_t cut = 0; cut + 2 < whole.size(); ++cut) {
+    if (whole[cut].kind == Step::Kind::Expect || whole[cut].kind == Step::Kind::ExpectPort) continue;
+    SCOPED_TRACE(::testing::Message() << "cut before step " << cut);
+    std::vector<Step> script(whole.begin(), whole.begin() + static_cast<ptrdiff_t>(cut));
+    script.push_back(NextConnection());
+    script.insert(script.end(), whole.begin(), whole.end());
+    WriteFile(File("000007.jpg"), "picture bytes");
+    ScriptedServer server(script);
+    Upload(server);
+    EXPECT_EQ(Sink.Uploads.back(), kUploadFailed);
+    EXPECT_EQ(ReadFile(File("000007.jpg")), "picture bytes");
+    Upload(server);
+    EXPECT_EQ(server.finish(), "");
+    EXPECT_EQ(Sink.Uploads.back(), "Feltöltés sikeres");
+    EXPECT_EQ(server.data().back(), "picture bytes");
+  }
+}
+
 }  // namespace
 }  // namespace korv::test
 
