@@ -154,6 +154,15 @@ TEST(IdFTP, APassiveReplyNamingAnotherHostStillSendsTheDataToTheServer) {
   EXPECT_EQ(ftp.IgnoredPassiveAddress, "127.0.0.99");
 }
 
+TEST(IdFTP, AServerRefusingTLSGetsNoLoginInClear) {
+  ScriptedServer server(Greeting + std::vector<Step>{Expect("AUTH TLS"), Send("500 AUTH not understood\r\n"), ExpectClose()});
+  Client ftp(server);
+  ftp.UseTLS = true;
+  auto e = Raised<EIdProtocolReplyError>([&] { ftp.ConnectServer(); });
+  EXPECT_EQ(e ? e->ReplyCode : 0, 500);
+  EXPECT_EQ(server.finish(), "");
+}
+
 struct LoginCase {
   const char* Name;
   TIdFtpProxyType ProxyType;
