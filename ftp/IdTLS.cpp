@@ -122,8 +122,6 @@ TIdTLS::~TIdTLS() {
   SSL_free(Session);
 }
 
-bool TIdTLS::Resumed() const { return SSL_session_reused(Session) == 1; }
-
 bool TIdTLS::Retry(int result, int timeoutMs, const char* doing) {
   const int error = SSL_get_error(Session, result);
   if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {

@@ -55,8 +55,6 @@ public:
   TIdTLS(const TIdTLS&) = delete;
   TIdTLS& operator=(const TIdTLS&) = delete;
 
-  // Whether the server resumed the offered session.
-  bool Resumed() const;
   // True once plain bytes (or the end of the stream) can be read, false
   // when `timeoutMs` (-2: no limit) passed first.
   bool WaitReadable(int timeoutMs);
