@@ -309,6 +309,9 @@ ConnectInfoType TObturo::Connect(CameraKind Kind, int32_t ConnectToCamera) {
 }
 
 void TObturo::ForgetCamera() {
+  // The library holds nothing more for the camera that is gone.
+  if (Serving() == Backend::CD) FCDSDK->CloseSource();
+  if (Serving() == Backend::RC) FRCSDK->CloseSource();
   FBackend = Backend::None;
   FConnectInfo = {};
   FRemoteMode = false;

@@ -228,7 +228,9 @@ void TIdFTP::SendOverDataConnection(const std::string& command, TStream& stream)
       channel.OpenConnection(-1);
     } catch (const EIdException&) {
       // A server that refuses the command may close its data port before we
-      // reach it: then its reply says why, not the refused connect.
+      // reach it: then its reply says why, not the refused connect. A server
+      // that says nothing leaves the connect's error.
+      if (InBuffer.Size() == 0 && !Handler->WaitReadable(DataRefusalTimeout)) throw;
       if (const int code = ReadReply(); code != 110 && code != 125 && code != 150) RaiseReplyError();
       throw;
     }

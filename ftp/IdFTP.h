@@ -62,6 +62,9 @@ public:
   // (the data went to the server all the same); "" otherwise. Cleared by
   // ConnectServer.
   std::string IgnoredPassiveAddress;
+  // ms; how long the reply that may explain a failed passive data connect
+  // is waited for, also when ReadTimeout waits without limit.
+  int DataRefusalTimeout = 10000;
 
   TIdRFCReply LoginReply;
   std::string SystemDescription;

@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "camera/Obturo.h"
+#include "camera/sdk/CamErrors.h"
 #include "ftp/IdFTP.h"
 #include "runtime/CodePage1250.h"
 #include "runtime/Convert.h"
@@ -251,6 +252,7 @@ void Station::Refresh(const CameraChoice& choice, bool dayInterval) {
   if (shown.ExposureItem) Controls.ExposureItem = *shown.ExposureItem;
   if (shown.ApertureItem) Controls.ApertureItem = *shown.ApertureItem;
   if (shown.IsoItem) Controls.IsoItem = *shown.IsoItem;
+  ++Controls.ItemsSet;
   Send(choice);
 }
 
@@ -420,9 +422,12 @@ bool Station::Reconnect(const CameraChoice& choice, StationSink& sink) {
     SendSettings();
     if (ZoomExists()) Camera.SetZoom(State.zoom_pos);
   } catch (const std::exception& e) {
+    // A camera the component still holds answered: its failure is shown as
+    // it is, not as a camera that is away.
+    if (Camera.ConnectInfo().Kind != CameraKindNone) throw;
     Log(std::string("camera unavailable: ") + e.what());
     ShowStatus(kCameraUnavailable, sink);
-    return Camera.ConnectInfo().Kind != CameraKindNone;
+    return false;
   }
   Log("camera reconnected: " + Camera.ConnectInfo().ModelName);
   State.failed_captures = 0;
@@ -447,14 +452,21 @@ void Station::HandlePicture(RemoteEventCallbackType event, const PictureChoice& 
   auto keepNumber = ScopeExit([&] {
     if (Exists(path)) ++State.picture_counter;
   });
+  // The camera answered the release; only a transfer that the camera fails
+  // counts the tick as failed (a full disk is no reason to reconnect).
+  State.picture_awaited = false;
   {
     // A transfer cut short (a full disk, a camera gone) leaves no part of a
     // picture behind.
     auto dropPartial = ScopeExit([&] { target.RemovePartial(); });
-    Camera.GetReleasedPicture(path);
+    try {
+      Camera.GetReleasedPicture(path);
+    } catch (const ECamException& e) {
+      if (!e.FileError()) State.picture_awaited = true;
+      throw;
+    }
     dropPartial.Release();
   }
-  State.picture_awaited = false;
   State.failed_captures = 0;
   ShowStatus("Kép beolvasása -" + name, sink);
   sink.ShowPreview(path);

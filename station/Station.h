@@ -60,9 +60,11 @@ struct StationView {
   ListsEnabled Lists = PresetOf(kDayPreset).Lists;
   std::string IntervalText = "5";         // the interval field, as typed or as set
   // Selected items of the lists; -1: a typed text that matches no item,
-  // which the window leaves as it is.
+  // which the window leaves as it is. The user chooses them too: the
+  // window selects them only when ItemsSet says the station did.
   int ImageSizeItem = kDefaultImageSizeItem;
   int ExposureItem = 0, ApertureItem = 0, IsoItem = 0;
+  uint64_t ItemsSet = 1;
   bool ImageSizeEnabled = true;           // not while the cycle runs
   bool CameraControls = false;            // presets, corrections, test picture, Start, Stop
   bool RemoteCapable = false, SettingsSupported = false;
@@ -205,16 +207,17 @@ public:
   // from the evening to the morning switch hour, else day.
   int PresetOfHour(const LocalTime& now) const;
 
-  // Counts the previous tick as failed when no picture came of it.
+  // Counts the previous tick as failed when the camera failed it: no picture
+  // came, or the camera failed its transfer.
   TickPlan BeginTick(const LocalTime& now);
   // The tick's switch is done: remembers its hour; the status to show.
   std::string EndTick(const TickPlan& plan);
   void TakePicture();
   // Attaches the camera again (enumerate, connect, remote mode) and sends it
-  // the choice; failures end in kCameraUnavailable, never in an error. A
-  // camera that the component still holds (its library never reported it
-  // gone, and the component can't let go of it) is taken as it is. True
-  // when a camera is held afterwards, so the tick may take its picture.
+  // the choice. A camera that the component still holds (its library never
+  // reported it gone, and the component can't let go of it) is taken as it
+  // is, and its failure raises as it is; without one, failures end in
+  // kCameraUnavailable and false. True when the camera is attached.
   bool Reconnect(const CameraChoice& choice, StationSink& sink);
   // How long the unattended start waits before it tries the camera again.
   int64_t RetryDelayMs() const;

@@ -44,8 +44,8 @@ struct StationState {
   std::string upload_tls_ca;      // CA certificates trusted instead of the system's ("": the system's)
   int upload_timeout_ms = 60000;  // a server that stops answering costs one upload, not the station
   bool atomic_publish = false;   // store under a temporary name, then rename over the live picture
-  int32_t failed_captures = 0;   // ticks in a row that brought no picture
-  bool picture_awaited = false;  // the last tick's picture has not come yet
+  int32_t failed_captures = 0;   // ticks the camera failed since its last picture
+  bool picture_awaited = false;  // the camera has not yet given the last tick's picture
 };
 
 }  // namespace korv

@@ -16,6 +16,12 @@ public:
   explicit ECamException(std::string message, uint32_t status = 0)
       : Exception(std::move(message)), FStatus(status) {}
   uint32_t Status() const noexcept { return FStatus; }
+  // The PC's files failed the call (the libraries' file errors, 0x20 to
+  // 0x2F: a full disk, a folder that can't be written), not the camera.
+  bool FileError() const noexcept {
+    const uint32_t code = FStatus & 0xFFFF;
+    return code >= 0x20 && code <= 0x2F;
+  }
 
 private:
   uint32_t FStatus;

@@ -94,6 +94,12 @@ void TCDSDK::GetReleasedPicture(const std::string& FileName, TSDKProgressCallbac
   FetchReleasedData(CDGetReleasedData, SourceHandle, FileName, Progress, Context);
 }
 
+void TCDSDK::CloseSource() noexcept {
+  if (SourceHandle != 0) CallQuietly(CDCloseSource, SourceHandle);
+  SourceHandle = 0;
+  EventCallbackHandle = 0;
+}
+
 void TCDSDK::ReportProbeProgress(int32_t Percentage) {
   if (ProbeProgress) ProbeProgress(Percentage);
 }

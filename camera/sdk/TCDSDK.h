@@ -33,6 +33,9 @@ public:
   void GetReleasedPicture(const std::string& FileName, TSDKProgressCallback Progress, uint32_t Context);
   std::string GetDevicePropertyText();
   void ReportProbeProgress(int32_t Percentage);
+  // Closes the source of a camera that is gone; the library's answer is not
+  // looked at.
+  void CloseSource() noexcept;
   static void CheckResult(std::string_view FunctionName, TSDKStatus Status);
 
   TProbeProgress ProbeProgress;  // given by the owning component

@@ -151,6 +151,12 @@ void TRCSDK::AddCapturedImage(const void* Record) {
   CapturedImages.push_back(copy);
 }
 
+void TRCSDK::CloseSource() noexcept {
+  if (SourceHandle != 0) CallQuietly(RCCloseSource, SourceHandle);
+  SourceHandle = 0;
+  EventCallbackHandle = 0;
+}
+
 void TRCSDK::ReportProbeProgress(int32_t Percentage) {
   if (ProbeProgress) ProbeProgress(Percentage);
 }

@@ -48,6 +48,9 @@ public:
   void AddCapturedImage(const void* Record);
   std::string GetDevicePropertyText();
   void ReportProbeProgress(int32_t Percentage);
+  // Closes the source of a camera that is gone; the library's answer is not
+  // looked at.
+  void CloseSource() noexcept;
   static void CheckResult(std::string_view FunctionName, TSDKStatus Status);
 
   // Whether a model is driven through release control (exact match with the

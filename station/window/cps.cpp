@@ -256,8 +256,9 @@ void TForm1::WireSelected(QRadioButton* button, void (TForm1::*handler)()) {
 }
 
 void TForm1::WireHandlers() {
-  // Program changes of Edit2's text count as edits; lists react only to a
-  // user's choice; radio buttons when they become selected, by whoever.
+  // Edit2 reacts to every change of its text, the lists only to a user's
+  // choice, radio buttons when they become selected; the window's own
+  // painting blocks them all.
   Wire(Button1, &QPushButton::clicked, &TForm1::Button1Click);
   Wire(Button2, &QPushButton::clicked, &TForm1::Button2Click);
   Wire(Button3, &QPushButton::clicked, &TForm1::Button3Click);
@@ -319,10 +320,13 @@ void TForm1::Paint(const StationView& view) {
 
   if (QRadioButton* preset = PresetButton(view.Preset)) preset->setChecked(true);
   SetText(Edit2, view.IntervalText);
-  SelectItem(ComboBox1, view.ImageSizeItem);
-  SelectItem(ComboBox4, view.ExposureItem);
-  SelectItem(ComboBox3, view.ApertureItem);
-  SelectItem(ComboBox2, view.IsoItem);
+  if (view.ItemsSet != ItemsSetPainted) {
+    ItemsSetPainted = view.ItemsSet;
+    SelectItem(ComboBox1, view.ImageSizeItem);
+    SelectItem(ComboBox4, view.ExposureItem);
+    SelectItem(ComboBox3, view.ApertureItem);
+    SelectItem(ComboBox2, view.IsoItem);
+  }
   ComboBox2->setEnabled(view.Lists.Iso);
   ComboBox3->setEnabled(view.Lists.Aperture);
   ComboBox4->setEnabled(view.Lists.Exposure);

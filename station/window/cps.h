@@ -193,7 +193,7 @@ private:
   WindowThread EventHandOver{this};  // camera events from a library's own thread
   bool Timer1On = false;
   // What of the view was painted last, where the view says what changed.
-  uint64_t TimerSetPainted = 0;
+  uint64_t TimerSetPainted = 0, ItemsSetPainted = 0;
   std::string StatusPainted, UploadStatusPainted;
 };
 

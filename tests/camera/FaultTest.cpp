@@ -208,6 +208,7 @@ TEST_F(FaultTest, ACameraThatWentAwayIsConnectedAgainOnceItIsBack) {
   EXPECT_EQ(obturo.TakePicture(), 1u);
   EXPECT_EQ(MessageOf([&] { obturo.TakePicture(); }), "CDRelease errorcode 0x00000080, Device not found");
   EXPECT_EQ(obturo.ConnectInfo().Kind, CameraKindNone) << "the component forgot the camera";
+  EXPECT_EQ(SimulatedLibrary::CD().Calls("CDCloseSource").size(), 1u) << "and closed its source";
   EXPECT_TRUE(obturo.EnumerateCameras().PowerShotNames->empty()) << "gone from the device list";
 
   bool back = false;

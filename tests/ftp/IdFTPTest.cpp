@@ -451,14 +451,18 @@ TEST(IdFTP, APassiveDataPortClosedByARefusalGivesTheServersReply) {
     int ReplyCode;    // of the EIdProtocolReplyError expected, or
     int SocketError;  // of the EIdSocketError expected
   } cases[] = {{"the store refused", "550 Permission denied.\r\n", 550, 0},
-               {"the store accepted", "150 Ok\r\n", 0, 10061}};
+               {"the store accepted", "150 Ok\r\n", 0, 10061},
+               {"no answer, reading without limit", "", 0, 10061}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
     ScriptedServer server(Login + start + std::vector<Step>{Send(c.Answer)} + Quit);
     Client ftp(server);
     ftp.Passive = true;
     ftp.ConnectServer();
+    ftp.ReadTimeout = 0;
+    ftp.DataRefusalTimeout = 1000;
     TStringStream stream("data");
+    const auto begun = std::chrono::steady_clock::now();
     try {
       ftp.StoreStream(stream, "x");
       ADD_FAILURE() << "no exception";
@@ -467,6 +471,7 @@ TEST(IdFTP, APassiveDataPortClosedByARefusalGivesTheServersReply) {
     } catch (const EIdSocketError& e) {
       EXPECT_EQ(e.LastError, c.SocketError);
     }
+    EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(4));
     SignOffAndCheck(ftp, server);
   }
 }

@@ -289,6 +289,18 @@ TEST_F(CameraTest, Edit2InNightModeChangesOnlyTheInterval) {
   EXPECT_EQ(form.State.base_interval, 46);
 }
 
+// Painting the station's view runs no handler and leaves what the user chose.
+TEST_F(CameraTest, PaintingKeepsTheUsersChoicesAndRunsNoHandler) {
+  TForm1& form = StartStation();
+  form.ComboBox1->setCurrentIndex(5);  // no handler: only the next settings read it
+  form.Button4->click();
+  EXPECT_EQ(form.ComboBox1->currentIndex(), 5);
+  form.RadioButton2->click();  // its interval 7 is painted into Edit2
+  EXPECT_EQ(form.Edit2->text(), "7");
+  EXPECT_EQ(form.State.base_interval, 5);
+  EXPECT_EQ(CameraNow().ImageSize, 3);  // "Kis méret"
+}
+
 // --- Day and night ---
 
 class DayNightTest : public CameraTest {

@@ -5,10 +5,12 @@
 
 #include <filesystem>
 #include <stdexcept>
+#include <tuple>
 
 #include "camera/Obturo.h"
 #include "ftp/IdFTP.h"
 #include "runtime/Exception.h"
+#include "runtime/ScopeExit.h"
 #include "station/Station.h"
 #include "tests/camsim/CamSimControl.h"
 #include "tests/station/StoreScript.h"
@@ -246,6 +248,103 @@ TEST_F(PictureSequenceTest, AFailedTransferThatSavedNothingKeepsTheNumber) {
   EXPECT_THROW(Core.TakePicture(), Exception);
   EXPECT_EQ(Core.State.picture_counter, 1);
   EXPECT_TRUE(std::filesystem::is_empty(File(Core.State.picture_dir)));
+}
+
+// Only ticks the camera failed count towards attaching it anew; a full disk
+// is no reason to.
+TEST_F(PictureSequenceTest, OnlyTicksTheCameraFailedLeadToReconnecting) {
+  const LocalTime noon{2026, 6, 21, 12, 0, 0};
+  const std::tuple<const char*, uint32_t, bool> cases[] = {{"disk full", 0x2A, false}, {"camera busy", 0x81, true}};
+  for (const auto& [name, status, reconnect] : cases) {
+    SCOPED_TRACE(name);
+    Core.State.failed_captures = 0;
+    Core.State.picture_awaited = false;
+    Library.FailNext("CDGetReleasedData", 3, status);
+    for (int tick = 0; tick < 3; ++tick) {
+      EXPECT_FALSE(Core.BeginTick(noon).Reconnect);
+      EXPECT_THROW(Core.TakePicture(), Exception);
+    }
+    EXPECT_EQ(Core.BeginTick(noon).Reconnect, reconnect);
+  }
+}
+
+TEST_F(PictureSequenceTest, AHeldCameraRefusingRemoteModeIsShownAsItIs) {
+  Library.FailNext("CDEnterReleaseControl", 1, 0x81);
+  EXPECT_THROW(Core.Reconnect({}, Sink), Exception);
+  EXPECT_EQ(Sink.Statuses, std::vector<std::string>{kReconnecting});
+}
+
+TEST_F(PictureSequenceTest, AnAccountTheSettingsFileCantHoldNeverStopsStart) {
+  const std::tuple<const char*, const char*, bool> cases[] = {
+      {"anna", "pw", true}, {"\xd0\xb6" "enya", "pw", false}, {"", "ok\xe2\x9c\x93", false}};
+  for (const auto& [user, password, stored] : cases) {
+    SCOPED_TRACE(user);
+    std::filesystem::remove(File(kSettingsFile));
+    Core.Stop();
+    std::string problem = Core.Start({}, {user, password, false});
+    EXPECT_TRUE(Core.View().Running);
+    EXPECT_EQ(std::filesystem::exists(File(kSettingsFile)), stored);
+    EXPECT_EQ(problem.empty(), stored || !*user);  // said when a whole account is not stored
+  }
+}
+
+class HourClock final : public Clock {
+public:
+  LocalTime Time;
+  LocalTime Now() override { return Time; }
+  void Sleep(uint32_t) override {}
+};
+
+TEST_F(PictureSequenceTest, AnUnattendedStartTakesThePresetTheHourCallsFor) {
+  HourClock clock;
+  Clock* previous = SetClock(&clock);
+  auto restore = ScopeExit([&] { SetClock(previous); });
+  // In March night lasts from 19 to 5; the remembered night preset is 3.
+  const std::pair<int, int> cases[] = {{2, 5}, {4, 5}, {5, 1}, {14, 1}, {18, 1}, {19, 5}, {23, 5}};
+  for (const auto& [hour, preset] : cases) {
+    SCOPED_TRACE(hour);
+    clock.Time = {2026, 3, 14, hour, 30, 0};
+    Core.PresetSelected(kDayPreset, {});
+    Core.StartUnattended({}, {});
+    EXPECT_EQ(Core.View().Preset, preset);
+    EXPECT_TRUE(Core.View().Running);
+  }
+}
+
+// The view the window paints, as the handlers leave it.
+TEST_F(PictureSequenceTest, TheViewShowsWhatTheHandlersDecided) {
+  Core.Connect(true);
+  EXPECT_TRUE(Core.View().CameraControls);
+  EXPECT_EQ(Core.View().ZoomEnabled, Core.State.zoom_max != 0);
+  EXPECT_EQ(Core.View().ZoomMaxText, std::to_string(Core.State.zoom_max));
+  struct Case {
+    int Button;
+    const char* Interval;
+    int Exposure, Aperture, Iso;
+    ListsEnabled Lists;
+  };
+  const Case cases[] = {{2, "7", 2, 4, 1, {false, true, true}},
+                        {4, "20", 4, 0, 1, {true, false, true}},
+                        {1, "5", 0, 0, 0, {false, false, false}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Button);
+    Core.PresetSelected(c.Button, {});
+    const StationView& view = Core.View();
+    EXPECT_EQ(view.Preset, c.Button);
+    EXPECT_EQ(view.IntervalText, c.Interval);
+    EXPECT_EQ(view.ExposureItem, c.Exposure);
+    EXPECT_EQ(view.ApertureItem, c.Aperture);
+    EXPECT_EQ(view.IsoItem, c.Iso);
+    EXPECT_EQ(std::tie(view.Lists.Iso, view.Lists.Aperture, view.Lists.Exposure),
+              std::tie(c.Lists.Iso, c.Lists.Aperture, c.Lists.Exposure));
+  }
+  Core.IntervalTyped("45");
+  EXPECT_EQ(Core.State.base_interval, 45);
+  EXPECT_EQ(Core.View().TimerMs, 45000);
+  Core.Start({}, {});
+  EXPECT_FALSE(Core.View().ImageSizeEnabled);
+  Core.Stop();
+  EXPECT_TRUE(Core.View().ImageSizeEnabled);
 }
 
 // --- Upload ---
