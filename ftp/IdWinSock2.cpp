@@ -118,10 +118,14 @@ int WsWaitFor(TSocket s, bool write, int timeoutMs) {
 
 int WsSendWithin(TSocket s, const void* buffer, int length, int timeoutMs) {
   if (timeoutMs == -2) return WsSend(s, buffer, length);
-  // The wait is for room in the socket's buffer, so the bound counts from
-  // the last byte the peer took, whichever call sent it.
+  // Only a full socket buffer is waited for, so the bound counts from the
+  // last byte the peer took, whichever call sent it.
   const TDeadline deadline = DeadlineIn(timeoutMs);
   for (;;) {
+    ssize_t sent;
+    do sent = ::send(s, buffer, static_cast<size_t>(length), MSG_NOSIGNAL | MSG_DONTWAIT);
+    while (sent == -1 && errno == EINTR);
+    if (sent >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return Checked(static_cast<int>(sent));
     const int64_t left = MsLeft(deadline);
     const int ready = WsWaitFor(s, true, static_cast<int>(left < 0 ? 0 : left));
     if (ready == -1) return -1;
@@ -129,10 +133,6 @@ int WsSendWithin(TSocket s, const void* buffer, int length, int timeoutMs) {
       LastError = WSAETIMEDOUT;
       return -1;
     }
-    ssize_t sent;
-    do sent = ::send(s, buffer, static_cast<size_t>(length), MSG_NOSIGNAL | MSG_DONTWAIT);
-    while (sent == -1 && errno == EINTR);
-    if (sent >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return Checked(static_cast<int>(sent));
   }
 }
 
