@@ -26,7 +26,7 @@ class TObturo;
 // The controls set_cam_parameters reads.
 struct CameraChoice {
   int ImageSizeItem = -1;  // item of the image size list, -1 for none
-  int Preset = 1;          // selected preset button 1..5, 0 for none
+  int Preset = 1;          // selected preset button 1..5, 0 for none; the station's own when it sends
   int IsoItem = -1;
   int ApertureItem = -1;
   int ExposureItem = -1;

@@ -361,10 +361,6 @@ QRadioButton* TForm1::PresetButton(int button) const {
 CameraChoice TForm1::ReadCameraChoice() const {
   CameraChoice choice;
   choice.ImageSizeItem = ItemIndex(ComboBox1);
-  choice.Preset = 0;
-  for (int button = 1; button <= 5; ++button) {
-    if (PresetButton(button)->isChecked()) choice.Preset = button;
-  }
   choice.IsoItem = ItemIndex(ComboBox2);
   choice.ApertureItem = ItemIndex(ComboBox3);
   choice.ExposureItem = ItemIndex(ComboBox4);
