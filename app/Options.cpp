@@ -94,20 +94,27 @@ void SetUploadHost(StationOptions& options, const std::string& text, const std::
   options.UploadPort = port;
 }
 
-StationOptions ParseOptions(const std::vector<std::string>& args, const char* environmentHost,
-                            const std::string& defaultHost, const char* environmentLocation) {
+StationOptions ParseOptions(const std::vector<std::string>& args, const OptionsEnvironment& environment,
+                            const std::string& defaultHost) {
   StationOptions options;
   options.UploadHost = defaultHost;
-  if (environmentHost && *environmentHost) SetUploadHost(options, environmentHost, "KORV_UPLOAD_HOST");
+  if (environment.UploadHost && *environment.UploadHost)
+    SetUploadHost(options, environment.UploadHost, "KORV_UPLOAD_HOST");
+  if (environment.UploadTls && *environment.UploadTls) {
+    const std::string value = environment.UploadTls;
+    if (value != "0" && value != "1") throw EOptionError("KORV_UPLOAD_TLS: '" + value + "' is neither 1 nor 0");
+    options.Tls = value == "1";
+  }
+  if (environment.Location && *environment.Location)
+    options.Location = PlaceOf(environment.Location, "KORV_LOCATION");
 
   bool hostGiven = false;
   auto once = [](bool& given, const std::string& name) {
     if (given) throw EOptionError(name + " is given twice");
     given = true;
   };
-  bool unattendedGiven = false, atomicGiven = false;
+  bool unattendedGiven = false, atomicGiven = false, tlsGiven = false, caGiven = false;
   bool locationGiven = false, altitudeGiven = false, scheduleGiven = false;
-  if (environmentLocation && *environmentLocation) options.Location = PlaceOf(environmentLocation, "KORV_LOCATION");
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     // "--name=value" or "--name value".
@@ -124,16 +131,17 @@ StationOptions ParseOptions(const std::vector<std::string>& args, const char* en
     } else if (arg == "--atomic-publish") {
       once(atomicGiven, arg);
       options.AtomicPublish = true;
-    } else if (arg == "--upload-host" || arg.rfind("--upload-host=", 0) == 0) {
+    } else if (arg == "--ftps") {
+      once(tlsGiven, arg);
+      options.Tls = true;
+    } else if (Names(arg, "--ftps-ca")) {
+      once(caGiven, "--ftps-ca");
+      options.TlsCAFile = valueOf("--ftps-ca", "a PEM file of CA certificates");
+      if (options.TlsCAFile.empty()) throw EOptionError("--ftps-ca needs a file name");
+      options.Tls = true;
+    } else if (Names(arg, "--upload-host")) {
       once(hostGiven, "--upload-host");
-      std::string value;
-      if (arg.size() > 13) {
-        value = arg.substr(14);
-      } else {
-        if (i + 1 == args.size()) throw EOptionError("--upload-host needs a value: HOST or HOST:PORT");
-        value = args[++i];
-      }
-      SetUploadHost(options, value, "--upload-host");
+      SetUploadHost(options, valueOf("--upload-host", "HOST or HOST:PORT"), "--upload-host");
     } else if (Names(arg, "--location")) {
       once(locationGiven, "--location");
       options.Location = PlaceOf(valueOf("--location", "LAT,LON"), "--location");
@@ -165,6 +173,12 @@ std::string OptionsHelp(const std::string& program) {
          "                             the camera every interval while none answers\n"
          "  --atomic-publish           store each picture under a temporary name, then rename it\n"
          "                             over koftplive.jpg, so the web page never shows half a picture\n"
+         "  --ftps                     upload over TLS (explicit FTPS): the account and the pictures\n"
+         "                             never cross in clear, the server's certificate is checked\n"
+         "                             against the system's CAs and the host name; also\n"
+         "                             KORV_UPLOAD_TLS=1 in the environment\n"
+         "  --ftps-ca FILE             trust the CA certificates in FILE (PEM) instead of the\n"
+         "                             system's; implies --ftps\n"
          "  --location LAT,LON         the station's place in decimal degrees, north and east positive\n"
          "                             (also KORV_LOCATION): day and night then switch when the sun's\n"
          "                             centre crosses the night altitude, not at the month's hours\n"

@@ -17,6 +17,8 @@ struct StationOptions {
   uint16_t UploadPort = 21;
   bool Unattended = false;     // connect and start by itself, from the settings file
   bool AtomicPublish = false;  // store under a temporary name, then rename
+  bool Tls = false;            // explicit FTP over TLS, never clear text
+  std::string TlsCAFile;       // trusted instead of the system's CA store; implies Tls
   bool Help = false;
   // With a place the sun's altitude switches day and night, not the month's hours.
   std::optional<GeoPlace> Location;
@@ -31,14 +33,23 @@ public:
   using Exception::Exception;
 };
 
+// The environment variables the options may also come from; nullptr or
+// empty when unset. An option on the command line wins.
+struct OptionsEnvironment {
+  const char* UploadHost = nullptr;  // KORV_UPLOAD_HOST
+  const char* UploadTls = nullptr;   // KORV_UPLOAD_TLS, "1" or "0"
+  const char* Location = nullptr;    // KORV_LOCATION
+};
+
 // `args` are the arguments after the program name, once Qt has taken its own
-// (-platform …). The upload host comes from --upload-host, else from
-// `environmentHost` (KORV_UPLOAD_HOST; nullptr or empty when unset), else is
-// `defaultHost`; the place from --location, else from `environmentLocation`
-// (KORV_LOCATION). Raises EOptionError for an unknown option, a missing or
-// malformed value, an option given twice, or --schedule without a place.
-StationOptions ParseOptions(const std::vector<std::string>& args, const char* environmentHost,
-                            const std::string& defaultHost, const char* environmentLocation = nullptr);
+// (-platform …). The upload host comes from --upload-host, else from the
+// environment, else is `defaultHost`; TLS is on with --ftps, --ftps-ca or
+// KORV_UPLOAD_TLS "1"; the place from --location, else from the environment.
+// Raises EOptionError for an unknown option, a missing or malformed value, an
+// option given twice, or --schedule without a place. Whether the CA file
+// holds certificates is for the program to check.
+StationOptions ParseOptions(const std::vector<std::string>& args, const OptionsEnvironment& environment,
+                            const std::string& defaultHost);
 
 // Whether the line asks for --schedule, which is answered before any window.
 bool AsksForSchedule(const std::vector<std::string>& args);

@@ -13,6 +13,7 @@
 #include <iostream>
 
 #include "app/Options.h"
+#include "ftp/IdTLS.h"
 #include "station/window/cps.h"
 
 namespace {
@@ -51,7 +52,7 @@ int PrintSchedule(int argc, char** argv) {
   try {
     // The upload host plays no part here, and neither does its variable.
     korv::StationOptions options =
-        korv::ParseOptions(args, nullptr, korv::kDefaultUploadHost, std::getenv("KORV_LOCATION"));
+        korv::ParseOptions(args, {.Location = std::getenv("KORV_LOCATION")}, korv::kDefaultUploadHost);
     if (options.Help) {
       std::cout << korv::OptionsHelp(program);
       return 0;
@@ -78,9 +79,14 @@ int main(int argc, char** argv) {
 
   korv::StationOptions options;
   try {
-    options = korv::ParseOptions(args, std::getenv("KORV_UPLOAD_HOST"), korv::kDefaultUploadHost,
-                                 std::getenv("KORV_LOCATION"));
-  } catch (const korv::EOptionError& e) {
+    options = korv::ParseOptions(args,
+                                 {.UploadHost = std::getenv("KORV_UPLOAD_HOST"),
+                                  .UploadTls = std::getenv("KORV_UPLOAD_TLS"),
+                                  .Location = std::getenv("KORV_LOCATION")},
+                                 korv::kDefaultUploadHost);
+    // A CA file that can't serve would fail every upload: refused at once.
+    if (!options.TlsCAFile.empty()) korv::TIdTLSContext check(options.TlsCAFile);
+  } catch (const korv::Exception& e) {
     std::cerr << program << ": " << e.what() << "\n";
     return 2;
   }
@@ -96,6 +102,8 @@ int main(int argc, char** argv) {
   config.AtomicPublish = options.AtomicPublish;
   config.Location = options.Location;
   config.NightAltitude = options.NightAltitude;
+  config.UploadTls = options.Tls;
+  config.UploadTlsCAFile = options.TlsCAFile;
   korv::TForm1 form(".", config);
   form.show();
   if (options.Unattended) form.StartUnattended();

@@ -27,6 +27,8 @@ void TIdFTP::SetTransferType(TIdFTPTransferType type) {
 void TIdFTP::ConnectServer(bool login, int timeoutMs) {
   std::string host = Host;
   const int port = Port;
+  IgnoredPassiveAddress.clear();
+  DataProtected = false;
   try {
     {
       // The login names the real server, not the proxy.
@@ -38,12 +40,19 @@ void TIdFTP::ConnectServer(bool login, int timeoutMs) {
         Host = ProxySettings.Host;
         Port = ProxySettings.Port;
       }
+      TlsHost = Host;
       OpenConnection(timeoutMs);
     }
     ReadReply({220});
     GreetingReply = LastReply;
+    if (UseTLS) StartTLS();
     if (login) {
       SendLogin();
+      if (UseTLS) {
+        SendCommand("PBSZ 0", 200);
+        SendCommand("PROT P", 200);
+        DataProtected = true;
+      }
       if (OnAfterClientLogin) OnAfterClientLogin(this);
       SendTypeCommand();
       if (SendCommand("SYST", {200, 215, 500}) == 500)
@@ -56,6 +65,16 @@ void TIdFTP::ConnectServer(bool login, int timeoutMs) {
     CloseConnection();
     throw;
   }
+}
+
+void TIdFTP::StartTLS() {
+  if (!TlsContext || TlsContext->CAFile() != TLSCAFile) TlsContext = std::make_unique<TIdTLSContext>(TLSCAFile);
+  SendCommand("AUTH TLS", 234);
+  Handler->StartTLS(*TlsContext, TlsHost, nullptr, TLSTimeout);
+}
+
+void TIdFTP::ProtectData(TIdTCPConnection& connection) {
+  if (DataProtected) connection.IOHandler()->StartTLS(*TlsContext, TlsHost, Handler->TLS(), TLSTimeout);
 }
 
 void TIdFTP::SendUser(const std::string& user, const std::string& password) {
@@ -190,15 +209,20 @@ void TIdFTP::TransferOut(const std::string& command, TStream& stream) {
 void TIdFTP::SendOverDataConnection(const std::string& command, TStream& stream) {
   // Destroying the data connection shuts it down: the end of the file.
   auto dropData = ScopeExit([this] { Data.reset(); });
+  if (!Handler || !Handler->Binding()) throw EIdNotConnected();
   if (Passive) {
     auto [ip, port] = RequestPassive();
+    // Only the port is taken: a reply naming another host must not send
+    // our data there.
+    const std::string server = Handler->Binding()->RemoteIP;
+    if (ip != server) IgnoredPassiveAddress = ip;
     WriteLine(command);
     auto client = std::make_unique<TIdTCPClient>();
     TIdTCPClient& channel = *client;
     Data = std::move(client);
     PrepareDataChannel();
     channel.ConnectTimeout = ConnectTimeout;
-    channel.Host = ip;
+    channel.Host = server;
     channel.Port = port;
     try {
       channel.OpenConnection(-1);
@@ -211,10 +235,10 @@ void TIdFTP::SendOverDataConnection(const std::string& command, TStream& stream)
       throw;
     }
     ReadReply({110, 125, 150});
+    ProtectData(channel);
     SendData(channel, stream, false);
     return;
   }
-  if (!Handler || !Handler->Binding()) throw EIdNotConnected();
   auto server = std::make_unique<TIdSimpleServer>();
   TIdSimpleServer& listener = *server;
   Data = std::move(server);
@@ -227,6 +251,7 @@ void TIdFTP::SendOverDataConnection(const std::string& command, TStream& stream)
   AnnouncePort(*listener.Binding());
   SendCommand(command, {125, 150});
   if (InBuffer.Size() == 0 && listener.WaitAndAccept()) {
+    ProtectData(listener);
     SendData(listener, stream, true);
     return;
   }

@@ -10,6 +10,7 @@
 
 #include "ftp/IdSimpleServer.h"
 #include "ftp/IdTCPClient.h"
+#include "ftp/IdTLS.h"
 
 namespace korv {
 
@@ -48,6 +49,19 @@ public:
   int AcceptTimeout = 60000;
   // The longest the data of one store may take to send, in ms (0: no limit).
   int TransferTimeout = 600000;
+  // Explicit FTP over TLS (RFC 4217): AUTH TLS before the login, PBSZ 0 and
+  // PROT P after it, and every data connection over TLS, resuming the
+  // control connection's session. Never falls back to clear text: a server
+  // that refuses fails the connect.
+  bool UseTLS = false;
+  // The certificates trusted instead of the system's CA store ("" : that store).
+  std::string TLSCAFile;
+  // The longest one TLS handshake may take, in ms.
+  int TLSTimeout = 30000;
+  // The address the last PASV reply named when it was not the server's own
+  // (the data went to the server all the same); "" otherwise. Cleared by
+  // ConnectServer.
+  std::string IgnoredPassiveAddress;
   // ms; how long the reply that may explain a failed passive data connect
   // is waited for, also when ReadTimeout waits without limit.
   int DataRefusalTimeout = 10000;
@@ -100,10 +114,16 @@ private:
   void SendUser(const std::string& user, const std::string& password);
   void SendOverDataConnection(const std::string& command, TStream& stream);
   void SendData(TIdTCPConnection& connection, TStream& stream, bool fromStart);
+  void StartTLS();
+  // The data connection's TLS, when the data is protected.
+  void ProtectData(TIdTCPConnection& connection);
 
   TIdFTPTransferType Type = ftBinary;
   std::unique_ptr<TIdTCPConnection> Data;
   bool DataDropped = false;
+  std::unique_ptr<TIdTLSContext> TlsContext;
+  std::string TlsHost;  // the name the certificates must bear
+  bool DataProtected = false;
 };
 
 }  // namespace korv

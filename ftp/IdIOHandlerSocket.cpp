@@ -16,7 +16,17 @@ TIdSocksInfo& TIdIOHandlerSocket::SocksInfo() {
 }
 
 void TIdIOHandlerSocket::Close() {
+  Tls.reset();
   if (BindingHandle) BindingHandle->CloseHandle();
+}
+
+void TIdIOHandlerSocket::StartTLS(const TIdTLSContext& context, const std::string& host, const TIdTLS* resume,
+                                  int timeoutMs) {
+  if (!Connected()) throw EIdClosedSocket();
+  // TLS writes whole records; small ones (the handshake, a command) must
+  // not wait for the peer's delayed acknowledgement.
+  BindingHandle->SetSockOpt(IPPROTO_TCP, TCP_NODELAY, 1);
+  Tls = std::make_unique<TIdTLS>(context, BindingHandle->Handle(), host, resume, timeoutMs);
 }
 
 void TIdIOHandlerSocket::ConnectTo(const std::string& host, int port, int timeoutMs, int boundPortHigh,
@@ -56,6 +66,7 @@ void TIdIOHandlerSocket::ConnectWithTimeout(int timeoutMs) {
 bool TIdIOHandlerSocket::Connected() { return BindingHandle && BindingHandle->HandleAllocated(); }
 
 void TIdIOHandlerSocket::Open() {
+  Tls.reset();
   if (BindingHandle) {
     BindingHandle->CloseHandle();
     BindingHandle->Reset();
@@ -66,17 +77,24 @@ void TIdIOHandlerSocket::Open() {
 
 bool TIdIOHandlerSocket::WaitReadable(int timeoutMs) {
   if (!BindingHandle) throw EIdConnClosedGracefully();
+  if (Tls && BindingHandle->HandleAllocated()) return Tls->WaitReadable(timeoutMs);
   return BindingHandle->WaitReadable(timeoutMs);
 }
 
 int TIdIOHandlerSocket::Recv(void* buffer, int length) {
   if (!Connected()) throw EIdClosedSocket();
-  return BindingHandle->Receive(buffer, length);
+  return Tls ? Tls->Recv(buffer, length) : BindingHandle->Receive(buffer, length);
 }
 
 int TIdIOHandlerSocket::Send(const void* buffer, int length) {
   if (!Connected()) throw EIdClosedSocket();
-  return BindingHandle->Send(buffer, length);
+  return Tls ? Tls->SendWithin(buffer, length, -2) : BindingHandle->Send(buffer, length);
+}
+
+int TIdIOHandlerSocket::SendWithin(const void* buffer, int length, int timeoutMs) {
+  if (!Connected()) throw EIdClosedSocket();
+  if (Tls) return Tls->SendWithin(buffer, length, timeoutMs);
+  return WsSendWithin(BindingHandle->Handle(), buffer, length, timeoutMs);
 }
 
 }  // namespace korv

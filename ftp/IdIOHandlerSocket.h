@@ -6,6 +6,7 @@
 
 #include "ftp/IdComponent.h"
 #include "ftp/IdSocketHandle.h"
+#include "ftp/IdTLS.h"
 
 namespace korv {
 
@@ -20,6 +21,9 @@ public:
   virtual bool WaitReadable(int timeoutMs) { return false; }
   virtual int Recv(void* buffer, int length) { return 0; }
   virtual int Send(const void* buffer, int length) { return 0; }
+  // Sends what can go within `timeoutMs` (-2: no limit): at least one byte,
+  // or -1 with 10060 when the time runs out.
+  virtual int SendWithin(const void* buffer, int length, int timeoutMs) { return 0; }
 };
 
 enum TSocksVersion { svNoSocks, svSocks4, svSocks4A, svSocks5 };
@@ -54,6 +58,12 @@ public:
   // Raise EIdClosedSocket when not connected; otherwise raw results.
   int Recv(void* buffer, int length) override;
   int Send(const void* buffer, int length) override;
+  int SendWithin(const void* buffer, int length, int timeoutMs) override;
+
+  // From here on every byte of the connection goes through TLS (see
+  // TIdTLS); closing says the TLS goodbye first.
+  void StartTLS(const TIdTLSContext& context, const std::string& host, const TIdTLS* resume, int timeoutMs);
+  const TIdTLS* TLS() const { return Tls.get(); }
 
   // Connects and gives up after `timeoutMs` (-2: never) with
   // EIdConnectTimeout; a failure raises EIdConnectException with the
@@ -63,6 +73,7 @@ public:
 private:
   std::unique_ptr<TIdSocketHandle> BindingHandle;
   std::unique_ptr<TIdSocksInfo> Socks;
+  std::unique_ptr<TIdTLS> Tls;
 };
 
 }  // namespace korv

@@ -2,7 +2,6 @@
 
 #include <arpa/inet.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 
 #include "ftp/IdException.h"
 #include "ftp/IdStack.h"
@@ -96,11 +95,6 @@ bool TIdSocketHandle::AcceptFrom(TSocket listener) {
 int TIdSocketHandle::Receive(void* buffer, int length) { return WsRecv(SocketHandle, buffer, length); }
 
 int TIdSocketHandle::Send(const void* buffer, int length) { return WsSend(SocketHandle, buffer, length); }
-
-void TIdSocketHandle::SetSendTimeout(int milliseconds) {
-  timeval limit{milliseconds / 1000, (milliseconds % 1000) * 1000};
-  SharedStack().CheckSocketResult(WsSetSockOpt(SocketHandle, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit));
-}
 
 void TIdSocketHandle::SetSockOpt(int level, int name, int value) {
   SharedStack().CheckSocketResult(WsSetSockOpt(SocketHandle, level, name, &value, sizeof value));

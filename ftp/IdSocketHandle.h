@@ -54,8 +54,6 @@ public:
   int Receive(void* buffer, int length);
   int Send(const void* buffer, int length);
   void SetSockOpt(int level, int name, int value);
-  // The longest a send may block before it fails with 10060 (0: no limit).
-  void SetSendTimeout(int milliseconds);
 
   void UpdateBindingLocal();
   void UpdateBindingPeer();

@@ -230,18 +230,19 @@ void TIdTCPConnection::SendBytes(const void* buffer, size_t count) {
   if (count == 0 || buffer == nullptr) return;
   CheckDisconnected(true, true);
   if (!IsConnected()) throw EIdNotConnected();
-  if (WriteTimeout > 0 && !SendDeadline) Handler->Binding()->SetSendTimeout(WriteTimeout);
   const char* bytes = static_cast<const char*>(buffer);
   size_t position = 0;
   while (position < count) {
+    // Each send waits at most WriteTimeout for the peer to take a byte, and
+    // never past the stream's deadline.
+    int64_t wait = WriteTimeout > 0 ? WriteTimeout : -2;
     if (SendDeadline) {
       const int64_t left = MsLeft(*SendDeadline);
       if (left <= 0) SharedStack().RaiseSocketFailure(WSAETIMEDOUT);
-      Handler->Binding()->SetSendTimeout(
-          static_cast<int>(WriteTimeout > 0 ? std::min<int64_t>(WriteTimeout, left) : left));
+      if (wait == -2 || left < wait) wait = left;
     }
     int chunk = static_cast<int>(std::min<size_t>(count - position, INT_MAX));
-    int sent = Handler->Send(bytes + position, chunk);
+    int sent = Handler->SendWithin(bytes + position, chunk, static_cast<int>(wait));
     PeerClosedFlag = sent == 0;
     CheckDisconnected(true);
     if (sent == -1) {

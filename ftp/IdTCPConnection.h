@@ -29,8 +29,8 @@ public:
   ~TIdTCPConnection() override;
 
   int ReadTimeout = 0;  // ms; 0 waits without limit
-  // ms; 0 waits without limit. A peer that stops reading would otherwise
-  // block a send for ever once the socket buffers are full.
+  // ms; 0 waits without limit. A peer that stops reading fails the send
+  // this long after it took the last byte.
   int WriteTimeout = 0;
   // ms; 0 without limit. The longest SendStream may take as a whole: a peer
   // that takes the bytes in a trickle moves each send on a little within

@@ -105,6 +105,37 @@ int WsSend(TSocket s, const void* buffer, int length) {
   return Checked(static_cast<int>(sent));
 }
 
+int WsWaitFor(TSocket s, bool write, int timeoutMs) {
+  pollfd fd{s, static_cast<short>(write ? POLLOUT : POLLIN), 0};
+  const TDeadline deadline = DeadlineIn(timeoutMs < 0 ? 0 : timeoutMs);
+  for (;;) {
+    const int64_t left = MsLeft(deadline);
+    int ready = ::poll(&fd, 1, timeoutMs == -2 ? -1 : static_cast<int>(left < 0 ? 0 : left));
+    if (ready == -1 && errno == EINTR) continue;
+    return ready == -1 ? Failed() : ready;
+  }
+}
+
+int WsSendWithin(TSocket s, const void* buffer, int length, int timeoutMs) {
+  if (timeoutMs == -2) return WsSend(s, buffer, length);
+  // Only a full socket buffer is waited for, so the bound counts from the
+  // last byte the peer took, whichever call sent it.
+  const TDeadline deadline = DeadlineIn(timeoutMs);
+  for (;;) {
+    ssize_t sent;
+    do sent = ::send(s, buffer, static_cast<size_t>(length), MSG_NOSIGNAL | MSG_DONTWAIT);
+    while (sent == -1 && errno == EINTR);
+    if (sent >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return Checked(static_cast<int>(sent));
+    const int64_t left = MsLeft(deadline);
+    const int ready = WsWaitFor(s, true, static_cast<int>(left < 0 ? 0 : left));
+    if (ready == -1) return -1;
+    if (ready == 0) {
+      LastError = WSAETIMEDOUT;
+      return -1;
+    }
+  }
+}
+
 int WsRecv(TSocket s, void* buffer, int length) {
   ssize_t received;
   do received = ::recv(s, buffer, static_cast<size_t>(length), 0);

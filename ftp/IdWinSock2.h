@@ -49,6 +49,12 @@ TSocket WsAccept(TSocket s, sockaddr_in* peer);
 // the wait, after which the connect fails with 10060.
 int WsConnect(TSocket s, const sockaddr_in& address, int timeoutMs = -2);
 int WsSend(TSocket s, const void* buffer, int length);
+// Sends what the socket takes within `timeoutMs` (-2: a plain blocking
+// send): at least one byte, or -1 with 10060 once the time runs out.
+int WsSendWithin(TSocket s, const void* buffer, int length, int timeoutMs);
+// Waits until `s` is readable (`write` false) or writable: 1, 0 on
+// time-out, -1 on error. `timeoutMs` -2 waits without limit.
+int WsWaitFor(TSocket s, bool write, int timeoutMs);
 int WsRecv(TSocket s, void* buffer, int length);
 int WsShutdown(TSocket s, int how);
 int WsCloseSocket(TSocket s);

@@ -87,6 +87,8 @@ Station::Station(TObturo& camera, TIdFTP& ftp, const std::string& folder, const 
   State.atomic_publish = config.AtomicPublish;
   State.location = config.Location;
   State.night_altitude = config.NightAltitude;
+  State.upload_tls = config.UploadTls;
+  State.upload_tls_ca = config.UploadTlsCAFile;
   Ftp.MaxLineAction = maException;
   Ftp.ProxySettings.ProxyType = fpcmNone;
   Ftp.ProxySettings.Port = 0;
@@ -506,6 +508,14 @@ void Station::Upload(const std::string& path, const std::string& name, const Upl
   Ftp.Port = State.upload_port;
   Ftp.ReadTimeout = State.upload_timeout_ms;
   Ftp.WriteTimeout = State.upload_timeout_ms;
+  Ftp.UseTLS = State.upload_tls;
+  Ftp.TLSCAFile = State.upload_tls_ca;
+  // Said once per upload, however it ended.
+  auto reportPassive = ScopeExit([this] {
+    if (!Ftp.IgnoredPassiveAddress.empty())
+      Log("upload: the server's PASV reply named " + Ftp.IgnoredPassiveAddress + "; the data went to " +
+          State.upload_host + " all the same");
+  });
   try {
     // The account goes on the wire in the settings file's code page; one
     // that code page can't hold fails this upload like any other error.
@@ -532,7 +542,8 @@ void Station::Upload(const std::string& path, const std::string& name, const Upl
     sink.ShowConnected(Ftp.IsConnected());
     if (!account.KeepFile) ::unlink(path.c_str());  // a failed delete is no failure of the upload
     sink.ShowProgress(0);
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    Log("upload failed: " + FailureText(e));
     ShowUploadStatus(kUploadFailed, sink);
     // A session left open would make the next upload fail as well.
     try {
@@ -540,6 +551,19 @@ void Station::Upload(const std::string& path, const std::string& name, const Upl
     } catch (const std::exception&) {
     }
   }
+}
+
+std::string Station::FailureText(const std::exception& e) {
+  std::string text = e.what();
+  if (const auto* reply = dynamic_cast<const EIdProtocolReplyError*>(&e)) text = IntToStr(reply->ReplyCode) + " " + text;
+  // One line: the lines of a reply or a socket error joined by blanks.
+  std::string line;
+  for (char c : text) {
+    if (c == '\r' || c == '\n') c = ' ';
+    if (c != ' ' || (!line.empty() && line.back() != ' ')) line += c;
+  }
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return line;
 }
 
 std::optional<int> Station::ProgressOf(int64_t bytes) const {

@@ -52,6 +52,8 @@ struct StationConfig {
   // With a place the sun's altitude switches day and night, not the month's hours.
   std::optional<GeoPlace> Location;
   double NightAltitude = kDefaultNightAltitude;  // degrees
+  bool UploadTls = false;       // explicit FTP over TLS, never clear text
+  std::string UploadTlsCAFile;  // CA certificates trusted instead of the system's ("": the system's)
 };
 
 // What the controls show, as the station decides it. The window applies it
@@ -244,6 +246,9 @@ public:
   void Log(const std::string& text) noexcept { Journal.Write(text); }
   // An error that ended a handler, as it was reported.
   void LogError(const std::string& message) noexcept { Log("error: " + message); }
+  // An upload's failure in one line: the reply's code and text, the socket
+  // or TLS error.
+  static std::string FailureText(const std::exception& e);
 
 private:
   // Notes the items of the lists as the user left them.

@@ -42,6 +42,8 @@ struct StationState {
   int64_t upload_file_size = 0;  // bytes of the file being uploaded
   std::string upload_host = kDefaultUploadHost;  // the FTP server that receives the live picture
   int upload_port = 21;
+  bool upload_tls = false;        // explicit FTP over TLS, never clear text
+  std::string upload_tls_ca;      // CA certificates trusted instead of the system's ("": the system's)
   int upload_timeout_ms = 60000;  // a server that stops answering costs one upload, not the station
   bool atomic_publish = false;   // store under a temporary name, then rename over the live picture
   int32_t failed_captures = 0;   // ticks the camera failed since its last picture

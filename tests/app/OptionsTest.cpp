@@ -47,14 +47,14 @@ TEST(OptionsTest, CommandLineAndEnvironmentGiveHostPortAndSwitches) {
     SCOPED_TRACE(line + "| env " + (c.Environment ? c.Environment : "(unset)"));
     if (c.Host.empty()) {
       try {
-        ParseOptions(c.Args, c.Environment, "built.in");
+        ParseOptions(c.Args, {.UploadHost = c.Environment}, "built.in");
         ADD_FAILURE() << "accepted";
       } catch (const EOptionError& e) {
         EXPECT_NE(std::string(e.what()).find(c.Error), std::string::npos) << e.what();
       }
       continue;
     }
-    StationOptions options = ParseOptions(c.Args, c.Environment, "built.in");
+    StationOptions options = ParseOptions(c.Args, {.UploadHost = c.Environment}, "built.in");
     EXPECT_EQ(options.UploadHost, c.Host);
     EXPECT_EQ(options.UploadPort, c.Port);
     EXPECT_EQ(options.Unattended, c.Unattended);
@@ -63,11 +63,24 @@ TEST(OptionsTest, CommandLineAndEnvironmentGiveHostPortAndSwitches) {
   }
 }
 
+TEST(OptionsTest, TlsFromTheCommandLineOrTheEnvironment) {
+  EXPECT_FALSE(ParseOptions({}, {.UploadTls = "0"}, "x").Tls);
+  EXPECT_TRUE(ParseOptions({}, {.UploadTls = "1"}, "x").Tls);
+  EXPECT_TRUE(ParseOptions({"--ftps"}, {.UploadTls = "0"}, "x").Tls);
+  StationOptions options = ParseOptions({"--ftps-ca=ca.pem"}, {}, "x");
+  EXPECT_TRUE(options.Tls);
+  EXPECT_EQ(options.TlsCAFile, "ca.pem");
+  for (const auto& [args, environment] : std::vector<std::pair<std::vector<std::string>, const char*>>{
+           {{}, "yes"}, {{"--ftps", "--ftps"}, nullptr}, {{"--ftps-ca"}, nullptr}, {{"--ftps-ca="}, nullptr}})
+    EXPECT_THROW(ParseOptions(args, {.UploadTls = environment}, "x"), EOptionError) << ::testing::PrintToString(args);
+}
+
 TEST(OptionsTest, HelpNamesEveryOption) {
-  EXPECT_TRUE(ParseOptions({"--help"}, nullptr, "x").Help);
+  EXPECT_TRUE(ParseOptions({"--help"}, {}, "x").Help);
   std::string help = OptionsHelp("korv-cps");
-  for (const char* option : {"--upload-host", "KORV_UPLOAD_HOST", "--unattended", "--atomic-publish", "--location",
-                             "KORV_LOCATION", "--night-altitude", "--schedule", "--help"})
+  for (const char* option : {"--upload-host", "KORV_UPLOAD_HOST", "--unattended", "--atomic-publish", "--ftps",
+                             "--ftps-ca", "KORV_UPLOAD_TLS", "--location", "KORV_LOCATION", "--night-altitude",
+                             "--schedule", "--help"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 

@@ -4,19 +4,28 @@
 // set). For each, in active and in passive mode: log in (with SYST), change
 // to public_html, store 0 bytes, 1 byte and 2 MB byte for byte, sign off;
 // a store the server refuses; a server stopped in the middle of a store.
-// And a wrong password. What differs between the servers is in the table.
+// And a wrong password. With TLS forced on logins and data: the same stores
+// byte for byte, a clear-text login refused, and certificates that fail their
+// checks. What differs between the servers is in the table.
 #include <gtest/gtest.h>
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <iterator>
 #include <string>
+#include <thread>
 
 #include "ftp/IdException.h"
 #include "ftp/IdFTP.h"
 #include "ftp/IdGlobal.h"
 #include "tests/ftp/Raised.h"
 #include "tests/support/FtpServer.h"
+#include "tests/support/LoopbackClient.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestCertificates.h"
 
 namespace korv {
 namespace {
@@ -29,20 +38,40 @@ struct ServerRow {
   int RefusedStoreCode;    // a store into a folder the user may not write
   int WrongPasswordCode;
   int WrongPasswordWaitMs; // how long the server makes a wrong password wait
+  int ClearLoginCode;      // with TLS forced, a login without AUTH TLS
 };
 
 const ServerRow Servers[] = {
-    {FtpServerKind::Vsftpd, "127.0.0.11", 553, 530, 0},
-    {FtpServerKind::PureFtpd, "127.0.0.12", 553, 530, 5000},  // not configurable
-    {FtpServerKind::Proftpd, "127.0.0.13", 550, 530, 0},
-    {FtpServerKind::Pyftpdlib, "127.0.0.14", 550, 530, 0},
+    {FtpServerKind::Vsftpd, "127.0.0.11", 553, 530, 0, 530},
+    {FtpServerKind::PureFtpd, "127.0.0.12", 553, 530, 5000, 421},  // not configurable
+    {FtpServerKind::Proftpd, "127.0.0.13", 550, 530, 0, 550},
+    {FtpServerKind::Pyftpdlib, "127.0.0.14", 550, 530, 0, 550},
 };
+
+// Each certificate the server may show, and what the upload makes of it.
+struct CertificateRow {
+  const char* Name;
+  std::string TestCertificates::*Certificate;
+  bool TrustTestCA;
+  const char* Failure;  // in the message; nullptr: the upload succeeds
+};
+
+const CertificateRow Certificates[] = {
+    {"good, trusted through the CA file", &TestCertificates::Good, true, nullptr},
+    {"good, but its CA is not in the system store", &TestCertificates::Good, false, "fails the trust check"},
+    {"expired", &TestCertificates::Expired, true, "fails the validity check: certificate has expired"},
+    {"for another host", &TestCertificates::WrongName, true, "fails the host name check"},
+    {"self-signed", &TestCertificates::SelfSigned, true, "fails the trust check: self-signed certificate"},
+};
+
+const ServerRow& RowOf(FtpServerKind kind) {
+  return *std::find_if(std::begin(Servers), std::end(Servers), [&](const ServerRow& each) { return each.Kind == kind; });
+}
 
 class RealFtpServer : public ::testing::Test {
 protected:
   void Check(FtpServerKind kind) {
-    const ServerRow& row = *std::find_if(std::begin(Servers), std::end(Servers),
-                                         [&](const ServerRow& each) { return each.Kind == kind; });
+    const ServerRow& row = RowOf(kind);
     if (std::string why = FtpServer::Unavailable(kind); !why.empty()) GTEST_SKIP() << why;
     FtpServer server({.kind = kind, .address = row.Address, .port = 0, .banner = true});
     for (bool passive : {false, true}) {
@@ -54,6 +83,32 @@ protected:
     WrongPassword(server, row);
   }
 
+  void CheckTLS(FtpServerKind kind) {
+    const ServerRow& row = RowOf(kind);
+    if (std::string why = FtpServer::Unavailable(kind); !why.empty()) GTEST_SKIP() << why;
+    TestCertificates certificates(row.Address);
+    for (const CertificateRow& each : Certificates) {
+      SCOPED_TRACE(each.Name);
+      FtpServer server({.kind = kind, .address = row.Address, .port = 0, .banner = true,
+                        .certificate = certificates.*each.Certificate, .key = certificates.Key});
+      TIdFTP ftp;
+      Prepare(ftp, server, false);
+      if (!each.Failure) {
+        for (bool passive : {false, true}) StoreByteForByte(server, passive, certificates.CA);
+        if (auto e = Raised<EIdProtocolReplyError>([&] { ftp.ConnectServer(true, -1); })) {
+          EXPECT_EQ(e->ReplyCode, row.ClearLoginCode) << e->what();
+        }
+        continue;
+      }
+      ftp.UseTLS = true;
+      if (each.TrustTestCA) ftp.TLSCAFile = certificates.CA;
+      if (auto e = Raised<EIdTLSError>([&] { ftp.ConnectServer(true, -1); })) {
+        EXPECT_NE(std::string(e->what()).find(each.Failure), std::string::npos) << e->what();
+      }
+      EXPECT_FALSE(ftp.IsConnected());
+    }
+  }
+
   void Prepare(TIdFTP& ftp, const FtpServer& server, bool passive, int readTimeoutMs = 10000) {
     ftp.Host = server.host();
     ftp.Port = server.port();
@@ -63,9 +118,12 @@ protected:
     ftp.ReadTimeout = readTimeoutMs;  // a fault must not hang the test
   }
 
-  void StoreByteForByte(const FtpServer& server, bool passive) {
+  // Over TLS when a CA file is given; through a relay on 127.0.0.1 when its port is.
+  void StoreByteForByte(const FtpServer& server, bool passive, const std::string& caFile = "", int relayPort = 0) {
     TIdFTP ftp;
     Prepare(ftp, server, passive);
+    if (!caFile.empty()) ftp.UseTLS = true, ftp.TLSCAFile = caFile;
+    if (relayPort != 0) ftp.Host = "127.0.0.1", ftp.Port = relayPort;
     ftp.ConnectServer(true, -1);
     EXPECT_EQ(ftp.GreetingReply.NumericCode, 220);
     ASSERT_FALSE(ftp.GreetingReply.Text.empty());
@@ -130,6 +188,43 @@ TEST_F(RealFtpServer, VsftpdStoresByteForByteAndFailsAsItSays) { Check(FtpServer
 TEST_F(RealFtpServer, PureFtpdStoresByteForByteAndFailsAsItSays) { Check(FtpServerKind::PureFtpd); }
 TEST_F(RealFtpServer, ProftpdStoresByteForByteAndFailsAsItSays) { Check(FtpServerKind::Proftpd); }
 TEST_F(RealFtpServer, PyftpdlibStoresByteForByteAndFailsAsItSays) { Check(FtpServerKind::Pyftpdlib); }
+// The control connection through a relay that keeps every byte crossing it;
+// the data connections come back to us directly (active mode), and hold no
+// part of the account anyway.
+TEST_F(RealFtpServer, OverTLSNoByteOfThePasswordCrossesInClear) {
+  if (std::string why = FtpServer::Unavailable(FtpServerKind::Vsftpd); !why.empty()) GTEST_SKIP() << why;
+  TestCertificates certificates("127.0.0.1");
+  FtpServer server({.kind = FtpServerKind::Vsftpd, .address = "127.0.0.15", .port = 0, .banner = true,
+                    .certificate = certificates.Good, .key = certificates.Key});
+  int relayPort = 0;
+  const int listener = ListenOn("127.0.0.1", relayPort);
+  std::string crossed;
+  std::thread relay([&] {
+    LoopbackClient client(::accept(listener, nullptr, nullptr)), upstream(server.host(), server.port());
+    pollfd ends[2] = {{client.fd(), POLLIN, 0}, {upstream.fd(), POLLIN, 0}};
+    char bytes[65536];
+    for (ssize_t got = 1; got > 0 && ::poll(ends, 2, 10000) > 0;) {
+      const int from = ends[0].revents ? 0 : 1;
+      if ((got = ::recv(ends[from].fd, bytes, sizeof bytes, 0)) > 0 &&
+          ::send(ends[1 - from].fd, bytes, static_cast<size_t>(got), MSG_NOSIGNAL) == got)
+        crossed.append(bytes, static_cast<size_t>(got));
+    }
+  });
+  StoreByteForByte(server, false, certificates.CA, relayPort);
+  relay.join();
+  ::close(listener);
+  EXPECT_NE(crossed.find("AUTH TLS"), std::string::npos);
+  const std::string password = FtpServer::Password;
+  for (size_t at = 0; at + 5 <= password.size(); ++at)  // nor any five bytes of it
+    EXPECT_EQ(crossed.find(password.substr(at, 5)), std::string::npos) << password.substr(at, 5);
+}
+
+TEST_F(RealFtpServer, VsftpdOverTLSStoresByteForByteAndRefusesBadCertificates) { CheckTLS(FtpServerKind::Vsftpd); }
+TEST_F(RealFtpServer, PureFtpdOverTLSStoresByteForByteAndRefusesBadCertificates) { CheckTLS(FtpServerKind::PureFtpd); }
+TEST_F(RealFtpServer, ProftpdOverTLSStoresByteForByteAndRefusesBadCertificates) { CheckTLS(FtpServerKind::Proftpd); }
+TEST_F(RealFtpServer, PyftpdlibOverTLSStoresByteForByteAndRefusesBadCertificates) {
+  CheckTLS(FtpServerKind::Pyftpdlib);
+}
 
 }  // namespace
 }  // namespace korv

@@ -138,6 +138,31 @@ TEST(IdFTP, PassiveUploadConnectsToTheAnnouncedPort) {
   EXPECT_EQ(server.data(), std::vector<std::string>{content});
 }
 
+TEST(IdFTP, APassiveReplyNamingAnotherHostStillSendsTheDataToTheServer) {
+  ScriptedServer server(Login + std::vector<Step>{Expect("PASV"), Passive("227 Entering Passive Mode (127,0,0,99,{port})\r\n"),
+                                                  Expect("STOR koftplive.jpg"), Send("150 Ok\r\n"), ReceiveData(),
+                                                  Send("226 Done\r\n")} +
+                        Quit);
+  Client ftp(server);
+  ftp.Passive = true;
+  ftp.ConnectServer();
+  TStringStream stream("picture");
+  ftp.StoreStream(stream, "koftplive.jpg");
+  ftp.SignOff();
+  ASSERT_EQ(server.finish(), "");
+  EXPECT_EQ(server.data(), std::vector<std::string>{"picture"});
+  EXPECT_EQ(ftp.IgnoredPassiveAddress, "127.0.0.99");
+}
+
+TEST(IdFTP, AServerRefusingTLSGetsNoLoginInClear) {
+  ScriptedServer server(Greeting + std::vector<Step>{Expect("AUTH TLS"), Send("500 AUTH not understood\r\n"), ExpectClose()});
+  Client ftp(server);
+  ftp.UseTLS = true;
+  auto e = Raised<EIdProtocolReplyError>([&] { ftp.ConnectServer(); });
+  EXPECT_EQ(e ? e->ReplyCode : 0, 500);
+  EXPECT_EQ(server.finish(), "");
+}
+
 struct LoginCase {
   const char* Name;
   TIdFtpProxyType ProxyType;
@@ -475,9 +500,13 @@ TEST(IdFTP, ServerThatStopsReadingFailsTheSendAfterTheWriteTimeout) {
   ftp.ConnectServer();
   // Far more than the socket buffers of both ends hold.
   TStringStream stream(std::string(64 << 20, 'a'));
+  auto lastByte = std::chrono::steady_clock::now();
+  ftp.OnWork = [&](TIdComponent*, TWorkMode, int64_t) { lastByte = std::chrono::steady_clock::now(); };
   if (auto e = Raised<EIdSocketError>([&] { ftp.StoreStream(stream, "big"); })) {
     EXPECT_EQ(e->LastError, 10060);
   }
+  // Counted from the last byte the server took, not once per send call.
+  EXPECT_LT(std::chrono::steady_clock::now() - lastByte, std::chrono::milliseconds(200 + 500));
   EXPECT_EQ(ftp.DataConnection(), nullptr);
   EXPECT_TRUE(ftp.Reported(ftpReady, "Transfer complete"));
   server.finish();

@@ -3,6 +3,7 @@
 // the log that tells both stories.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QCoreApplication>
 #include <QPushButton>
 #include <QTimer>
@@ -82,6 +83,22 @@ TEST_F(DeployTest, UnattendedStartWaitsForACameraThenTakesAndUploadsPicturesByIt
   EXPECT_EQ(Errors.size(), 1u);
   ExpectLogged({"unattended start", "error: There seems to be no connected PowerShot", "start: a picture every 1 s",
                 "status: Kép készítése", "upload: Feltöltés sikeres", "stop"});
+}
+
+TEST_F(DeployTest, TheLogSaysWhyAnUploadFailed) {
+  WriteFile(File(kSettingsFile), "u\r\np\r\n1\r\n15\r\n");
+  Camera.LoadScenario(std::string("camera CD\n") + FixedSky);
+  ScriptedServer server({Send("220 ready\r\n"), Expect("USER u"), Send("331 pw\r\n"), Expect("PASS p"),
+                         Send("530 Login incorrect.\r\n"), ExpectClose()});
+  TForm1& form = Start();
+  form.ComboBox1->setCurrentIndex(5);
+  form.State.upload_host = server.host();
+  form.State.upload_port = server.port();
+  form.StartUnattended();
+  ASSERT_TRUE(ServeUntil([&] { return form.Edit3->text() == kUploadFailed; }));
+  form.Button4->click();
+  EXPECT_EQ(server.finish(), "");
+  ExpectLogged({"upload failed: 530 Login incorrect.", "upload: Kapcsolati hiba!!"});
 }
 
 TEST_F(DeployTest, AnUnpluggedCameraIsConnectedAgainAndPicturesResume) {

@@ -2,7 +2,8 @@
 // the FTP conformance suite, and the two that can be told never to replace a
 // file: while several pictures are published, a reader in the server's
 // folder only ever finds a whole one of them (or, where a rename can't
-// replace the live picture and it is deleted first, briefly none).
+// replace the live picture and it is deleted first, briefly none); the
+// same over TLS.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,6 +19,7 @@
 #include "station/Station.h"
 #include "tests/support/FtpServer.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestCertificates.h"
 
 namespace korv::test {
 namespace {
@@ -54,12 +56,16 @@ class AtomicPublishTest : public ::testing::Test {
 protected:
   AtomicPublishTest() : Core(Camera, Ftp, Local.path()) {}
 
-  void Check(FtpServerKind kind, bool keepFiles = false) {
+  void Check(FtpServerKind kind, bool keepFiles = false, bool tls = false) {
     const ServerRow& row = *std::find_if(std::begin(Servers), std::end(Servers), [&](const ServerRow& each) {
       return each.Kind == kind && each.KeepFiles == keepFiles;
     });
     if (std::string why = FtpServer::Unavailable(kind); !why.empty()) GTEST_SKIP() << why;
-    FtpServer server({.kind = kind, .address = row.Address, .port = 0, .keepFiles = keepFiles});
+    TestCertificates certificates(row.Address);
+    FtpServer server({.kind = kind, .address = row.Address, .port = 0, .keepFiles = keepFiles,
+                      .certificate = tls ? certificates.Good : "", .key = certificates.Key});
+    Core.State.upload_tls = Ftp.UseTLS = tls;
+    Core.State.upload_tls_ca = Ftp.TLSCAFile = certificates.CA;
     const std::string live = server.publicHtml() + "/" + kLivePicture;
     Core.State.upload_host = Ftp.Host = server.host();
     Core.State.upload_port = Ftp.Port = server.port();
@@ -130,6 +136,10 @@ TEST_F(AtomicPublishTest, VsftpdAlwaysHoldsAWholePicture) { Check(FtpServerKind:
 TEST_F(AtomicPublishTest, PureFtpdAlwaysHoldsAWholePicture) { Check(FtpServerKind::PureFtpd); }
 TEST_F(AtomicPublishTest, ProftpdAlwaysHoldsAWholePicture) { Check(FtpServerKind::Proftpd); }
 TEST_F(AtomicPublishTest, PyftpdlibAlwaysHoldsAWholePicture) { Check(FtpServerKind::Pyftpdlib); }
+TEST_F(AtomicPublishTest, VsftpdOverTLSAlwaysHoldsAWholePicture) { Check(FtpServerKind::Vsftpd, false, true); }
+TEST_F(AtomicPublishTest, PureFtpdOverTLSAlwaysHoldsAWholePicture) { Check(FtpServerKind::PureFtpd, false, true); }
+TEST_F(AtomicPublishTest, ProftpdOverTLSAlwaysHoldsAWholePicture) { Check(FtpServerKind::Proftpd, false, true); }
+TEST_F(AtomicPublishTest, PyftpdlibOverTLSAlwaysHoldsAWholePicture) { Check(FtpServerKind::Pyftpdlib, false, true); }
 TEST_F(AtomicPublishTest, PureFtpdKeepingAllFilesAlwaysHoldsAWholePicture) { Check(FtpServerKind::PureFtpd, true); }
 TEST_F(AtomicPublishTest, ProftpdWithoutOverwriteHoldsAWholePictureOrNone) { Check(FtpServerKind::Proftpd, true); }
 

@@ -172,6 +172,7 @@ void FtpServer::Configure() {
   WriteFile(dir + "/banner", Opts.banner ? BannerText : "korv test server\n");
 
   const std::string address = Opts.address, port = std::to_string(Opts.port);
+  const bool tls = !Opts.certificate.empty();
   switch (Opts.kind) {
     case FtpServerKind::Vsftpd:
       // Writes go through the user's own rights; failed logins answer at once.
@@ -180,7 +181,11 @@ void FtpServer::Configure() {
                     "\nbackground=NO\nsecure_chroot_dir=" + dir + "/empty\nanonymous_enable=NO\nlocal_enable=YES\n"
                     "write_enable=YES\nlocal_umask=022\nlocal_root=" + dir + "/home\npam_service_name=" + PamService +
                     "\ndelay_failed_login=0\nseccomp_sandbox=NO\nxferlog_enable=NO\n" +
-                    (Opts.banner ? "banner_file=" + dir + "/banner\n" : ""));
+                    (Opts.banner ? "banner_file=" + dir + "/banner\n" : "") +
+                    (tls ? "ssl_enable=YES\nrsa_cert_file=" + Opts.certificate + "\nrsa_private_key_file=" + Opts.key +
+                               "\nforce_local_logins_ssl=YES\nforce_local_data_ssl=YES\nrequire_ssl_reuse=YES\n"
+                               "ssl_ciphers=HIGH\n"
+                         : ""));
       break;
     case FtpServerKind::PureFtpd: {
       // A virtual user with the test user's rights, chrooted ("/./") to its
@@ -205,7 +210,11 @@ void FtpServer::Configure() {
                     "AuthOrder mod_auth_file.c\nAuthUserFile " + dir + "/passwd\nAuthGroupFile " + dir +
                     "/group\nRequireValidShell off\nDefaultRoot ~\nTransferLog none\nSystemLog " + dir +
                     "/server.log\nUmask 022\nAllowOverwrite " + (Opts.keepFiles ? "off" : "on") + "\n" +
-                    (Opts.banner ? "DisplayConnect " + dir + "/banner\n" : ""));
+                    (Opts.banner ? "DisplayConnect " + dir + "/banner\n" : "") +
+                    (tls ? "ModulePath " + Unpacked + "/usr/lib/proftpd\nLoadModule mod_tls.c\nTLSEngine on\n"
+                               "TLSRequired on\nTLSProtocol TLSv1.2 TLSv1.3\nTLSRSACertificateFile " + Opts.certificate +
+                               "\nTLSRSACertificateKeyFile " + Opts.key + "\nTLSLog " + dir + "/tls.log\n"
+                         : ""));
       break;
     case FtpServerKind::Pyftpdlib:
       break;
@@ -224,13 +233,18 @@ std::vector<std::string> FtpServer::CommandLine() const {
                                        dir + "/pure-ftpd.pid"};
       if (Opts.banner) args.insert(args.end(), {"-F", dir + "/banner"});
       if (Opts.keepFiles) args.push_back("-K");
+      // -Y 3: TLS for the login and for the data.
+      if (!Opts.certificate.empty()) args.insert(args.end(), {"-Y", "3", "-2", Opts.certificate + "," + Opts.key});
       return args;
     }
     case FtpServerKind::Proftpd:
       return {ProftpdProgram, "-n", "-c", dir + "/proftpd.conf"};
-    case FtpServerKind::Pyftpdlib:
-      return {Python, PyftpdlibScript, Opts.address, std::to_string(Opts.port), dir + "/home", User, Password,
-              dir + "/banner"};
+    case FtpServerKind::Pyftpdlib: {
+      std::vector<std::string> args = {Python, PyftpdlibScript, Opts.address, std::to_string(Opts.port), dir + "/home",
+                                       User, Password, dir + "/banner"};
+      if (!Opts.certificate.empty()) args.insert(args.end(), {Opts.certificate, Opts.key});
+      return args;
+    }
   }
   return {};
 }
@@ -276,6 +290,10 @@ void FtpServer::start() {
     throw std::runtime_error(std::string(name) + " on " + where + " did not greet with 220 within 5 s: \"" + greeting +
                              "\" " + ReadFile(log));
   }
+}
+
+void FtpServer::freeze(bool frozen) {
+  for (pid_t pid : running() ? ProcessTree(Pid) : std::vector<pid_t>{}) ::kill(pid, frozen ? SIGSTOP : SIGCONT);
 }
 
 void FtpServer::stop() {

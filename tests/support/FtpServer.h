@@ -47,6 +47,11 @@ public:
     // Files are never replaced: proftpd with AllowOverwrite off, pure-ftpd
     // keeping all files (-K); vsftpd and pyftpdlib have no such setting.
     bool keepFiles = false;
+    // Both set: logins and data only over TLS (RFC 4217) with this
+    // certificate and key; vsftpd and proftpd also require the data
+    // connections to resume the control connection's session.
+    std::string certificate = "";
+    std::string key = "";
   };
 
   static const char* Name(FtpServerKind kind);
@@ -69,6 +74,9 @@ public:
   void stop();
   // Starts it again after stop(), with the same folders.
   void start();
+  // Freezes the server and its sessions (SIGSTOP): it answers and reads
+  // nothing, its sockets stay open; false thaws them.
+  void freeze(bool frozen);
   bool running() const { return Pid > 0; }
 
 private:

@@ -318,6 +318,8 @@ bool ScriptedServer::RunStep(const Step& step) {
       for (int part : {dataPort / 256, dataPort % 256}) numbers.append(",").append(std::to_string(part));
       std::string reply = step.text;
       if (size_t at = reply.find("{}"); at != std::string::npos) reply.replace(at, 2, numbers);
+      if (size_t at = reply.find("{port}"); at != std::string::npos)
+        reply.replace(at, 6, std::to_string(dataPort / 256) + "," + std::to_string(dataPort % 256));
       if (ControlFd < 0) return Fail(step, "the control connection is closed");
       std::string why = SendAll(ControlFd, reply, timeout);
       return why.empty() || Fail(step, why);

@@ -61,7 +61,8 @@ Step Pause(int milliseconds);
 Step NextConnection();
 
 // Opens a data listener on the server's address and sends `reply`, in which
-// "{}" is replaced by the six numbers h1,h2,h3,h4,p1,p2 of that listener.
+// "{}" is replaced by the six numbers h1,h2,h3,h4,p1,p2 of that listener,
+// "{port}" by p1,p2 alone.
 Step Passive(std::string reply = "227 Entering Passive Mode ({}).\r\n");
 // Reads one line that must be "PORT h1,h2,h3,h4,p1,p2" naming the address
 // the client's control connection comes from, and remembers the address.
