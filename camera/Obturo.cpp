@@ -14,6 +14,7 @@
 #include "camera/sdk/TCDSDK.h"
 #include "camera/sdk/TPRSDK.h"
 #include "camera/sdk/TRCSDK.h"
+#include "camera/sdkapi/PRDataBlock.h"
 #include "runtime/ByteReader.h"
 #include "runtime/Clock.h"
 #include "runtime/Convert.h"
@@ -629,13 +630,10 @@ TSDKStatus TObturo::PRDataCallback(uint32_t, uint32_t, uint32_t Context, const v
 }
 
 void TObturo::HandlePRData(const uint8_t* block) {
-  ByteReader reader(block, PRDataBlockSize);
-  reader.Seek(PRDataProgressOffset);
-  const auto percent = static_cast<int32_t>(reader.U32());
-  reader.Seek(PRDataLengthOffset);
-  const uint32_t length = reader.U32();
-  reader.Seek(PRDataPointerOffset);
-  const auto chunk = reinterpret_cast<const char*>(static_cast<uintptr_t>(reader.U64()));
+  const PRDataPiece piece = ReadPRDataBlock(block);
+  const auto percent = static_cast<int32_t>(piece.Percent);
+  const uint32_t length = piece.Length;
+  const char* chunk = piece.Bytes;
 
   if (OnRemoteGetPictureEvent) OnRemoteGetPictureEvent(percent);
   Sleep(ProgressPause);

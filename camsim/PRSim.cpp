@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "camera/sdkapi/PRDataBlock.h"
 #include "camera/sdkapi/PTPDataset.h"
 #include "camsim/Control.h"
 #include "camsim/Plugging.h"
@@ -463,10 +464,7 @@ TSDKStatus PR_RC_GetReleasedData(TSDKHandle handle, uint32_t object, uint32_t ev
   uint8_t record[PRDataBlockSize] = {};
   auto deliver = [&](size_t sent, const char* chunk, size_t length) {
     const auto percent = static_cast<uint32_t>(jpeg.empty() ? 100 : sent * 100 / jpeg.size());
-    std::memcpy(record + PRDataProgressOffset, &percent, sizeof percent);
-    const auto length32 = static_cast<uint32_t>(length);
-    std::memcpy(record + PRDataLengthOffset, &length32, sizeof length32);
-    std::memcpy(record + PRDataPointerOffset, &chunk, sizeof chunk);
+    WritePRDataBlock(record, {percent, static_cast<uint32_t>(length), chunk});
     callback(0, 0, context, record);
   };
   for (size_t sent = 0; sent < jpeg.size();) {

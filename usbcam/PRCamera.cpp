@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "camera/sdkapi/PRDataBlock.h"
 #include "camera/sdkapi/PTPDataset.h"
 #include "camera/sdkapi/SDKTypes.h"
 #include "runtime/ByteReader.h"
@@ -252,10 +253,7 @@ TSDKStatus PRCamera::GetReleasedData(uint32_t object, uint32_t eventCode, uint32
     delivered += length;
     uint8_t record[PRDataBlockSize] = {};
     const auto percent = static_cast<uint32_t>(total == 0 ? 100 : std::min<uint64_t>(delivered * 100 / total, 100));
-    const auto length32 = static_cast<uint32_t>(length);
-    std::memcpy(record + PRDataProgressOffset, &percent, sizeof percent);
-    std::memcpy(record + PRDataLengthOffset, &length32, sizeof length32);
-    std::memcpy(record + PRDataPointerOffset, &chunk, sizeof chunk);
+    WritePRDataBlock(record, {percent, static_cast<uint32_t>(length), reinterpret_cast<const char*>(chunk)});
     callback(0, 0, context, record);
   };
   const TSDKStatus status = Session.Transact(

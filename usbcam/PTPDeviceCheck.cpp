@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "camera/sdk/PRAPI.h"
+#include "camera/sdkapi/PRDataBlock.h"
 #include "camera/sdkapi/PTPDataset.h"
 #include "runtime/ByteReader.h"
 #include "runtime/ScopeExit.h"
@@ -181,13 +182,7 @@ uint32_t LastPercent = 0;
 bool Ended = false, PercentRose = true;
 
 TSDKStatus OnData(uint32_t, uint32_t, uint32_t, const void* block) {
-  ByteReader reader(block, PRDataBlockSize);
-  reader.Seek(PRDataProgressOffset);
-  const uint32_t percent = reader.U32();
-  reader.Seek(PRDataLengthOffset);
-  const uint32_t length = reader.U32();
-  reader.Seek(PRDataPointerOffset);
-  const auto* chunk = reinterpret_cast<const char*>(static_cast<uintptr_t>(reader.U64()));
+  const auto [percent, length, chunk] = ReadPRDataBlock(block);
   PercentRose = PercentRose && percent >= LastPercent && percent <= 100;
   LastPercent = percent;
   if (length == 0) Ended = true;

@@ -17,6 +17,7 @@
 
 #include "camera/sdk/CamErrors.h"
 #include "camera/sdk/PRAPI.h"
+#include "camera/sdkapi/PRDataBlock.h"
 #include "camera/sdkapi/PTPDataset.h"
 #include "runtime/ByteReader.h"
 
@@ -57,13 +58,7 @@ TSDKStatus OnEvent(uint32_t, uint32_t, const void* record) {
 }
 
 TSDKStatus OnData(uint32_t, uint32_t, uint32_t, const void* block) {
-  ByteReader reader(block, PRDataBlockSize);
-  reader.Seek(PRDataProgressOffset);
-  const uint32_t percent = reader.U32();
-  reader.Seek(PRDataLengthOffset);
-  const uint32_t length = reader.U32();
-  reader.Seek(PRDataPointerOffset);
-  const auto* chunk = reinterpret_cast<const char*>(static_cast<uintptr_t>(reader.U64()));
+  const auto [percent, length, chunk] = ReadPRDataBlock(block);
   if (length == 0) Ended = true;
   else Picture.write(chunk, length), Written += length;
   std::printf("\r%3u %%", percent);
