@@ -90,23 +90,23 @@ void SetUploadHost(StationOptions& options, const std::string& text, const std::
   }
   if (!IsHostName(host))
     throw EOptionError(origin + ": '" + text + "' is not a host name or IPv4 address (HOST or HOST:PORT)");
-  options.UploadHost = host;
-  options.UploadPort = port;
+  options.Station.UploadHost = host;
+  options.Station.UploadPort = port;
 }
 
 StationOptions ParseOptions(const std::vector<std::string>& args, const OptionsEnvironment& environment,
                             const std::string& defaultHost) {
   StationOptions options;
-  options.UploadHost = defaultHost;
+  options.Station.UploadHost = defaultHost;
   if (environment.UploadHost && *environment.UploadHost)
     SetUploadHost(options, environment.UploadHost, "KORV_UPLOAD_HOST");
   if (environment.UploadTls && *environment.UploadTls) {
     const std::string value = environment.UploadTls;
     if (value != "0" && value != "1") throw EOptionError("KORV_UPLOAD_TLS: '" + value + "' is neither 1 nor 0");
-    options.Tls = value == "1";
+    options.Station.UploadTls = value == "1";
   }
   if (environment.Location && *environment.Location)
-    options.Location = PlaceOf(environment.Location, "KORV_LOCATION");
+    options.Station.Location = PlaceOf(environment.Location, "KORV_LOCATION");
 
   bool hostGiven = false;
   auto once = [](bool& given, const std::string& name) {
@@ -130,24 +130,24 @@ StationOptions ParseOptions(const std::vector<std::string>& args, const OptionsE
       options.Unattended = true;
     } else if (arg == "--atomic-publish") {
       once(atomicGiven, arg);
-      options.AtomicPublish = true;
+      options.Station.AtomicPublish = true;
     } else if (arg == "--ftps") {
       once(tlsGiven, arg);
-      options.Tls = true;
+      options.Station.UploadTls = true;
     } else if (Names(arg, "--ftps-ca")) {
       once(caGiven, "--ftps-ca");
-      options.TlsCAFile = valueOf("--ftps-ca", "a PEM file of CA certificates");
-      if (options.TlsCAFile.empty()) throw EOptionError("--ftps-ca needs a file name");
-      options.Tls = true;
+      options.Station.UploadTlsCAFile = valueOf("--ftps-ca", "a PEM file of CA certificates");
+      if (options.Station.UploadTlsCAFile.empty()) throw EOptionError("--ftps-ca needs a file name");
+      options.Station.UploadTls = true;
     } else if (Names(arg, "--upload-host")) {
       once(hostGiven, "--upload-host");
       SetUploadHost(options, valueOf("--upload-host", "HOST or HOST:PORT"), "--upload-host");
     } else if (Names(arg, "--location")) {
       once(locationGiven, "--location");
-      options.Location = PlaceOf(valueOf("--location", "LAT,LON"), "--location");
+      options.Station.Location = PlaceOf(valueOf("--location", "LAT,LON"), "--location");
     } else if (Names(arg, "--night-altitude")) {
       once(altitudeGiven, "--night-altitude");
-      options.NightAltitude = NightAltitudeOf(valueOf("--night-altitude", "DEGREES"));
+      options.Station.NightAltitude = NightAltitudeOf(valueOf("--night-altitude", "DEGREES"));
     } else if (Names(arg, "--schedule")) {
       once(scheduleGiven, "--schedule");
       options.Schedule = true;
@@ -158,7 +158,7 @@ StationOptions ParseOptions(const std::vector<std::string>& args, const OptionsE
       throw EOptionError("unknown option '" + arg + "' (see --help)");
     }
   }
-  if (options.Schedule && !options.Location)
+  if (options.Schedule && !options.Station.Location)
     throw EOptionError("--schedule needs the station's place: --location LAT,LON or KORV_LOCATION");
   return options;
 }

@@ -8,21 +8,15 @@
 #include <vector>
 
 #include "runtime/Exception.h"
+#include "station/Station.h"
 #include "station/Sun.h"
 
 namespace korv {
 
 struct StationOptions {
-  std::string UploadHost;   // the FTP server that receives the live picture
-  uint16_t UploadPort = 21;
-  bool Unattended = false;     // connect and start by itself, from the settings file
-  bool AtomicPublish = false;  // store under a temporary name, then rename
-  bool Tls = false;            // explicit FTP over TLS, never clear text
-  std::string TlsCAFile;       // trusted instead of the system's CA store; implies Tls
+  StationConfig Station;   // upload host, TLS, atomic publishing, place: what the station is given
+  bool Unattended = false;  // connect and start by itself, from the settings file
   bool Help = false;
-  // With a place the sun's altitude switches day and night, not the month's hours.
-  std::optional<GeoPlace> Location;
-  double NightAltitude = kDefaultNightAltitude;  // degrees
   bool Schedule = false;                   // print the day's switch times and exit
   std::optional<CivilDate> ScheduleDate;   // nothing: today
 };

@@ -58,7 +58,7 @@ int PrintSchedule(int argc, char** argv) {
       return 0;
     }
     korv::CivilDate day = options.ScheduleDate.value_or(korv::LocalDateOf(std::time(nullptr)));
-    std::cout << korv::ScheduleText(korv::SwitchTimesOn(day, *options.Location, options.NightAltitude));
+    std::cout << korv::ScheduleText(korv::SwitchTimesOn(day, *options.Station.Location, options.Station.NightAltitude));
     return 0;
   } catch (const korv::EOptionError& e) {
     std::cerr << program << ": " << e.what() << "\n";
@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
                                   .Location = std::getenv("KORV_LOCATION")},
                                  korv::kDefaultUploadHost);
     // A CA file that can't serve would fail every upload: refused at once.
-    if (!options.TlsCAFile.empty()) korv::TIdTLSContext check(options.TlsCAFile);
+    if (!options.Station.UploadTlsCAFile.empty()) korv::TIdTLSContext check(options.Station.UploadTlsCAFile);
   } catch (const korv::Exception& e) {
     std::cerr << program << ": " << e.what() << "\n";
     return 2;
@@ -96,15 +96,7 @@ int main(int argc, char** argv) {
   }
 
   QuitOnSignals(application);
-  korv::StationConfig config;
-  config.UploadHost = options.UploadHost;
-  config.UploadPort = options.UploadPort;
-  config.AtomicPublish = options.AtomicPublish;
-  config.Location = options.Location;
-  config.NightAltitude = options.NightAltitude;
-  config.UploadTls = options.Tls;
-  config.UploadTlsCAFile = options.TlsCAFile;
-  korv::TForm1 form(".", config);
+  korv::TForm1 form(".", options.Station);
   form.show();
   if (options.Unattended) form.StartUnattended();
   return application.exec();

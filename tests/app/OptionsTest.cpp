@@ -55,21 +55,21 @@ TEST(OptionsTest, CommandLineAndEnvironmentGiveHostPortAndSwitches) {
       continue;
     }
     StationOptions options = ParseOptions(c.Args, {.UploadHost = c.Environment}, "built.in");
-    EXPECT_EQ(options.UploadHost, c.Host);
-    EXPECT_EQ(options.UploadPort, c.Port);
+    EXPECT_EQ(options.Station.UploadHost, c.Host);
+    EXPECT_EQ(options.Station.UploadPort, c.Port);
     EXPECT_EQ(options.Unattended, c.Unattended);
-    EXPECT_EQ(options.AtomicPublish, c.Atomic);
+    EXPECT_EQ(options.Station.AtomicPublish, c.Atomic);
     EXPECT_FALSE(options.Help);
   }
 }
 
 TEST(OptionsTest, TlsFromTheCommandLineOrTheEnvironment) {
-  EXPECT_FALSE(ParseOptions({}, {.UploadTls = "0"}, "x").Tls);
-  EXPECT_TRUE(ParseOptions({}, {.UploadTls = "1"}, "x").Tls);
-  EXPECT_TRUE(ParseOptions({"--ftps"}, {.UploadTls = "0"}, "x").Tls);
+  EXPECT_FALSE(ParseOptions({}, {.UploadTls = "0"}, "x").Station.UploadTls);
+  EXPECT_TRUE(ParseOptions({}, {.UploadTls = "1"}, "x").Station.UploadTls);
+  EXPECT_TRUE(ParseOptions({"--ftps"}, {.UploadTls = "0"}, "x").Station.UploadTls);
   StationOptions options = ParseOptions({"--ftps-ca=ca.pem"}, {}, "x");
-  EXPECT_TRUE(options.Tls);
-  EXPECT_EQ(options.TlsCAFile, "ca.pem");
+  EXPECT_TRUE(options.Station.UploadTls);
+  EXPECT_EQ(options.Station.UploadTlsCAFile, "ca.pem");
   for (const auto& [args, environment] : std::vector<std::pair<std::vector<std::string>, const char*>>{
            {{}, "yes"}, {{"--ftps", "--ftps"}, nullptr}, {{"--ftps-ca"}, nullptr}, {{"--ftps-ca="}, nullptr}})
     EXPECT_THROW(ParseOptions(args, {.UploadTls = environment}, "x"), EOptionError) << ::testing::PrintToString(args);
