@@ -22,6 +22,7 @@
 #include "camera/sdk/PRAPI.h"
 #include "camera/sdkapi/PRDataBlock.h"
 #include "camera/sdkapi/PTPDataset.h"
+#include "usbcam/UntypedEntry.h"
 #include "runtime/ByteReader.h"
 #include "runtime/ScopeExit.h"
 #include "usbcam/PRCamera.h"
@@ -167,15 +168,6 @@ std::vector<Object> SessionPass(std::vector<uint8_t>& deviceInfo) {
 
 // Pass 2: the PR library's entries, as the camera component calls them.
 
-// An entry no backend calls, with the type it has in the USB library.
-template <class F>
-F* Untyped(const char* name) {
-  void* symbol = dlsym(PRSDKLibrary().handle(), name);
-  F* function = nullptr;
-  std::memcpy(&function, &symbol, sizeof function);
-  return function;
-}
-
 std::ofstream Output;
 uint64_t Written = 0;
 uint32_t LastPercent = 0;
@@ -207,7 +199,7 @@ void EntryPass(const std::vector<Object>& objects, const std::vector<uint8_t>& d
   status = PR_CreateCameraObject(record.data(), &camera);
   if (status == SDKOk) status = PR_ConnectCamera(camera);
   if (!Step("connect", status == SDKOk, "status " + Hex(status))) return;
-  auto disconnect = ScopeExit([&] { Untyped<TPRCamera>("PR_DisconnectCamera")(camera); });
+  auto disconnect = ScopeExit([&] { UntypedEntry<TPRCamera>("PR_DisconnectCamera")(camera); });
 
   std::vector<uint8_t> info(PRDatasetBufferSize);
   size = PRDatasetBufferSize;

@@ -19,9 +19,11 @@
 #include "camera/sdk/PRAPI.h"
 #include "camera/sdkapi/PRDataBlock.h"
 #include "camera/sdkapi/PTPDataset.h"
+#include "usbcam/UntypedEntry.h"
 #include "runtime/ByteReader.h"
 
 using namespace korv;
+using korv::usbcam::UntypedEntry;
 
 namespace {
 
@@ -64,15 +66,6 @@ TSDKStatus OnData(uint32_t, uint32_t, uint32_t, const void* block) {
   std::printf("\r%3u %%", percent);
   std::fflush(stdout);
   return 0;
-}
-
-// An entry no backend calls, with the type it has in the USB library.
-template <class F>
-F* Untyped(const char* name) {
-  void* symbol = dlsym(PRSDKLibrary().handle(), name);
-  F* function = nullptr;
-  std::memcpy(&function, &symbol, sizeof function);
-  return function;
 }
 
 }  // namespace
@@ -143,7 +136,7 @@ int main(int argc, char** argv) {
     Picture.close();
     std::printf("\n%llu bytes written to %s\n", static_cast<unsigned long long>(Written), file.c_str());
   }
-  Check("PR_TerminateReleaseControl", Untyped<TPRCamera>("PR_TerminateReleaseControl")(camera));
-  Check("PR_DisconnectCamera", Untyped<TPRCamera>("PR_DisconnectCamera")(camera));
+  Check("PR_TerminateReleaseControl", UntypedEntry<TPRCamera>("PR_TerminateReleaseControl")(camera));
+  Check("PR_DisconnectCamera", UntypedEntry<TPRCamera>("PR_DisconnectCamera")(camera));
   return whole ? 0 : 1;
 }
