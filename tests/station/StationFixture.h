@@ -34,8 +34,8 @@ protected:
     SetClock(PreviousClock);
   }
 
-  TForm1& Start() {
-    Form = std::make_unique<TForm1>(Folder.path());
+  TForm1& Start(const StationConfig& config = {}) {
+    Form = std::make_unique<TForm1>(Folder.path(), config);
     return *Form;
   }
   std::string File(const std::string& name) const { return Folder.file(name); }
