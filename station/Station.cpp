@@ -119,10 +119,6 @@ Station::~Station() {
 StationView Station::View() const {
   StationView view = Controls;
   view.Preset = Chosen.Preset;
-  view.ImageSizeItem = Chosen.ImageSizeItem;
-  view.ExposureItem = Chosen.ExposureItem;
-  view.ApertureItem = Chosen.ApertureItem;
-  view.IsoItem = Chosen.IsoItem;
   view.NextPicture = State.picture_counter;
   view.PictureFolder = Path(State.picture_dir);
   return view;
@@ -130,6 +126,7 @@ StationView Station::View() const {
 
 StationView Station::TakeView() {
   StationView view = View();
+  Controls.ImageSizeItem = Controls.ExposureItem = Controls.ApertureItem = Controls.IsoItem = std::nullopt;
   Controls.TimerMs.reset();
   return view;
 }
@@ -355,9 +352,9 @@ void Station::Refresh(bool dayInterval) {
   // A shown text that changes counts as typed.
   if (std::string text = IntToStr(State.interval); text != Controls.IntervalText) TakeInterval(text, dayInterval);
   // A value the list lacks keeps the list's item.
-  if (auto item = ExposureItemOf(State.exposure_s)) Chosen.ExposureItem = *item;
-  if (auto item = ApertureItemOf(State.aperture)) Chosen.ApertureItem = *item;
-  if (auto item = IsoItemOf(State.iso)) Chosen.IsoItem = *item;
+  if (auto item = ExposureItemOf(State.exposure_s)) Controls.ExposureItem = Chosen.ExposureItem = *item;
+  if (auto item = ApertureItemOf(State.aperture)) Controls.ApertureItem = Chosen.ApertureItem = *item;
+  if (auto item = IsoItemOf(State.iso)) Controls.IsoItem = Chosen.IsoItem = *item;
   SendSettings();
 }
 

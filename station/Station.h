@@ -69,10 +69,6 @@ struct StationView {
   int Preset = kDayPreset;  // the selected preset button 1..5
   ListsEnabled Lists = PresetOf(kDayPreset).Lists;
   std::string IntervalText = "5";  // the interval field, as typed or as set
-  // Selected items of the lists: the user's, unless the handler chose
-  // others; -1: a typed text that matches no item, left as it is.
-  int ImageSizeItem = kDefaultImageSizeItem;
-  int ExposureItem = 0, ApertureItem = 0, IsoItem = 0;
   bool ImageSizeEnabled = true;  // not while the cycle runs
   bool CameraControls = false;   // presets, corrections, test picture, Start, Stop
   bool RemoteCapable = false, SettingsSupported = false;
@@ -81,8 +77,12 @@ struct StationView {
   std::string ZoomMaxText = "max", ZoomPositionText;
   bool UploadGroupEnabled = true;
   bool Running = false;  // the timer is on
-  // The timer's new interval when the handler set one: setting it restarts
-  // the countdown, even to the same value. Given once (TakeView).
+  // What the handler asks of the window, given once (TakeView): the items
+  // the station selected in the lists (the others keep the user's), and the
+  // timer's new interval (setting it restarts the countdown, even to the
+  // same value).
+  std::optional<int> ImageSizeItem = kDefaultImageSizeItem;
+  std::optional<int> ExposureItem = 0, ApertureItem = 0, IsoItem = 0;
   std::optional<int64_t> TimerMs;
   int64_t NextPicture = 1;    // the number the next picture gets
   std::string PictureFolder;  // the start date's folder, where pictures are kept
@@ -132,8 +132,7 @@ public:
 
   // The view as the last handler left it.
   StationView View() const;
-  // The same, handing over the requests in it (the timer's interval): the
-  // window paints what it takes.
+  // The same, handing over the requests in it: the window paints what it takes.
   StationView TakeView();
 
   // --- The window's handlers, each given what the user set ---
@@ -250,7 +249,7 @@ private:
   RotatingLog Journal;       // korv-cps.log in Folder
   StationState State;
   StationInput Chosen;  // what the controls hold: the user's input, the station's preset and list items
-  StationView Controls;                 // the rest of the view
+  StationView Controls;  // the rest of the view, with the requests not yet taken
   StationSink* UploadSink = nullptr;    // shows the progress of the upload under way
   bool Started = false;                 // FormCreate ran: the log tells the end too
 };

@@ -12,7 +12,7 @@
 //   - server: vsftpd stopped for ten ticks; four ticks against a scripted
 //     server that aborts every store (426 then 226, 426 alone, 450); three
 //     ticks against a server that accepts and never answers.
-// Uploads wait at most 2 s for a reply (State.upload_timeout_ms) instead of
+// Uploads wait at most 2 s for a reply (UploadTimeoutMs) instead of
 // the station's 60 s, so that the silent server costs seconds, not minutes.
 // Now and then the operator closes the error box.
 //

@@ -168,9 +168,8 @@ void FillList(QComboBox* combo, const std::array<const char*, N>& items) {
 // edit field can hold a text that matches no item).
 int ItemIndex(const QComboBox* combo) { return combo->findText(combo->currentText(), Qt::MatchExactly); }
 
-// -1 leaves a typed text as it is.
-void SelectItem(QComboBox* combo, int item) {
-  if (item >= 0 && ItemIndex(combo) != item) combo->setCurrentIndex(item);
+void SelectItem(QComboBox* combo, std::optional<int> item) {
+  if (item && ItemIndex(combo) != *item) combo->setCurrentIndex(*item);
 }
 
 void SetText(QLineEdit* edit, const std::string& text) {
@@ -311,7 +310,7 @@ void TForm1::Paint(const StationView& view) {
 
   if (QRadioButton* preset = PresetButton(view.Preset)) preset->setChecked(true);
   SetText(Edit2, view.IntervalText);
-  // The items the station took from the lists, or chose itself.
+  // Only the items the station chose: the others stay as the user left them.
   SelectItem(ComboBox1, view.ImageSizeItem);
   SelectItem(ComboBox4, view.ExposureItem);
   SelectItem(ComboBox3, view.ApertureItem);

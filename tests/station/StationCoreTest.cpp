@@ -71,11 +71,14 @@ protected:
   }
   // The controls show the station's view, as the window paints it.
   void Follow() {
-    StationView view = Core->View();
+    StationView view = Core->TakeView();
     Input.Preset = view.Preset;
-    std::tie(Input.ImageSizeItem, Input.ExposureItem, Input.ApertureItem, Input.IsoItem) =
-        std::tie(view.ImageSizeItem, view.ExposureItem, view.ApertureItem, view.IsoItem);
     Input.IntervalText = view.IntervalText;
+    for (auto [item, chosen] : {std::pair(&Input.ImageSizeItem, view.ImageSizeItem),
+                                {&Input.ExposureItem, view.ExposureItem}, {&Input.ApertureItem, view.ApertureItem},
+                                {&Input.IsoItem, view.IsoItem}}) {
+      if (chosen) *item = *chosen;
+    }
   }
   void Select(int preset) {
     Input.Preset = preset;
