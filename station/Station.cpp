@@ -107,7 +107,8 @@ Station::Station(TObturo& camera, TIdFTP& ftp, const std::string& folder, const 
   Ftp.UseTLS = Config.UploadTls;
   Ftp.TLSCAFile = Config.UploadTlsCAFile;
   Ftp.OnWork = [this](TIdComponent*, TWorkMode, int64_t count) {
-    if (auto percent = PercentOf(count, State.upload_file_size); percent && UploadSink) UploadSink->ShowProgress(*percent);
+    auto percent = PercentOf(count, State.upload_file_size);
+    if (percent && UploadSink) UploadSink->ShowProgress(*percent);
   };
 }
 

@@ -38,10 +38,10 @@ struct StationInput {
   // Items of the lists, -1 for a text that matches no item.
   int ImageSizeItem = -1, IsoItem = -1, ApertureItem = -1, ExposureItem = -1;
   bool Flash = false;
-  int Quality = 0;            // 1 low .. 3 high, 0 for none selected
+  int Quality = 0;             // 1 low .. 3 high, 0 for none selected
   std::string IntervalText{};  // the interval field
-  int Zoom = 0;               // the zoom slider
-  bool Upload = true;         // every picture is uploaded
+  int Zoom = 0;                // the zoom slider
+  bool Upload = true;          // every picture is uploaded
   UploadAccount Account{};
 };
 

@@ -85,8 +85,8 @@ TEST_F(WindowTest, StartsWithTheCameraControlsOffAndTheDefaultsChosen) {
            form.CheckBox5, form.Edit7, form.GroupBox3}) {
     EXPECT_TRUE(off->testAttribute(Qt::WA_ForceDisabled)) << off->objectName().toStdString();
   }
-  for (QAbstractButton* on : {static_cast<QAbstractButton*>(form.RadioButton1), static_cast<QAbstractButton*>(form.CheckBox5),
-                              static_cast<QAbstractButton*>(form.CheckBox4), static_cast<QAbstractButton*>(form.RadioButton7)}) {
+  for (QAbstractButton* on : std::initializer_list<QAbstractButton*>{form.RadioButton1, form.CheckBox5,
+                                                                     form.CheckBox4, form.RadioButton7}) {
     EXPECT_TRUE(on->isChecked()) << on->objectName().toStdString();
   }
   EXPECT_EQ(std::make_tuple(form.Edit2->text(), form.Edit7->text(), form.Edit8->text(), form.Edit10->text()),
