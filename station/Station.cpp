@@ -13,6 +13,7 @@
 
 #include "camera/Obturo.h"
 #include "camera/sdk/CamErrors.h"
+#include "ftp/FailureText.h"
 #include "ftp/IdFTP.h"
 #include "runtime/CodePage1250.h"
 #include "runtime/Convert.h"
@@ -559,19 +560,5 @@ void Station::ShowUploadStatus(const std::string& text, StationSink& sink) {
   Log("upload: " + text);
   sink.ShowUploadStatus(text);
 }
-
-std::string Station::FailureText(const std::exception& e) {
-  std::string text = e.what();
-  if (const auto* reply = dynamic_cast<const EIdProtocolReplyError*>(&e)) text = IntToStr(reply->ReplyCode) + " " + text;
-  // One line: the lines of a reply or a socket error joined by blanks.
-  std::string line;
-  for (char c : text) {
-    if (c == '\r' || c == '\n') c = ' ';
-    if (c != ' ' || (!line.empty() && line.back() != ' ')) line += c;
-  }
-  while (!line.empty() && line.back() == ' ') line.pop_back();
-  return line;
-}
-
 
 }  // namespace korv

@@ -185,9 +185,6 @@ public:
   void Log(const std::string& text) noexcept { Journal.Write(text); }
   // An error that ended a handler, as it was reported.
   void LogError(const std::string& message) noexcept { Log("error: " + message); }
-  // An upload's failure in one line: the reply's code and text, the socket
-  // or TLS error.
-  static std::string FailureText(const std::exception& e);
 
 private:
   // What a timer tick switches before the picture is taken.
