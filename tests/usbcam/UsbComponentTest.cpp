@@ -1,5 +1,5 @@
-// The unchanged camera component with real cameras chosen (KORV_CAMERA=usb):
-// it loads bin/usb/PRSDK.DLL and the CD and EOS libraries that list no
+// The unchanged camera component with the hand tool's cameras chosen
+// (KORV_CAMERA=usb-try): it loads bin/usb-try/PRSDK.DLL and the CD and EOS libraries that list no
 // cameras through the loaders, and drives the scripted PTP device from
 // enumeration to the picture files.
 #include <dlfcn.h>
@@ -18,7 +18,7 @@
 #include "camera/sdk/PRAPI.h"
 #include "tests/camera/RaisedMessage.h"
 #include "tests/support/TempDir.h"
-#include "usbcam/ScriptedDevice.h"
+#include "tests/usbcam/support/ScriptedDevice.h"
 
 namespace korv {
 namespace {
@@ -28,7 +28,7 @@ using test::ReadFile;
 class UsbComponentTest : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
-    setenv("KORV_CAMERA", "usb", 1);
+    setenv("KORV_CAMERA", "usb-try", 1);
     LoadPRSDK();
   }
   template <class F>

@@ -13,7 +13,7 @@
 
 #include "camera/sdkapi/PTPDataset.h"
 #include "usbcam/PRCamera.h"
-#include "usbcam/ScriptedDevice.h"
+#include "tests/usbcam/support/ScriptedDevice.h"
 
 namespace korv::usbcam {
 namespace {

@@ -1,5 +1,5 @@
-// The whole station with real cameras chosen (KORV_CAMERA=usb): the window,
-// the USB PRSDK.DLL playing the scripted PTP camera of KORV_USB_SCRIPT, and
+// The whole station with the hand tool's cameras chosen (KORV_CAMERA=usb-try):
+// the window, the USB PRSDK.DLL of usb-try/ playing the scripted PTP camera of KORV_USB_SCRIPT, and
 // vsftpd, with the real timer at the shortest interval. The camera does at
 // once everything real cameras are documented to do: slow answers and
 // pauses (in its own time), release control still on, queued mode and
@@ -48,7 +48,7 @@ protected:
     WriteFile(Scripts.file("sky.jpg"), Picture);
     WriteFile(Scripts.file("camera.txt"), "model Canon PowerShot G9\neventdelay 1\npicturefile " +
                                               Scripts.file("sky.jpg") + "\n" + EveryBehaviour);
-    setenv("KORV_CAMERA", "usb", 1);
+    setenv("KORV_CAMERA", "usb-try", 1);
     setenv("KORV_USB_SCRIPT", Scripts.file("camera.txt").c_str(), 1);
     // An address of its own: no other test's server can stand in the way.
     Server = std::make_unique<Vsftpd>(Vsftpd::Options{.address = "127.0.0.23"});

@@ -105,9 +105,38 @@ public:
   bool Gone() const { return Unplugged; }
 
 private:
+  // One operation as the camera received it.
+  struct Call {
+    uint16_t Code;
+    uint32_t Transaction;
+    const std::vector<uint32_t>& Parameters;
+    const std::vector<uint8_t>& DataOut;
+    uint32_t First() const { return Parameters.empty() ? 0 : Parameters[0]; }
+  };
+  // A handler answers with a response code (0: none, the camera went).
+  struct Operation {
+    uint16_t Code;
+    uint16_t (ScriptedDevice::*Handler)(const Call&);
+  };
+  static const Operation Operations[];
+
   void Command(uint16_t code, uint32_t transaction, const std::vector<uint32_t>& parameters);
-  void Execute(uint16_t code, uint32_t transaction, const std::vector<uint32_t>& parameters,
-               const std::vector<uint8_t>& dataOut);
+  void Execute(const Call& call);
+  void SendData(const Call& call, const std::vector<uint8_t>& payload);
+  ScriptedProperty* PropertyOf(const Call& call);
+  uint16_t GetDeviceInfo(const Call& call);
+  uint16_t OpenSession(const Call& call);
+  uint16_t CloseSession(const Call& call);
+  uint16_t GetPropDesc(const Call& call);
+  uint16_t GetPropValue(const Call& call);
+  uint16_t SetPropValue(const Call& call);
+  uint16_t InitiateReleaseControl(const Call& call);
+  uint16_t TerminateReleaseControl(const Call& call);
+  uint16_t InitiateCapture(const Call& call);
+  uint16_t CheckEvent(const Call& call);
+  uint16_t GetObjectInfo(const Call& call);
+  uint16_t GetObject(const Call& call);
+  std::vector<uint8_t> OwnerValue() const;
   void Queue(std::vector<uint8_t> container, const ScriptedFault* fault);
   void Respond(uint16_t code, uint32_t transaction);
   ScriptedFault* DueFault(uint16_t operation, FaultKind kind);

@@ -1,4 +1,4 @@
-#include "usbcam/ScriptedDevice.h"
+#include "tests/usbcam/support/ScriptedDevice.h"
 
 #include <algorithm>
 #include <fstream>
@@ -10,11 +10,22 @@
 #include "camera/sdkapi/SDKTypes.h"
 #include "runtime/ByteReader.h"
 #include "usbcam/PTPContainer.h"
-#include "usbcam/TraceReplay.h"
+#include "tests/usbcam/support/TraceReplay.h"
 
 namespace korv::usbcam {
 
 namespace {
+
+// Responses of the scripted camera besides those the library names.
+constexpr uint16_t ResponseGeneralError = 0x2002;
+constexpr uint16_t ResponseSessionNotOpen = 0x2003;
+constexpr uint16_t ResponseInvalidTransaction = 0x2004;
+constexpr uint16_t ResponseOperationNotSupported = 0x2005;
+constexpr uint16_t ResponseInvalidObjectHandle = 0x2009;
+constexpr uint16_t ResponsePropertyNotSupported = 0x200A;
+constexpr uint16_t ResponseInvalidPropertyFormat = 0x201B;
+// A handler's answer when the camera answers nothing (it went).
+constexpr uint16_t Unanswered = 0;
 
 std::string Hex(uint32_t value) {
   std::ostringstream text;
@@ -55,11 +66,6 @@ std::map<uint16_t, ScriptedProperty> DefaultProperties() {
   p[PRPropZoomPosition] = {2, 0, {}, true, 12};
   return p;
 }
-
-constexpr uint16_t Operations[] = {
-    PTPOpGetDeviceInfo,         PTPOpOpenSession,      PTPOpCloseSession,           PTPOpGetObject,
-    PTPOpGetDevicePropDesc,     PTPOpGetDevicePropValue, PTPOpSetDevicePropValue,   PTPOpInitiateReleaseControl,
-    PTPOpTerminateReleaseControl, PTPOpCheckEvent,     PTPOpInitiateCaptureInMemory, PTPOpGetObjectInfo};
 
 bool ReadNumber(std::istream& in, uint32_t& value) {
   std::string word;
@@ -295,8 +301,8 @@ Transfer ScriptedDevice::Send(std::span<const uint8_t> container, int timeoutMs)
     if (!AwaitingData || AwaitingData->Transaction != header->Transaction) return {TransferStatus::Failed, 0};
     const Pending pending = *AwaitingData;
     AwaitingData.reset();
-    Execute(pending.Code, pending.Transaction, pending.Parameters,
-            std::vector<uint8_t>(container.begin() + PTPHeaderSize, container.end()));
+    const std::vector<uint8_t> dataOut(container.begin() + PTPHeaderSize, container.end());
+    Execute({pending.Code, pending.Transaction, pending.Parameters, dataOut});
   } else {
     return {TransferStatus::Failed, 0};
   }
@@ -310,7 +316,7 @@ void ScriptedDevice::Command(uint16_t code, uint32_t transaction, const std::vec
   // Transaction ids rise by one within a session; OpenSession starts at 0.
   const bool inOrder = code == PTPOpOpenSession ? transaction == 0 : transaction == LastTransaction + 1;
   LastTransaction = transaction;
-  if (!inOrder) return Respond(0x2004, transaction);  // Invalid transaction ID
+  if (!inOrder) return Respond(ResponseInvalidTransaction, transaction);
   if (const ScriptedFault* fault = DueFault(code, FaultKind::Respond)) {
     // A camera still in release control from an earlier session says so.
     if (code == PTPOpInitiateReleaseControl && fault->Value == PTPResponseAlreadyInReleaseControl && SessionOpen)
@@ -321,7 +327,7 @@ void ScriptedDevice::Command(uint16_t code, uint32_t transaction, const std::vec
     AwaitingData = Pending{code, transaction, parameters};
     return;
   }
-  Execute(code, transaction, parameters, {});
+  Execute({code, transaction, parameters, {}});
 }
 
 void ScriptedDevice::Respond(uint16_t code, uint32_t transaction) {
@@ -359,101 +365,160 @@ void ScriptedDevice::Queue(std::vector<uint8_t> container, const ScriptedFault* 
   if (cut && length % packet == 0) Push({});  // ends the short transfer
 }
 
-void ScriptedDevice::Execute(uint16_t code, uint32_t transaction, const std::vector<uint32_t>& parameters,
-                             const std::vector<uint8_t>& dataOut) {
-  const uint32_t first = parameters.empty() ? 0 : parameters[0];
-  auto data = [&](const std::vector<uint8_t>& payload) {
-    const ScriptedFault* fault = DueFault(code, FaultKind::ShortData);
-    if (!fault) fault = DueFault(code, FaultKind::Gone);
-    Note("data " + Hex(code) + " tid " + std::to_string(transaction) + " len " +
-         std::to_string(payload.size() + PTPHeaderSize));
-    Queue(BuildDataContainer(code, transaction, payload), fault);
-  };
-  auto respond = [&](uint16_t response) {
-    if (Unplugged || (!Packets.empty() && Packets.back().Is == Packet::Kind::Gone)) return;  // gone with the data
-    const bool wrong = DueFault(code, FaultKind::WrongTransaction) != nullptr;
-    Respond(response, wrong ? transaction + 1 : transaction);
-  };
-  if (code != PTPOpOpenSession && code != PTPOpGetDeviceInfo && !SessionOpen) return respond(0x2003);
-  const auto property = Script.Properties.find(static_cast<uint16_t>(first));
-  const bool known = property != Script.Properties.end();
-  switch (code) {
-    case PTPOpOpenSession:
-      if (SessionOpen) return respond(PTPResponseSessionAlreadyOpen);
-      SessionOpen = true;
-      return respond(PTPResponseOK);
-    case PTPOpCloseSession: SessionOpen = InReleaseControl = false; return respond(PTPResponseOK);
-    case PTPOpGetDeviceInfo: data(DeviceInfo()); return respond(PTPResponseOK);
-    case PTPOpGetDevicePropDesc:
-      if (!known) return respond(0x200A);
-      data(PropDesc(property->first, property->second));
-      return respond(PTPResponseOK);
-    case PTPOpGetDevicePropValue: {
-      if (first == PRPropOwnerName) {
-        std::vector<uint8_t> text;
-        if (Script.OwnerAsPTPString) {
-          // Count of 16-bit characters with the zero, then them.
-          text.push_back(static_cast<uint8_t>(Script.Owner.size() + 1));
-          for (char c : Script.Owner) AppendLittleEndian(text, static_cast<uint8_t>(c), 2);
-          AppendLittleEndian(text, 0, 2);
-        } else {
-          // As cameras send it: an array of 8-bit characters.
-          AppendLittleEndian(text, Script.Owner.size(), 4);
-          text.insert(text.end(), Script.Owner.begin(), Script.Owner.end());
-        }
-        data(text);
-        return respond(PTPResponseOK);
-      }
-      if (!known) return respond(0x200A);
-      std::vector<uint8_t> value;
-      AppendLittleEndian(value, property->second.Value, property->second.Width);
-      data(value);
-      return respond(PTPResponseOK);
-    }
-    case PTPOpSetDevicePropValue:
-      if (!known) return respond(0x200A);
-      if (dataOut.size() != property->second.Width) return respond(0x201B);
-      property->second.Value = static_cast<uint32_t>(ByteReader(dataOut).Unsigned(dataOut.size()));
-      return respond(PTPResponseOK);
-    case PTPOpInitiateReleaseControl: EnterReleaseControl(); return respond(PTPResponseOK);
-    case PTPOpTerminateReleaseControl: InReleaseControl = false; return respond(PTPResponseOK);
-    case PTPOpInitiateCaptureInMemory:
-      // Unplugged once its Nth picture was taken, before the next.
-      if (Captures == Script.UnplugAfter && Captures > 0) return Push({Packet::Kind::Gone, {}, 0});
-      if (!InReleaseControl) return respond(0x2002);
-      ++Captures;
-      Capture();
-      return respond(PTPResponseOK);
-    case PTPOpCheckEvent: {
-      std::vector<uint8_t> payload;
-      if (!Events.empty() && !Script.Silent) {
-        Event& event = Events.front();
-        if (event.Polls > 0) {
-          --event.Polls;
-        } else {
-          const uint32_t object[] = {event.Object};
-          payload = BuildContainer(PTPType::Event, event.Code, 0, object);
-          Events.pop_front();
-        }
-      }
-      data(payload);
-      return respond(PTPResponseOK);
-    }
-    case PTPOpGetObjectInfo: {
-      const auto found = Objects.find(first);
-      if (found == Objects.end()) return respond(0x2009);
-      data(ObjectInfo(found->second));
-      return respond(PTPResponseOK);
-    }
-    case PTPOpGetObject: {
-      const auto found = Objects.find(first);
-      if (found == Objects.end()) return respond(0x2009);
-      data(found->second);
-      Objects.erase(found);
-      return respond(PTPResponseOK);
-    }
-    default: return respond(0x2005);
+// Every operation the camera answers, with its handler.
+const ScriptedDevice::Operation ScriptedDevice::Operations[] = {
+    {PTPOpGetDeviceInfo, &ScriptedDevice::GetDeviceInfo},
+    {PTPOpOpenSession, &ScriptedDevice::OpenSession},
+    {PTPOpCloseSession, &ScriptedDevice::CloseSession},
+    {PTPOpGetObjectInfo, &ScriptedDevice::GetObjectInfo},
+    {PTPOpGetObject, &ScriptedDevice::GetObject},
+    {PTPOpGetDevicePropDesc, &ScriptedDevice::GetPropDesc},
+    {PTPOpGetDevicePropValue, &ScriptedDevice::GetPropValue},
+    {PTPOpSetDevicePropValue, &ScriptedDevice::SetPropValue},
+    {PTPOpInitiateReleaseControl, &ScriptedDevice::InitiateReleaseControl},
+    {PTPOpTerminateReleaseControl, &ScriptedDevice::TerminateReleaseControl},
+    {PTPOpCheckEvent, &ScriptedDevice::CheckEvent},
+    {PTPOpInitiateCaptureInMemory, &ScriptedDevice::InitiateCapture},
+};
+
+void ScriptedDevice::Execute(const Call& call) {
+  const auto found = std::find_if(std::begin(Operations), std::end(Operations),
+                                  [&](const Operation& operation) { return operation.Code == call.Code; });
+  uint16_t response = ResponseOperationNotSupported;
+  if (!SessionOpen && call.Code != PTPOpOpenSession && call.Code != PTPOpGetDeviceInfo)
+    response = ResponseSessionNotOpen;
+  else if (found != std::end(Operations))
+    response = (this->*found->Handler)(call);
+  // Nothing more when the camera went, or goes with the data.
+  if (response == Unanswered || Unplugged || (!Packets.empty() && Packets.back().Is == Packet::Kind::Gone)) return;
+  const bool wrong = DueFault(call.Code, FaultKind::WrongTransaction) != nullptr;
+  Respond(response, wrong ? call.Transaction + 1 : call.Transaction);
+}
+
+void ScriptedDevice::SendData(const Call& call, const std::vector<uint8_t>& payload) {
+  const ScriptedFault* fault = DueFault(call.Code, FaultKind::ShortData);
+  if (!fault) fault = DueFault(call.Code, FaultKind::Gone);
+  Note("data " + Hex(call.Code) + " tid " + std::to_string(call.Transaction) + " len " +
+       std::to_string(payload.size() + PTPHeaderSize));
+  Queue(BuildDataContainer(call.Code, call.Transaction, payload), fault);
+}
+
+ScriptedProperty* ScriptedDevice::PropertyOf(const Call& call) {
+  const auto found = Script.Properties.find(static_cast<uint16_t>(call.First()));
+  return found == Script.Properties.end() || call.First() > 0xFFFF ? nullptr : &found->second;
+}
+
+uint16_t ScriptedDevice::GetDeviceInfo(const Call& call) {
+  SendData(call, DeviceInfo());
+  return PTPResponseOK;
+}
+
+uint16_t ScriptedDevice::OpenSession(const Call&) {
+  if (SessionOpen) return PTPResponseSessionAlreadyOpen;
+  SessionOpen = true;
+  return PTPResponseOK;
+}
+
+uint16_t ScriptedDevice::CloseSession(const Call&) {
+  SessionOpen = InReleaseControl = false;
+  return PTPResponseOK;
+}
+
+uint16_t ScriptedDevice::GetPropDesc(const Call& call) {
+  const ScriptedProperty* property = PropertyOf(call);
+  if (property == nullptr) return ResponsePropertyNotSupported;
+  SendData(call, PropDesc(static_cast<uint16_t>(call.First()), *property));
+  return PTPResponseOK;
+}
+
+uint16_t ScriptedDevice::GetPropValue(const Call& call) {
+  if (call.First() == PRPropOwnerName) {
+    SendData(call, OwnerValue());
+    return PTPResponseOK;
   }
+  const ScriptedProperty* property = PropertyOf(call);
+  if (property == nullptr) return ResponsePropertyNotSupported;
+  std::vector<uint8_t> value;
+  AppendLittleEndian(value, property->Value, property->Width);
+  SendData(call, value);
+  return PTPResponseOK;
+}
+
+uint16_t ScriptedDevice::SetPropValue(const Call& call) {
+  ScriptedProperty* property = PropertyOf(call);
+  if (property == nullptr) return ResponsePropertyNotSupported;
+  if (call.DataOut.size() != property->Width) return ResponseInvalidPropertyFormat;
+  property->Value = static_cast<uint32_t>(ByteReader(call.DataOut).Unsigned(call.DataOut.size()));
+  return PTPResponseOK;
+}
+
+uint16_t ScriptedDevice::InitiateReleaseControl(const Call&) {
+  EnterReleaseControl();
+  return PTPResponseOK;
+}
+
+uint16_t ScriptedDevice::TerminateReleaseControl(const Call&) {
+  InReleaseControl = false;
+  return PTPResponseOK;
+}
+
+uint16_t ScriptedDevice::InitiateCapture(const Call&) {
+  // Unplugged once its Nth picture was taken, before the next.
+  if (Captures == Script.UnplugAfter && Captures > 0) {
+    Push({Packet::Kind::Gone, {}, 0});
+    return Unanswered;
+  }
+  if (!InReleaseControl) return ResponseGeneralError;
+  ++Captures;
+  Capture();
+  return PTPResponseOK;
+}
+
+uint16_t ScriptedDevice::CheckEvent(const Call& call) {
+  std::vector<uint8_t> payload;
+  if (!Events.empty() && !Script.Silent) {
+    Event& event = Events.front();
+    if (event.Polls > 0) {
+      --event.Polls;
+    } else {
+      const uint32_t object[] = {event.Object};
+      payload = BuildContainer(PTPType::Event, event.Code, 0, object);
+      Events.pop_front();
+    }
+  }
+  SendData(call, payload);
+  return PTPResponseOK;
+}
+
+uint16_t ScriptedDevice::GetObjectInfo(const Call& call) {
+  const auto found = Objects.find(call.First());
+  if (found == Objects.end()) return ResponseInvalidObjectHandle;
+  SendData(call, ObjectInfo(found->second));
+  return PTPResponseOK;
+}
+
+uint16_t ScriptedDevice::GetObject(const Call& call) {
+  const auto found = Objects.find(call.First());
+  if (found == Objects.end()) return ResponseInvalidObjectHandle;
+  SendData(call, found->second);
+  Objects.erase(found);
+  return PTPResponseOK;
+}
+
+// The owner as cameras send it: an array of 8-bit characters; or, for a
+// script that asks, a PTP string (count of 16-bit characters with the zero,
+// then them).
+std::vector<uint8_t> ScriptedDevice::OwnerValue() const {
+  std::vector<uint8_t> text;
+  if (Script.OwnerAsPTPString) {
+    text.push_back(static_cast<uint8_t>(Script.Owner.size() + 1));
+    for (char c : Script.Owner) AppendLittleEndian(text, static_cast<uint8_t>(c), 2);
+    AppendLittleEndian(text, 0, 2);
+  } else {
+    AppendLittleEndian(text, Script.Owner.size(), 4);
+    text.insert(text.end(), Script.Owner.begin(), Script.Owner.end());
+  }
+  return text;
 }
 
 // The mode change, and what an earlier release left.
@@ -490,7 +555,7 @@ void ScriptedDevice::Capture() {
 
 std::vector<uint8_t> ScriptedDevice::DeviceInfo() const {
   PTPDeviceInfo info;
-  info.Operations.assign(std::begin(Operations), std::end(Operations));
+  for (const Operation& operation : Operations) info.Operations.push_back(operation.Code);
   info.Events = {PREventObjectAdded, PREventThumbnailAdded, PREventUIChanged};
   info.DeviceProperties.push_back(PRPropOwnerName);
   for (const auto& [code, property] : Script.Properties) info.DeviceProperties.push_back(code);
