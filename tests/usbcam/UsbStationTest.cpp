@@ -5,6 +5,7 @@
 // pauses (in its own time), release control still on, queued mode and
 // stale picture events, busy at first, only the picture's event, a stall,
 // the owner as 8-bit characters, and it is unplugged for a second.
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -130,7 +131,8 @@ TEST_F(UsbStationTest, UploadsThePicturesOfACameraDoingEveryDocumentedThingAndCo
 }
 
 // traces/station.trace is this test recorded: traces/record runs it with
-// KORV_USB_RECORD set, against the scripted camera instead of the trace.
+// KORV_USB_RECORD set, against the scripted camera instead of the trace (a
+// G9 with every default as real G9s report it).
 TEST_F(UsbStationTest, TheRecordedStationTraceReplaysEndToEnd) {
   const bool recording = std::getenv("KORV_USB_RECORD") != nullptr;
   TForm1& form = Start();
@@ -149,6 +151,24 @@ TEST_F(UsbStationTest, TheRecordedStationTraceReplaysEndToEnd) {
   EXPECT_NE(transcript.find("questions of the trace asked"), std::string::npos) << transcript;
   EXPECT_EQ(transcript.find("differs"), std::string::npos) << transcript;
   EXPECT_EQ(transcript.find("past the end"), std::string::npos) << transcript;
+}
+
+// A camera whose makers dropped remote capture: the connection reports it
+// through the error box, "Távvezérlés OK" stays unchecked, no release goes out.
+TEST_F(UsbStationTest, ACameraWithoutRemoteCaptureIsReportedAndNeverReleased) {
+  TForm1& form = Start();
+  auto load = Control<uint32_t(const char*)>("UsbCamLoadScript");
+  ASSERT_EQ(load("devicereport " KORV_DEVICES_DIR "/g11.report"), 0u);
+  form.Button1->click();
+  EXPECT_FALSE(form.CheckBox1->isChecked());
+  EXPECT_EQ(Errors, std::vector<std::string>{
+                        "PR_InitiateReleaseControl errorcode 0x00000070, remote capture not available on this camera"});
+  auto read = Control<uint32_t(char*, uint32_t)>("UsbCamReadTranscript");
+  std::string transcript(read(nullptr, 0) + 1, '\0');
+  read(transcript.data(), static_cast<uint32_t>(transcript.size()));
+  load(ReadFile(Scripts.file("camera.txt")).c_str());
+  EXPECT_EQ(transcript.find("cmd 0x9008"), std::string::npos) << transcript;
+  EXPECT_EQ(transcript.find("cmd 0x901A"), std::string::npos) << transcript;
 }
 
 }  // namespace

@@ -42,10 +42,24 @@ struct ScriptedFault {
   uint32_t Count = 1;  // occurrences left
 };
 
+// The lists of a camera's DeviceInfo, as a device report shows them.
+struct DeviceLists {
+  std::vector<uint16_t> Operations, Events, Properties;
+  std::string Version;
+};
+// A Canon PowerShot G9 as its owners reported it.
+DeviceLists G9Lists();
+
+enum class OwnerForm { Terminated, PTPString, Empty };
+
 struct DeviceScript {
   std::string Model = "Canon PowerShot G9";
+  DeviceLists Lists = G9Lists();
   std::string Owner = "Sky Station";
-  bool OwnerAsPTPString = false;  // else a 32-bit count and 8-bit characters
+  // An array of 8-bit characters with the terminating zero counted (a
+  // single zero without a name), a PTP string, or an empty array.
+  OwnerForm OwnerIs = OwnerForm::Terminated;
+  std::optional<uint16_t> Flood;  // CheckEvent answers this when it has nothing else
   size_t PacketSize = 512;
   bool ZeroLengthPackets = true;
   uint32_t EventDelay = 2;  // empty polls before a release's events
@@ -136,6 +150,8 @@ private:
   uint16_t CheckEvent(const Call& call);
   uint16_t GetObjectInfo(const Call& call);
   uint16_t GetObject(const Call& call);
+  uint16_t GetPartialObject(const Call& call);
+  uint16_t GetStorageIDs(const Call& call);
   std::vector<uint8_t> OwnerValue() const;
   void Queue(std::vector<uint8_t> container, const ScriptedFault* fault);
   void Respond(uint16_t code, uint32_t transaction);
