@@ -26,10 +26,18 @@ std::optional<uint64_t> DiskFreeBytes(const std::string& path) {
   return static_cast<uint64_t>(disk.f_bavail) * disk.f_frsize;
 }
 
+namespace {
+
+// What the page calls the presets, after the station's buttons.
+constexpr const char* kPresetNames[] = {"", "nappali", "félhomály", "éjszakai 1", "éjszakai 2", "éjszakai 3"};
+
+}  // namespace
+
 std::string LiveStatusJson(const LiveStatus& status) {
+  const bool knownPreset = status.Preset >= 1 && status.Preset <= 5;
   nlohmann::ordered_json record = {
       {"picture", {{"number", status.Number}, {"bytes", status.Bytes}, {"taken", LocalIsoTime(status.TakenUtc)}}},
-      {"preset", status.Preset},
+      {"preset", {{"number", status.Preset}, {"name", kPresetNames[knownPreset ? status.Preset : 0]}}},
       {"interval_s", status.IntervalS},
       {"exposure", {{"exposure_s", status.ExposureS}, {"iso", status.Iso}, {"aperture", status.Aperture}}},
       {"version", KORV_VERSION},

@@ -17,7 +17,7 @@ struct LiveStatus {
   int64_t TakenUtc = 0;         // s since 1970-01-01 UTC: when the picture was taken
   int64_t Number = 0;           // the picture's number (its file NNNNNN.jpg)
   int64_t Bytes = 0;            // the size of the published picture: the page matches it
-  std::string Preset;           // the exposure preset in effect
+  int Preset = 0;               // the preset in effect: its button 1..5 (day, dusk, night 1..3), 0 none
   int32_t IntervalS = 0;        // the interval set
   double PeriodS = 0;           // the real time between the last two pictures; 0: not known yet
   int32_t ExposureS = 0;        // the exposure settings sent; 0 = automatic

@@ -166,7 +166,7 @@
       $('taken').dataset.taken = taken;
     }
     const details = [];
-    if (typeof s.preset === 'string') details.push(`Beállítás: ${s.preset}`);
+    if (s.preset && typeof s.preset.name === 'string' && s.preset.name) details.push(`Mód: ${s.preset.name}`);
     if (Number.isFinite(s.sun_altitude_deg)) details.push(`Nap magassága: ${s.sun_altitude_deg.toFixed(1)}°`);
     details.push(`Képek között: ${period.toFixed(0)} mp`);
     $('details').textContent = details.join(' · ');

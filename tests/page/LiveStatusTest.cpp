@@ -36,7 +36,7 @@ TEST(LiveStatusTest, DescribesThePictureItWasWrittenFor) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.Name);
     LiveStatus status{.TakenUtc = 1796860800, .Number = 42, .Bytes = static_cast<int64_t>(picture.size()),
-                      .Preset = "éjszaka 15 mp", .IntervalS = 30, .PeriodS = 41.5, .ExposureS = 15, .Iso = 800,
+                      .Preset = 5, .IntervalS = 30, .PeriodS = 41.5, .ExposureS = 15, .Iso = 800,
                       .Aperture = 0, .Place = row.Place, .DiskFreeBytes = DiskFreeBytes(dir.path()),
                       .LastUploadFailure = row.Failure};
     WriteLiveStatus(dir.file("koftplive.json"), status);
@@ -44,7 +44,7 @@ TEST(LiveStatusTest, DescribesThePictureItWasWrittenFor) {
     EXPECT_EQ(json["picture"]["number"], 42);
     EXPECT_EQ(json["picture"]["bytes"], picture.size());
     EXPECT_EQ(UtcOf(json["picture"]["taken"]), 1796860800);
-    EXPECT_EQ(json["preset"], "éjszaka 15 mp");
+    EXPECT_EQ(json["preset"], nlohmann::json({{"number", 5}, {"name", "éjszakai 3"}}));
     EXPECT_EQ(json["interval_s"], 30);
     EXPECT_EQ(json["period_s"], 41.5);
     EXPECT_EQ(json["exposure"], nlohmann::json({{"exposure_s", 15}, {"iso", 800}, {"aperture", 0}}));
