@@ -2,6 +2,9 @@
 // the picture it was written for.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
+
 #include <nlohmann/json.hpp>
 
 #include "page/LiveStatus.h"
@@ -12,15 +15,14 @@ namespace {
 
 // Seconds since 1970 of "YYYY-MM-DDTHH:MM:SS+HH:MM", whatever the machine's zone.
 int64_t UtcOf(const std::string& iso) {
-  int y, mo, d, h, mi, s, oh, om;
-  char sign;
-  EXPECT_EQ(std::sscanf(iso.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c%2d:%2d", &y, &mo, &d, &h, &mi, &s, &sign, &oh, &om), 9)
-      << iso;
-  y -= mo <= 2;  // days from civil (Howard Hinnant's algorithm)
-  const int64_t era = (y >= 0 ? y : y - 399) / 400, yoe = y - era * 400;
-  const int64_t doy = (153 * (mo + (mo > 2 ? -3 : 9)) + 2) / 5 + d - 1, doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  const int64_t offset = (sign == '-' ? -1 : 1) * (oh * 3600 + om * 60);
-  return (era * 146097 + doe - 719468) * 86400 + h * 3600 + mi * 60 + s - offset;
+  struct tm t {};
+  int offsetHours = 0, offsetMinutes = 0;
+  EXPECT_EQ(std::sscanf(iso.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%3d:%2d", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour,
+                        &t.tm_min, &t.tm_sec, &offsetHours, &offsetMinutes), 8) << iso;
+  t.tm_year -= 1900;
+  t.tm_mon -= 1;
+  const int sign = iso[19] == '-' ? -1 : 1;
+  return timegm(&t) - sign * (std::abs(offsetHours) * 3600 + offsetMinutes * 60);
 }
 
 TEST(LiveStatusTest, DescribesThePictureItWasWrittenFor) {
@@ -44,6 +46,16 @@ TEST(LiveStatusTest, DescribesThePictureItWasWrittenFor) {
     EXPECT_EQ(json["picture"]["number"], 42);
     EXPECT_EQ(json["picture"]["bytes"], picture.size());
     EXPECT_EQ(UtcOf(json["picture"]["taken"]), 1796860800);
+    for (const char* zone : {"<-0330>3:30", "<+0545>-5:45", "UTC0"}) {  // the offset, whatever the zone
+      SCOPED_TRACE(zone);
+      const char* before = std::getenv("TZ");
+      const std::string saved = before ? before : "";
+      setenv("TZ", zone, 1);
+      tzset();
+      EXPECT_EQ(UtcOf(LocalIsoTime(1796860800)), 1796860800) << LocalIsoTime(1796860800);
+      before ? setenv("TZ", saved.c_str(), 1) : unsetenv("TZ");
+      tzset();
+    }
     EXPECT_EQ(json["preset"], nlohmann::json({{"number", 5}, {"name", "éjszakai 3"}}));
     EXPECT_EQ(json["interval_s"], 30);
     EXPECT_EQ(json["period_s"], 41.5);
