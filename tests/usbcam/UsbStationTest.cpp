@@ -67,7 +67,6 @@ protected:
   // Connects camera 0, takes pictures until two are uploaded and stops;
   // returns them.
   std::vector<std::string> TakeTwoPictures(TForm1& form) {
-    form.State.upload_host = Server->host();
     std::vector<std::string> uploaded;
     QObject::connect(form.Edit3, &QLineEdit::textChanged, [&](const QString& text) {
       if (text == "Feltöltés sikeres") uploaded.push_back(ReadFile(Server->publicHtml() + "/koftplive.jpg"));
@@ -103,8 +102,7 @@ protected:
 };
 
 TEST_F(UsbStationTest, UploadsThePicturesOfACameraDoingEveryDocumentedThingAndConnectsItAgainAfterAnUnplug) {
-  TForm1& form = Start();
-  form.State.upload_host = Server->host();
+  TForm1& form = Start({.UploadHost = Server->host()});
   std::vector<std::string> uploaded;
   QObject::connect(form.Edit3, &QLineEdit::textChanged, [&](const QString& text) {
     if (text == "Feltöltés sikeres") uploaded.push_back(ReadFile(Server->publicHtml() + "/koftplive.jpg"));
@@ -133,7 +131,7 @@ TEST_F(UsbStationTest, UploadsThePicturesOfACameraDoingEveryDocumentedThingAndCo
 // KORV_USB_RECORD set, against the scripted camera instead of the trace.
 TEST_F(UsbStationTest, TheRecordedStationTraceReplaysEndToEnd) {
   const bool recording = std::getenv("KORV_USB_RECORD") != nullptr;
-  TForm1& form = Start();
+  TForm1& form = Start({.UploadHost = Server->host()});
   const std::string camera = recording ? "eventdelay 1\npicturefile " + Scripts.file("sky.jpg")
                                        : "replay " KORV_TRACES_DIR "/station.trace";
   auto load = Control<uint32_t(const char*)>("UsbCamLoadScript");
