@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace korv {
 namespace {
 
@@ -75,12 +77,22 @@ TEST(OptionsTest, TlsFromTheCommandLineOrTheEnvironment) {
     EXPECT_THROW(ParseOptions(args, {.UploadTls = environment}, "x"), EOptionError) << ::testing::PrintToString(args);
 }
 
+TEST(OptionsTest, ThePageImpliesItsRecordAndBothAreOffByDefault) {
+  for (const auto& [args, record, page] : std::vector<std::tuple<std::vector<std::string>, bool, bool>>{
+           {{}, false, false}, {{"--status-json"}, true, false}, {{"--publish-page"}, true, true},
+           {{"--publish-page", "--status-json"}, true, true}}) {
+    const LivePageOptions options = ParseOptions(args, {}, "x").Station.Page;
+    EXPECT_EQ(std::pair(options.StatusRecord, options.PublishPage), std::pair(record, page)) << args.size();
+  }
+  EXPECT_THROW(ParseOptions({"--publish-page", "--publish-page"}, {}, "x"), EOptionError);
+}
+
 TEST(OptionsTest, HelpNamesEveryOption) {
   EXPECT_TRUE(ParseOptions({"--help"}, {}, "x").Help);
   std::string help = OptionsHelp("korv-cps");
   for (const char* option : {"--upload-host", "KORV_UPLOAD_HOST", "--unattended", "--atomic-publish", "--ftps",
                              "--ftps-ca", "KORV_UPLOAD_TLS", "--location", "KORV_LOCATION", "--night-altitude",
-                             "--schedule", "--help"})
+                             "--schedule", "--status-json", "--publish-page", "--help"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 
