@@ -4,10 +4,12 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <tuple>
 
 #include <nlohmann/json.hpp>
 
 #include "page/LiveStatus.h"
+#include "runtime/ScopeExit.h"
 #include "tests/support/TempDir.h"
 
 namespace korv::test {
@@ -28,44 +30,31 @@ int64_t UtcOf(const std::string& iso) {
 TEST(LiveStatusTest, DescribesThePictureItWasWrittenFor) {
   TempDir dir;
   const std::string picture = RandomBytes(123457, 3);
-  WriteFile(dir.file("000042.jpg"), picture);
+  const std::string zone = std::getenv("TZ") ? std::getenv("TZ") : "";
+  auto restoreZone = ScopeExit([&] { zone.empty() ? unsetenv("TZ") : setenv("TZ", zone.c_str(), 1), tzset(); });
   const struct {
-    const char* Name;
+    const char* Zone;  // the record's time read back is the picture's, whatever the zone
     std::optional<GeoPlace> Place;
     std::string Failure;
-  } rows[] = {{"no place, no failure", std::nullopt, ""},
-              {"a place and a failure", GeoPlace{47.5, 19.05}, "koftplive.jpg: 550 Permission denied \xff\xfe"}};
+  } rows[] = {{"UTC0", std::nullopt, ""},
+              {"<-0330>3:30", GeoPlace{47.5, 19.05}, "koftplive.jpg: 550 Permission denied \xff\xfe"},
+              {"<+0545>-5:45", std::nullopt, ""}};
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.Name);
-    LiveStatus status{.TakenUtc = 1796860800, .Number = 42, .Bytes = static_cast<int64_t>(picture.size()),
-                      .Preset = 5, .IntervalS = 30, .PeriodS = 41.5, .ExposureS = 15, .Iso = 800,
-                      .Aperture = 0, .Place = row.Place, .DiskFreeBytes = DiskFreeBytes(dir.path()),
-                      .LastUploadFailure = row.Failure};
-    WriteLiveStatus(dir.file("koftplive.json"), status);
+    SCOPED_TRACE(row.Zone);
+    setenv("TZ", row.Zone, 1);
+    tzset();
+    WriteLiveStatus(dir.file("koftplive.json"),
+                    {.TakenUtc = 1796860800, .Number = 42, .Bytes = static_cast<int64_t>(picture.size()), .Preset = 5,
+                     .IntervalS = 30, .PeriodS = 41.5, .ExposureS = 15, .Iso = 800, .Aperture = 0, .Place = row.Place,
+                     .DiskFreeBytes = DiskFreeBytes(dir.path()), .LastUploadFailure = row.Failure});
     const auto json = nlohmann::json::parse(ReadFile(dir.file("koftplive.json")));
-    EXPECT_EQ(json["picture"]["number"], 42);
-    EXPECT_EQ(json["picture"]["bytes"], picture.size());
+    EXPECT_EQ(std::tuple(json["picture"]["number"], json["picture"]["bytes"]), std::tuple(42, picture.size()));
     EXPECT_EQ(UtcOf(json["picture"]["taken"]), 1796860800);
-    for (const char* zone : {"<-0330>3:30", "<+0545>-5:45", "UTC0"}) {  // the offset, whatever the zone
-      SCOPED_TRACE(zone);
-      const char* before = std::getenv("TZ");
-      const std::string saved = before ? before : "";
-      setenv("TZ", zone, 1);
-      tzset();
-      EXPECT_EQ(UtcOf(LocalIsoTime(1796860800)), 1796860800) << LocalIsoTime(1796860800);
-      before ? setenv("TZ", saved.c_str(), 1) : unsetenv("TZ");
-      tzset();
-    }
     EXPECT_EQ(json["preset"], nlohmann::json({{"number", 5}, {"name", "éjszakai 3"}}));
-    EXPECT_EQ(json["interval_s"], 30);
-    EXPECT_EQ(json["period_s"], 41.5);
+    EXPECT_EQ(std::tuple(json["interval_s"], json["period_s"], json["version"]), std::tuple(30, 41.5, KORV_VERSION));
     EXPECT_EQ(json["exposure"], nlohmann::json({{"exposure_s", 15}, {"iso", 800}, {"aperture", 0}}));
     EXPECT_GT(json["disk_free_bytes"].get<uint64_t>(), 0u);
-    EXPECT_EQ(json["version"], KORV_VERSION);
-    EXPECT_EQ(json.contains("sun_altitude_deg"), row.Place.has_value());
-    if (row.Place) {
-      EXPECT_DOUBLE_EQ(json["sun_altitude_deg"], SunAltitude(1796860800, *row.Place));
-    }
+    EXPECT_EQ(json.value("sun_altitude_deg", 99.0), row.Place ? SunAltitude(1796860800, *row.Place) : 99.0);
     EXPECT_EQ(json.contains("last_upload_failure"), !row.Failure.empty());
   }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "ftp/IdFTP.h"
 #include "page/PageFiles.h"
@@ -23,10 +24,8 @@ TEST(PageFilesTest, PublishesWhatDiffersFromWhatWasPublished) {
   PublishQueue queue([](const std::string&) {});
   auto publish = [&] {
     TIdFTP ftp;
-    ftp.Host = server.host();
-    ftp.Port = server.port();
-    ftp.Username = FtpServer::User;
-    ftp.Password = FtpServer::Password;
+    std::tie(ftp.Host, ftp.Port, ftp.Username, ftp.Password) =
+        std::tuple(server.host(), server.port(), FtpServer::User, FtpServer::Password);
     ftp.ReadTimeout = 10000;
     ftp.ConnectServer(true, -1);
     ftp.ChangeDirectory("public_html");
