@@ -18,13 +18,9 @@ namespace {
 // Seconds since 1970 of "YYYY-MM-DDTHH:MM:SS+HH:MM", whatever the machine's zone.
 int64_t UtcOf(const std::string& iso) {
   struct tm t {};
-  int offsetHours = 0, offsetMinutes = 0;
-  EXPECT_EQ(std::sscanf(iso.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%3d:%2d", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour,
-                        &t.tm_min, &t.tm_sec, &offsetHours, &offsetMinutes), 8) << iso;
-  t.tm_year -= 1900;
-  t.tm_mon -= 1;
-  const int sign = iso[19] == '-' ? -1 : 1;
-  return timegm(&t) - sign * (std::abs(offsetHours) * 3600 + offsetMinutes * 60);
+  if (iso.size() != 25 || !strptime(iso.substr(0, 19).c_str(), "%Y-%m-%dT%H:%M:%S", &t)) return ADD_FAILURE() << iso, 0;
+  const int offset = std::stoi(iso.substr(20, 2)) * 3600 + std::stoi(iso.substr(23, 2)) * 60;
+  return timegm(&t) - (iso[19] == '-' ? -offset : offset);
 }
 
 TEST(LiveStatusTest, DescribesThePictureItWasWrittenFor) {
