@@ -11,8 +11,8 @@ namespace korv {
 LivePage::LivePage(const LivePageOptions& options, const std::string& folder)
     : Options(options), RecordPath(folder + "/" + kLiveStatusName) {
   if (!Options.PublishPage) return;
-  const std::string web = Options.WebDir.empty() ? ProgramDir() + "/web" : Options.WebDir;
-  Files = std::make_unique<PageFiles>(web, folder + "/page-files.published");
+  WebDir = Options.WebDir.empty() ? ProgramDir() + "/web" : Options.WebDir;
+  Files = std::make_unique<PageFiles>(WebDir, folder + "/page-files.published");
 }
 
 LivePage::~LivePage() = default;
@@ -34,7 +34,11 @@ void LivePage::PictureSaved(LiveStatus status, const std::string& picturePath, P
   } catch (const std::exception& e) {
     log(std::string("status record: ") + e.what());
   }
-  if (Files) Files->QueueChanged(queue);
+  if (!Files) return;
+  Files->QueueChanged(queue);
+  const bool missing = !std::filesystem::is_directory(WebDir, error);
+  if (missing && !WebDirMissing) log("live page: no page files in " + WebDir);  // once, the station goes on
+  WebDirMissing = missing;
 }
 
 }  // namespace korv

@@ -45,6 +45,8 @@ public:
 private:
   LivePageOptions Options;
   std::string RecordPath;
+  std::string WebDir;
+  bool WebDirMissing = false;  // and said so
   std::unique_ptr<PageFiles> Files;
   std::optional<std::chrono::steady_clock::time_point> LastPicture;
   std::string LastFailure;
