@@ -115,6 +115,7 @@ StationOptions ParseOptions(const std::vector<std::string>& args, const OptionsE
   };
   bool unattendedGiven = false, atomicGiven = false, tlsGiven = false, caGiven = false;
   bool locationGiven = false, altitudeGiven = false, scheduleGiven = false;
+  bool statusGiven = false, pageGiven = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     // "--name=value" or "--name value".
@@ -142,6 +143,10 @@ StationOptions ParseOptions(const std::vector<std::string>& args, const OptionsE
     } else if (Names(arg, "--upload-host")) {
       once(hostGiven, "--upload-host");
       SetUploadHost(options, valueOf("--upload-host", "HOST or HOST:PORT"), "--upload-host");
+    } else if (arg == "--status-json" || arg == "--publish-page") {
+      once(arg == "--status-json" ? statusGiven : pageGiven, arg);
+      options.Station.Page.StatusRecord = true;  // the page reads the record
+      options.Station.Page.PublishPage |= arg == "--publish-page";
     } else if (Names(arg, "--location")) {
       once(locationGiven, "--location");
       options.Station.Location = PlaceOf(valueOf("--location", "LAT,LON"), "--location");
@@ -179,6 +184,10 @@ std::string OptionsHelp(const std::string& program) {
          "                             KORV_UPLOAD_TLS=1 in the environment\n"
          "  --ftps-ca FILE             trust the CA certificates in FILE (PEM) instead of the\n"
          "                             system's; implies --ftps\n"
+         "  --status-json              after each picture also publish koftplive.json: when and how\n"
+         "                             it was taken, how often pictures come, the last upload failure\n"
+         "  --publish-page             also publish the live page (web/ beside the program) whenever\n"
+         "                             its files differ from what was published; implies --status-json\n"
          "  --location LAT,LON         the station's place in decimal degrees, north and east positive\n"
          "                             (also KORV_LOCATION): day and night then switch when the sun's\n"
          "                             centre crosses the night altitude, not at the month's hours\n"

@@ -94,7 +94,9 @@ Station::Station(TObturo& camera, TIdFTP& ftp, const std::string& folder, const 
       Config(config),
       Folder(std::filesystem::absolute(folder).lexically_normal().string()),
       Journal(Path(kLogFile)),
-      Chosen(DefaultChoice()) {
+      Chosen(DefaultChoice()),
+      Publishing([this](const std::string& line) { Log(line); }),
+      Page(config.Page, Folder) {
   if (Folder.size() > 1 && Folder.back() == '/') Folder.pop_back();
   SettingsFile = Path(kSettingsFile);
   CounterFile = Path(kPictureNumberFile);
@@ -472,6 +474,10 @@ void Station::HandlePicture(RemoteEventCallbackType event, const StationInput& i
   ShowStatus("Kép beolvasása -" + name, sink);
   sink.ShowPreview(path);
   WritePictureCounter(CounterFile, State.picture_counter + 1);
+  Page.PictureSaved({.TakenUtc = TheClock().Now().UnixTime, .Number = State.picture_counter, .Preset = Chosen.Preset,
+                     .IntervalS = State.interval, .ExposureS = State.exposure_s, .Iso = State.iso,
+                     .Aperture = State.aperture, .Place = Config.Location},
+                    path, Publishing, [this](const std::string& line) { Log(line); });
   if (input.Upload) Upload(path, name, input.Account, sink);
   keepNumber.Release();
   ++State.picture_counter;
@@ -509,9 +515,11 @@ bool Station::Upload(const std::string& path, const std::string& name, const Upl
   });
   try {
     Store(path, name, account, sink);
+    Page.UploadEnded("");
     return true;
   } catch (const std::exception& e) {
     Log("upload failed: " + FailureText(e));
+    Page.UploadEnded(FailureText(e));
     ShowUploadStatus(kUploadFailed, sink);
     // A session left open would make the next upload fail as well.
     try {
@@ -545,6 +553,7 @@ void Station::Store(const std::string& path, const std::string& name, const Uplo
     Ftp.UploadFile(path, kLivePicture, false);
   }
   ShowUploadStatus("Feltöltés sikeres", sink);
+  Publishing.Publish(Ftp);
   Ftp.SignOff();
   sink.ShowConnected(Ftp.IsConnected());
   if (!account.KeepFile) ::unlink(path.c_str());  // a failed delete is no failure of the upload

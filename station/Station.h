@@ -14,9 +14,11 @@
 #include <vector>
 
 #include "camera/CamDefines.h"
+#include "page/LivePage.h"
 #include "runtime/Clock.h"
 #include "runtime/Log.h"
 #include "station/Presets.h"
+#include "station/PublishQueue.h"
 #include "station/Settings.h"
 #include "station/StationState.h"
 
@@ -61,6 +63,7 @@ struct StationConfig {
   bool UploadTls = false;       // explicit FTP over TLS, never clear text
   std::string UploadTlsCAFile{};  // CA certificates trusted instead of the system's ("": the system's)
   int UploadTimeoutMs = 60000;  // a server that stops answering costs one upload, not the station
+  LivePageOptions Page{};       // the status record and the page's files, published beside the picture
 };
 
 // What the controls show, as the station decides it. The window applies it
@@ -248,6 +251,8 @@ private:
   StationInput Chosen;  // what the controls hold: the user's input, the station's preset and list items
   StationView Controls;  // the rest of the view, with the requests not yet taken
   StationSink* UploadSink = nullptr;    // shows the progress of the upload under way
+  PublishQueue Publishing;              // files published after the live picture, in its session
+  LivePage Page;
   bool Started = false;                 // FormCreate ran: the log tells the end too
 };
 

@@ -75,12 +75,23 @@ TEST(OptionsTest, TlsFromTheCommandLineOrTheEnvironment) {
     EXPECT_THROW(ParseOptions(args, {.UploadTls = environment}, "x"), EOptionError) << ::testing::PrintToString(args);
 }
 
+TEST(OptionsTest, ThePageImpliesItsRecordAndBothAreOffByDefault) {
+  auto page = [](const std::vector<std::string>& args) {
+    const LivePageOptions options = ParseOptions(args, {}, "x").Station.Page;
+    return std::pair(options.StatusRecord, options.PublishPage);
+  };
+  EXPECT_EQ(page({}), std::pair(false, false));
+  EXPECT_EQ(page({"--status-json"}), std::pair(true, false));
+  EXPECT_EQ(page({"--publish-page"}), std::pair(true, true));
+  EXPECT_THROW(page({"--publish-page", "--publish-page"}), EOptionError);
+}
+
 TEST(OptionsTest, HelpNamesEveryOption) {
   EXPECT_TRUE(ParseOptions({"--help"}, {}, "x").Help);
   std::string help = OptionsHelp("korv-cps");
   for (const char* option : {"--upload-host", "KORV_UPLOAD_HOST", "--unattended", "--atomic-publish", "--ftps",
                              "--ftps-ca", "KORV_UPLOAD_TLS", "--location", "KORV_LOCATION", "--night-altitude",
-                             "--schedule", "--help"})
+                             "--schedule", "--status-json", "--publish-page", "--help"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 
