@@ -163,90 +163,132 @@ std::string ParsePRLine(const std::string& key, std::istringstream& words, Camer
   return "";
 }
 
-// One line into `camera`; an empty result means the line was understood.
-std::string ParseCameraLine(const std::string& key, std::istringstream& words, CameraProfile& camera) {
-  if (key == "model") camera.Model = camera.ListName = Rest(words);
-  else if (key == "name") camera.ListName = Rest(words);
-  else if (key == "owner") camera.Owner = Rest(words);
-  else if (key == "events") {
-    std::string mode = Rest(words);
-    if (mode != "call" && mode != "thread") return "events must be \"call\" or \"thread\"";
-    camera.EventsFromThread = mode == "thread";
-  } else if (key == "time" || key == "date") {
-    std::string text = Rest(words);
-    int first = -1, second = -1;
-    char separator = 0, extra = 0;
-    bool time = key == "time";
-    if (std::sscanf(text.c_str(), "%d%c%d %c", &first, &separator, &second, &extra) != 3 ||
-        separator != (time ? ':' : '-') || first < (time ? 0 : 1) || first > (time ? 23 : 12) ||
-        second < (time ? 0 : 1) || second > (time ? 59 : 31))
-      return time ? "time must be HH:MM" : "date must be MM-DD";
-    (time ? camera.Hour : camera.Month) = first;
-    (time ? camera.Minute : camera.Day) = second;
-  } else if (key == "clouds") {
-    uint32_t percent = 0;
-    std::string word;
-    words >> word;
-    if (!ParseNumber(word, percent) || percent > 100) return "clouds takes a percentage 0-100";
-    camera.CloudPercent = static_cast<int>(percent);
-  } else if (key == "property" || key == "propvalue" || key == "operations" || key == "releaseevents" ||
-             key == "battery") {
-    return ParsePRLine(key, words, camera);
-  } else if (key == "unplug") {
-    // unplug after N for S
-    std::string after, releases, forWord, seconds;
-    words >> after >> releases >> forWord >> seconds;
-    char* end = nullptr;
-    const double span = seconds.empty() ? -1 : std::strtod(seconds.c_str(), &end);
-    if (after != "after" || forWord != "for" || !ParseNumber(releases, camera.UnplugAfter) ||
-        camera.UnplugAfter == 0 || span < 0 || span > 86400 || *end != '\0' || !Rest(words).empty())
-      return "unplug takes \"after N for S\": N releases (at least 1), S seconds";
-    camera.UnplugSeconds = span;
-  } else if (key == "busy") {
-    std::string word;
-    words >> word;
-    if (!ParseNumber(word, camera.BusyWrites) || !Rest(words).empty()) return "busy takes a number of writes";
-  } else if (key == "power" || key == "faculty" || key == "zoom") {
-    std::vector<uint32_t> numbers;
-    for (std::string w; words >> w;) {
-      uint32_t n = 0;
-      if (!ParseNumber(w, n)) return "not a number: " + w;
-      numbers.push_back(n);
-    }
-    if (numbers.size() != (key == "zoom" ? 3u : 1u)) return key + " takes " + (key == "zoom" ? "3 numbers" : "1 number");
-    if (key == "power") camera.PowerState = numbers[0];
-    else if (key == "faculty") camera.Faculty = numbers[0];
-    else {
-      camera.ZoomPosition = numbers[0];
-      camera.ZoomMax1 = numbers[1];
-      camera.ZoomMax2 = numbers[2];
-    }
-  } else if (key == "setting" || key == "value") {
-    std::string name, mode;
-    words >> name;
-    auto found = camera.Settings.find(name);
-    if (found == camera.Settings.end()) return "unknown setting: " + name;
-    SettingProfile& profile = found->second;
-    if (key == "setting") {
-      words >> mode;
-      if (mode != "list" && mode != "accept" && mode != "any") return "setting mode must be list, accept or any";
-      profile.Listable = mode == "list";
-      profile.AnyValue = mode == "any";
-      profile.Codes.clear();
-    }
-    std::vector<uint32_t> codes;
-    for (std::string w; words >> w;) {
-      uint32_t code = 0;
-      if (!ParseCode(w, code)) return "not a code: " + w;
-      codes.push_back(code);
-    }
-    if (key == "setting") profile.Codes = codes;
-    else if (codes.size() != 1) return "value takes one code";
-    else profile.Current = codes[0];
-  } else {
-    return "unknown line: " + key;
+// The lines of a camera, each read by its own function; an empty result
+// means the line was understood.
+using CameraLine = std::string (*)(const std::string& key, std::istringstream& words, CameraProfile& camera);
+
+std::string ParseEvents(const std::string&, std::istringstream& words, CameraProfile& camera) {
+  std::string mode = Rest(words);
+  if (mode != "call" && mode != "thread") return "events must be \"call\" or \"thread\"";
+  camera.EventsFromThread = mode == "thread";
+  return "";
+}
+
+// time HH:MM, date MM-DD
+std::string ParseTimeOrDate(const std::string& key, std::istringstream& words, CameraProfile& camera) {
+  std::string text = Rest(words);
+  int first = -1, second = -1;
+  char separator = 0, extra = 0;
+  bool time = key == "time";
+  if (std::sscanf(text.c_str(), "%d%c%d %c", &first, &separator, &second, &extra) != 3 ||
+      separator != (time ? ':' : '-') || first < (time ? 0 : 1) || first > (time ? 23 : 12) ||
+      second < (time ? 0 : 1) || second > (time ? 59 : 31))
+    return time ? "time must be HH:MM" : "date must be MM-DD";
+  (time ? camera.Hour : camera.Month) = first;
+  (time ? camera.Minute : camera.Day) = second;
+  return "";
+}
+
+std::string ParseClouds(const std::string&, std::istringstream& words, CameraProfile& camera) {
+  uint32_t percent = 0;
+  std::string word;
+  words >> word;
+  if (!ParseNumber(word, percent) || percent > 100) return "clouds takes a percentage 0-100";
+  camera.CloudPercent = static_cast<int>(percent);
+  return "";
+}
+
+// unplug after N for S
+std::string ParseUnplug(const std::string&, std::istringstream& words, CameraProfile& camera) {
+  std::string after, releases, forWord, seconds;
+  words >> after >> releases >> forWord >> seconds;
+  char* end = nullptr;
+  const double span = seconds.empty() ? -1 : std::strtod(seconds.c_str(), &end);
+  if (after != "after" || forWord != "for" || !ParseNumber(releases, camera.UnplugAfter) ||
+      camera.UnplugAfter == 0 || span < 0 || span > 86400 || *end != '\0' || !Rest(words).empty())
+    return "unplug takes \"after N for S\": N releases (at least 1), S seconds";
+  camera.UnplugSeconds = span;
+  return "";
+}
+
+std::string ParseBusy(const std::string&, std::istringstream& words, CameraProfile& camera) {
+  std::string word;
+  words >> word;
+  if (!ParseNumber(word, camera.BusyWrites) || !Rest(words).empty()) return "busy takes a number of writes";
+  return "";
+}
+
+// power N, faculty N, zoom POSITION MAX1 MAX2
+std::string ParseStateNumbers(const std::string& key, std::istringstream& words, CameraProfile& camera) {
+  std::vector<uint32_t> numbers;
+  if (std::string error = ParseNumbers(words, numbers); !error.empty()) return error;
+  if (numbers.size() != (key == "zoom" ? 3u : 1u)) return key + " takes " + (key == "zoom" ? "3 numbers" : "1 number");
+  if (key == "power") camera.PowerState = numbers[0];
+  else if (key == "faculty") camera.Faculty = numbers[0];
+  else {
+    camera.ZoomPosition = numbers[0];
+    camera.ZoomMax1 = numbers[1];
+    camera.ZoomMax2 = numbers[2];
   }
   return "";
+}
+
+// setting NAME list|accept|any CODE..., value NAME CODE
+std::string ParseSetting(const std::string& key, std::istringstream& words, CameraProfile& camera) {
+  std::string name, mode;
+  words >> name;
+  auto found = camera.Settings.find(name);
+  if (found == camera.Settings.end()) return "unknown setting: " + name;
+  SettingProfile& profile = found->second;
+  if (key == "setting") {
+    words >> mode;
+    if (mode != "list" && mode != "accept" && mode != "any") return "setting mode must be list, accept or any";
+    profile.Listable = mode == "list";
+    profile.AnyValue = mode == "any";
+    profile.Codes.clear();
+  }
+  std::vector<uint32_t> codes;
+  for (std::string w; words >> w;) {
+    uint32_t code = 0;
+    if (!ParseCode(w, code)) return "not a code: " + w;
+    codes.push_back(code);
+  }
+  if (key == "setting") profile.Codes = codes;
+  else if (codes.size() != 1) return "value takes one code";
+  else profile.Current = codes[0];
+  return "";
+}
+
+const std::pair<std::string_view, CameraLine> CameraLines[] = {
+    {"model", [](const std::string&, std::istringstream& w, CameraProfile& c) {
+       c.Model = c.ListName = Rest(w);
+       return std::string();
+     }},
+    {"name", [](const std::string&, std::istringstream& w, CameraProfile& c) { return c.ListName = Rest(w), std::string(); }},
+    {"owner", [](const std::string&, std::istringstream& w, CameraProfile& c) { return c.Owner = Rest(w), std::string(); }},
+    {"events", ParseEvents},
+    {"time", ParseTimeOrDate},
+    {"date", ParseTimeOrDate},
+    {"clouds", ParseClouds},
+    {"property", ParsePRLine},
+    {"propvalue", ParsePRLine},
+    {"operations", ParsePRLine},
+    {"releaseevents", ParsePRLine},
+    {"battery", ParsePRLine},
+    {"unplug", ParseUnplug},
+    {"busy", ParseBusy},
+    {"power", ParseStateNumbers},
+    {"faculty", ParseStateNumbers},
+    {"zoom", ParseStateNumbers},
+    {"setting", ParseSetting},
+    {"value", ParseSetting},
+};
+
+// One line into `camera`; an empty result means the line was understood.
+std::string ParseCameraLine(const std::string& key, std::istringstream& words, CameraProfile& camera) {
+  for (const auto& [name, parse] : CameraLines)
+    if (name == key) return parse(key, words, camera);
+  return "unknown line: " + key;
 }
 
 }  // namespace

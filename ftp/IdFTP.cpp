@@ -128,6 +128,8 @@ void TIdFTP::Rename(const std::string& from, const std::string& to) {
 
 void TIdFTP::Delete(const std::string& name) { SendCommand("DELE " + name, 250); }
 
+void TIdFTP::MakeDirectory(const std::string& path) { SendCommand("MKD " + path, 257); }
+
 void TIdFTP::RenameOver(const std::string& from, const std::string& to) {
   SendCommand("RNFR " + from, 350);
   try {

@@ -87,6 +87,8 @@ public:
   void Rename(const std::string& from, const std::string& to);
   // DELE `name` (accepting 250).
   void Delete(const std::string& name);
+  // MKD `path` (accepting 257).
+  void MakeDirectory(const std::string& path);
   // Renames `from` over the file `to`. A server that refuses to rename over
   // a file (a 5xx reply to RNTO) gets `to` deleted and is asked again, so
   // that `to` is briefly missing but never half written.

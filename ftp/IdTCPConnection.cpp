@@ -167,13 +167,6 @@ std::string TIdTCPConnection::ReadTextLine(std::string_view terminator, int maxL
   }
 }
 
-std::string TIdTCPConnection::ReadNonEmptyLine(int attempts) {
-  std::string line;
-  do line = Trim(ReadTextLine());
-  while (line.empty() && --attempts > 0);
-  return line;
-}
-
 void TIdTCPConnection::StartReplyClock() {
   ReplyStarted = true;
   ReplyDeadline = DeadlineIn(ReplyTimeout);

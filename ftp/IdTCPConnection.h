@@ -90,8 +90,6 @@ public:
   // OnWorkBegin/OnWork/OnWorkEnd for wmWrite.
   virtual void SendStream(TStream& stream, bool fromStart = true, bool withByteCount = false, int64_t size = 0);
 
-  // The trimmed next line that is not blank, trying at most `attempts` lines.
-  std::string ReadNonEmptyLine(int attempts = INT_MAX);
   void SendBytes(const void* buffer, size_t count);
   // Reads one reply, all its lines, into LastReply. A multi-line reply
   // ("123-") ends only at a line that starts with its code and a blank or is

@@ -17,6 +17,10 @@ constexpr std::array<Preset, 5> kPresets{{
     {30, 15, 50, 0, {true, false, true}, 15},
 }};
 
+// What no preset has: a night exposure that none remembers (a settings file
+// written by hand) gets the night presets' ISO, aperture and lists.
+constexpr Preset kOtherNight{0, 0, 50, 0, {true, false, true}, 0};
+
 // Item 0 is "Auto" where it leaves the camera's value: its code is 0.
 constexpr uint8_t kImageSizes[] = {1, 2, 4, 5, 6, 3};
 constexpr uint8_t kAvs[] = {0, 10, 13, 16, 19, 22};
@@ -50,6 +54,15 @@ int NightPresetOf(uint16_t nightExposure) {
     if (kPresets[i].NightExposure != 0 && kPresets[i].NightExposure == nightExposure) return static_cast<int>(i) + 1;
   }
   return 0;
+}
+
+Preset NightValuesOf(uint16_t nightExposure) {
+  if (int button = NightPresetOf(nightExposure)) return PresetOf(button);
+  Preset night = kOtherNight;
+  night.MinInterval = 2 * int32_t{nightExposure};
+  night.ExposureS = nightExposure;
+  night.NightExposure = nightExposure;
+  return night;
 }
 
 std::optional<uint8_t> ImageSizeOfItem(int item) { return CodeOf(kImageSizes, item); }

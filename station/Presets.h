@@ -31,6 +31,10 @@ inline constexpr int kDuskPreset = 2;
 const Preset& PresetOf(int button);
 // The night preset that remembers `nightExposure`; 0 for a value none does.
 int NightPresetOf(uint16_t nightExposure);
+// The values the evening switch sets for the remembered `nightExposure`:
+// its night preset's, or for an exposure no preset has, the night presets'
+// with that exposure and twice it as the interval.
+Preset NightValuesOf(uint16_t nightExposure);
 
 // Shooting modes the station asks of the camera.
 inline constexpr uint8_t kShootingModeManual = 2;        // dusk

@@ -1,5 +1,5 @@
-// The station's variables: what the window's handlers remember between
-// events. Kept apart from the widgets so that their rules read plainly.
+// The station's variables: what its handlers remember between events.
+// Private to the station.
 #pragma once
 
 #include <cstdint>
@@ -27,8 +27,6 @@ struct StationState {
   int32_t aperture = 0;        // f-number; 0 = automatic
   uint16_t night_exposure = kDefaultNightExposure;  // 5, 10 or 15: which night preset the evening switch selects
   uint8_t day_mode = 0;        // the camera's shooting mode read at connect
-  TCameraSettings cam_settings;  // last read from and sent to the camera
-  TZoomInfo zoom_info;           // read at connect; Position follows the slider
   uint16_t zoom_max = 0;       // low 16 bits of the camera's zoom maximum
   uint16_t zoom_pos = 0;       // low 16 bits of the zoom position
   uint16_t last_hour = 0;      // hour of the previous timer tick
@@ -40,17 +38,8 @@ struct StationState {
   std::string ftp_password;
   int32_t upload_extra_s = 0;   // s; added to the interval while uploading
   int64_t upload_file_size = 0;  // bytes of the file being uploaded
-  std::string upload_host = kDefaultUploadHost;  // the FTP server that receives the live picture
-  int upload_port = 21;
-  bool upload_tls = false;        // explicit FTP over TLS, never clear text
-  std::string upload_tls_ca;      // CA certificates trusted instead of the system's ("": the system's)
-  int upload_timeout_ms = 60000;  // a server that stops answering costs one upload, not the station
-  bool atomic_publish = false;   // store under a temporary name, then rename over the live picture
   int32_t failed_captures = 0;   // ticks the camera failed since its last picture
   bool picture_awaited = false;  // the camera has not yet given the last tick's picture
-  // With a place the sun's altitude switches day and night instead of the month's hours.
-  std::optional<GeoPlace> location;
-  double night_altitude = kDefaultNightAltitude;  // degrees
   std::optional<bool> sun_day;  // the mode the sun last switched to (true: day); none since Start
 };
 

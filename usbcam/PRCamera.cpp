@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iostream>
 
 #include "camera/sdkapi/PRDataBlock.h"
 #include "camera/sdkapi/PTPDataset.h"
@@ -23,6 +24,16 @@ size_t WidthOfType(uint16_t type) {
     case 0x0006: return 4;
     default: return 0;
   }
+}
+
+// The events the library acts on: the picture events, the mode change, the
+// alerts, the viewfinder and the power state. Others (0xC00E, 0xC00B, the
+// property changes ...) some cameras report on every poll.
+bool ActedOn(uint16_t code) {
+  constexpr uint16_t codes[] = {PREventObjectAdded, PREventThumbnailAdded, PREventUIChanged,
+                                PREventCameraAlert, PREventResetHWError,   PREventViewfinderOff,
+                                PREventViewfinderOn, PREventPowerState,    PREventDeviceAlert};
+  return std::find(std::begin(codes), std::end(codes), code) != std::end(codes);
 }
 
 std::vector<uint8_t> LittleEndian(uint32_t value, size_t width) {
@@ -59,7 +70,12 @@ TSDKStatus PRCamera::OpenAndSetUp() {
     ByteReader reader(desc);
     reader.Skip(2);
     const size_t width = WidthOfType(reader.U16());
+    reader.Skip(1 + width);  // read-write flag, factory default
+    const uint64_t current = reader.Unsigned(width);
     if (!reader.Ok() || width == 0) return StatusNotSupported;
+    // The camera's own value, put back at disconnection (a session reset
+    // finds 7 there already).
+    if (!OwnEventMode) OwnEventMode = LittleEndian(static_cast<uint32_t>(current), width);
     if (TSDKStatus status = Write(PTPPropEventEmulationMode, LittleEndian(PTPEventsByPollingOnly, width)))
       return status;
   } else if (Session.Broken()) {
@@ -111,7 +127,12 @@ TSDKStatus PRCamera::Write(uint16_t code, std::span<const uint8_t> value) {
 
 TSDKStatus PRCamera::GetDeviceInfo(std::vector<uint8_t>& data, uint32_t capacity, uint32_t& needed) {
   if (TSDKStatus status = Ready()) return status;
-  return Read(PTPOpGetDeviceInfo, {}, data, capacity, needed, Deadline(TransactionDeadlineMs));
+  const TSDKStatus status = Read(PTPOpGetDeviceInfo, {}, data, capacity, needed, Deadline(TransactionDeadlineMs));
+  if (status == SDKOk) {
+    const auto operations = ParseDeviceInfo(data, DeviceInfoExtent::Operations).Operations;
+    RemoteCapture = std::find(operations.begin(), operations.end(), PTPOpInitiateReleaseControl) != operations.end();
+  }
+  return status;
 }
 
 TSDKStatus PRCamera::GetPropDesc(uint16_t code, std::vector<uint8_t>& data, uint32_t capacity, uint32_t& needed) {
@@ -137,6 +158,7 @@ TSDKStatus PRCamera::InitiateReleaseControl() { return SwitchReleaseControl(true
 TSDKStatus PRCamera::TerminateReleaseControl() { return SwitchReleaseControl(false); }
 
 TSDKStatus PRCamera::SwitchReleaseControl(bool on) {
+  if (on && !RemoteCapture) return StatusNoRemoteCapture;
   if (TSDKStatus status = Ready()) return status;
   TSDKStatus status = Session.Transact(on ? PTPOpInitiateReleaseControl : PTPOpTerminateReleaseControl, {}, nullptr,
                                        nullptr, Deadline(TransactionDeadlineMs));
@@ -153,6 +175,8 @@ TSDKStatus PRCamera::Close() {
   if (InReleaseControl)
     Session.Transact(PTPOpTerminateReleaseControl, {}, nullptr, nullptr, Deadline(TransactionDeadlineMs));
   InReleaseControl = false;
+  if (OwnEventMode && *OwnEventMode != LittleEndian(PTPEventsByPollingOnly, OwnEventMode->size()))
+    Write(PTPPropEventEmulationMode, *OwnEventMode);
   const TSDKStatus status = Session.Transact(PTPOpCloseSession, {}, nullptr, nullptr, Deadline(TransactionDeadlineMs));
   Session.MarkBroken();  // no transaction after this one
   return status;
@@ -163,26 +187,40 @@ uint32_t PRCamera::Mode() const {
   return TransferMode ? static_cast<uint32_t>(ByteReader(*TransferMode).Unsigned(TransferMode->size())) : 2;
 }
 
-void PRCamera::HandOn(std::span<const uint8_t> event) {
+bool PRCamera::HandOn(std::span<const uint8_t> event) {
+  const uint16_t code = ParseHeader(event)->Code;
+  if (!ActedOn(code)) {
+    if (Unused.insert(code).second) {
+      char text[80];
+      std::snprintf(text, sizeof text, "PRSDK.DLL: camera event 0x%04X is not acted on (shown once)", code);
+      std::cerr << text << std::endl;
+    }
+    return false;
+  }
   // Handed over between transactions: the callback may fetch the picture.
   if (EventCallback) EventCallback(0, EventContext, EventRecord(event).data());
+  return true;
 }
 
+// A camera may report events for ever: the drain stops after a fixed count
+// or time and the operation goes on.
 TSDKStatus PRCamera::Drain() {
-  const uint64_t deadline = Deadline(DrainMs);
-  for (;;) {
+  const uint64_t end = Deadline(DrainMs);
+  for (int taken = 0; taken < MaxDrainedEvents && Transport->NowMs() < end;) {
     std::vector<uint8_t> data;
     uint32_t needed = 0;
-    const TSDKStatus status = Read(PTPOpCheckEvent, {}, data, MaxDatasetSize, needed, deadline);
+    const TSDKStatus status = Read(PTPOpCheckEvent, {}, data, MaxDatasetSize, needed, Deadline(TransactionDeadlineMs));
     // A camera's refusal leaves nothing to drain; a broken session is a fault.
     if (status != SDKOk) return Session.Broken() ? status : SDKOk;
     const auto events = SplitEvents(data);
     if (events.empty()) return SDKOk;
     for (const auto& event : events) {
+      ++taken;
       const uint16_t code = ParseHeader(event)->Code;
       if (code != PREventObjectAdded && code != PREventThumbnailAdded) HandOn(event);
     }
   }
+  return SDKOk;
 }
 
 TSDKStatus PRCamera::Release() {
@@ -210,13 +248,13 @@ TSDKStatus PRCamera::Release() {
     uint32_t needed = 0;
     if (TSDKStatus status = Read(PTPOpCheckEvent, {}, data, MaxDatasetSize, needed, deadline))
       return status;
-    const auto events = SplitEvents(data);
-    if (events.empty()) Transport->SleepMs(PollIntervalMs);
-    for (const auto& event : events) {
+    bool news = false;  // an event the library acts on: ask again at once
+    for (const auto& event : SplitEvents(data)) {
       const uint16_t code = ParseHeader(event)->Code;
       done = done || code == awaited;
-      if (code != PREventThumbnailAdded || (mode & 1) != 0) HandOn(event);
+      news = (code == PREventThumbnailAdded && (mode & 1) == 0) || HandOn(event) || news;
     }
+    if (!news) Transport->SleepMs(PollIntervalMs);
   }
   return SDKOk;
 }
@@ -256,27 +294,78 @@ TSDKStatus PRCamera::GetReleasedData(uint32_t object, uint32_t eventCode, uint32
     WritePRDataBlock(record, {percent, static_cast<uint32_t>(length), reinterpret_cast<const char*>(chunk)});
     callback(0, 0, context, record);
   };
-  const TSDKStatus status = Session.Transact(
-      PTPOpGetObject, parameters, nullptr,
-      [&](std::span<const uint8_t> piece, uint64_t phase) {
-        dataCame = true;
-        total = size.value_or(phase);
-        while (!piece.empty()) {
-          const size_t take = std::min(piece.size(), blockLimit - block.size());
-          block.insert(block.end(), piece.begin(), piece.begin() + static_cast<ptrdiff_t>(take));
-          piece = piece.subspan(take);
-          if (block.size() == blockLimit) {
-            hand(block.data(), block.size());
-            block.clear();
-          }
-        }
-        return SDKOk;
-      },
-      deadline);
+  const Feed feed = [&](std::span<const uint8_t> piece, uint64_t phase) {
+    dataCame = true;
+    total = phase;
+    while (!piece.empty()) {
+      const size_t take = std::min(piece.size(), blockLimit - block.size());
+      block.insert(block.end(), piece.begin(), piece.begin() + static_cast<ptrdiff_t>(take));
+      piece = piece.subspan(take);
+      if (block.size() == blockLimit) {
+        hand(block.data(), block.size());
+        block.clear();
+      }
+    }
+  };
+  const TSDKStatus status = ReadObject(object, size, feed, deadline);
   if (status != SDKOk) return status;
   if (!dataCame) return StatusIncompleteTransfer;
   if (!block.empty()) hand(block.data(), block.size());
   hand(nullptr, 0);
+  return SDKOk;
+}
+
+uint32_t PRCamera::OutputSize(uint64_t deadline) {
+  if (!Output) {
+    std::vector<uint8_t> value;
+    uint32_t needed = 0;
+    const uint32_t code[] = {PTPPropOutputSize};
+    const bool read = Read(PTPOpGetDevicePropValue, code, value, 4, needed, deadline) == SDKOk;
+    Output = read ? static_cast<uint32_t>(ByteReader(value).Unsigned(std::min<size_t>(value.size(), 4))) : 0;
+  }
+  return *Output;
+}
+
+// Whole by GetObject, unless the camera sends less than the picture at a
+// time; in pieces when that is so or GetObject fails before any byte.
+TSDKStatus PRCamera::ReadObject(uint32_t object, std::optional<uint64_t> size, const Feed& feed,
+                                uint64_t deadline) {
+  const uint32_t output = size ? OutputSize(deadline) : 0;
+  if (Session.Broken()) return StatusIncompleteTransfer;
+  if (size && output != 0 && *size > output) return ReadInPieces(object, *size, output, feed, deadline);
+  const uint32_t parameters[] = {object};
+  bool dataCame = false;
+  const TSDKStatus status = Session.Transact(
+      PTPOpGetObject, parameters, nullptr,
+      [&](std::span<const uint8_t> piece, uint64_t phase) {
+        dataCame = true;
+        feed(piece, size.value_or(phase));
+        return SDKOk;
+      },
+      deadline);
+  if (status == SDKOk || dataCame || Session.Broken() || !size) return status;
+  return ReadInPieces(object, *size, output != 0 ? output : PartialPieceSize, feed, deadline);
+}
+
+TSDKStatus PRCamera::ReadInPieces(uint32_t object, uint64_t size, uint32_t piece, const Feed& feed,
+                                  uint64_t deadline) {
+  for (uint64_t offset = 0; offset < size;) {
+    const auto asked = static_cast<uint32_t>(std::min<uint64_t>(piece, size - offset));
+    const uint32_t parameters[] = {object, static_cast<uint32_t>(offset), asked};
+    uint64_t came = 0;
+    const TSDKStatus status = Session.Transact(
+        PTPOpGetPartialObject, parameters, nullptr,
+        [&](std::span<const uint8_t> bytes, uint64_t) {
+          if (came + bytes.size() > asked) return StatusIncompleteTransfer;  // more than asked
+          came += bytes.size();
+          feed(bytes, size);
+          return SDKOk;
+        },
+        deadline);
+    if (status != SDKOk) return status;
+    if (came == 0) return StatusIncompleteTransfer;
+    offset += came;
+  }
   return SDKOk;
 }
 

@@ -1,17 +1,13 @@
 // PRSDK.DLL for PowerShot cameras on the USB: the entries of the PR
-// library's table over PTP (PRCamera), plus two control entries for tests.
-// With KORV_USB_SCRIPT naming a script file (or after UsbCamLoadScript) the
-// only camera is the scripted device of that script instead of the USB.
+// library's table over PTP (PRCamera), for the cameras of its source
+// (CameraSource.h).
 //
 // Calls may come from any thread, one at a time (a lock serialises them);
 // the event and data callbacks run inside the calls, on the caller's thread,
 // and may call the library again.
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iostream>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -22,8 +18,7 @@
 #include "runtime/ByteReader.h"
 #include "usbcam/PRCamera.h"
 #include "usbcam/RecordingTransport.h"
-#include "usbcam/ScriptedDevice.h"
-#include "usbcam/UsbTransport.h"
+#include "usbcam/CameraSource.h"
 
 #define USBCAM_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -39,61 +34,25 @@ using namespace korv::usbcam;
 
 namespace {
 
-// Device record: magic, source (0 USB, 1 script), bus, port count and
+// Device record: magic, source (CameraSource.h), bus, port count and
 // ports, vendor and product id; the model name at 1024.
 constexpr uint32_t RecordMagic = 0x4253554B;  // "KUSB"
-constexpr uint8_t SourceUsb = 0, SourceScript = 1;
 
 struct CameraObject {
-  bool Scripted = false;
+  uint8_t Source = UsbCameraSource;
   UsbCameraId Id;
   std::unique_ptr<PRCamera> Camera;
 };
 
 struct Library {
   std::recursive_mutex Lock;
-  bool ScriptChecked = false;
-  std::optional<DeviceScript> Script;
   std::map<TSDKHandle, CameraObject> Objects;
   TSDKHandle NextHandle = 1;
-  std::shared_ptr<ScriptedDevice> LastScripted;
-  std::optional<std::chrono::steady_clock::time_point> ScriptBackAt;
 };
 
 Library& Lib() {
   static Library library;
   return library;
-}
-
-// The script of KORV_USB_SCRIPT, read once; a file that can't be read or
-// parsed is reported and attaches no camera at all.
-void CheckScriptFile(Library& lib) {
-  if (lib.ScriptChecked) return;
-  lib.ScriptChecked = true;
-  const char* path = std::getenv("KORV_USB_SCRIPT");
-  if (path == nullptr || *path == '\0') return;
-  std::ifstream file(path);
-  const std::string text((std::istreambuf_iterator<char>(file)), {});
-  uint32_t badLine = 0;
-  lib.Script = file ? ParseDeviceScript(text, badLine) : std::nullopt;
-  if (!lib.Script) {
-    std::cerr << "PRSDK.DLL: script " << path << (file ? " has a bad line " + std::to_string(badLine) : " can't be read")
-              << "; no camera attached" << std::endl;
-    lib.Script = DeviceScript{};
-    lib.Script->Model.clear();  // marks the script as attaching nothing
-  }
-}
-
-// A scripted camera that unplugged itself ("unplug after N for S") stays off
-// the bus for S seconds of the library's own clock, once.
-bool ScriptAway(Library& lib) {
-  if (lib.LastScripted && lib.LastScripted->Gone() && lib.Script && lib.Script->UnplugAfter != 0) {
-    lib.ScriptBackAt = std::chrono::steady_clock::now() +
-                       std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                           std::chrono::duration<double>(lib.Script->UnplugSeconds));
-    lib.Script->UnplugAfter = 0;
-  }
-  return lib.ScriptBackAt && std::chrono::steady_clock::now() < *lib.ScriptBackAt;
 }
 
 // Leaves a connected camera as it was found.
@@ -212,18 +171,12 @@ USBCAM_EXPORT TSDKStatus PR_FinishSDK() {
 USBCAM_EXPORT TSDKStatus PR_GetDeviceList(uint32_t* size, void* buffer) {
   if (size == nullptr || buffer == nullptr) return StatusInvalidParameter;
   std::lock_guard lock(Lib().Lock);
-  CheckScriptFile(Lib());
   std::vector<uint8_t> list(4);
   uint32_t count = 0;
-  auto add = [&](uint8_t source, const UsbCameraId& id, const std::string& model) {
-    const auto record = DeviceRecord(source, id, model);
+  for (const SourceCamera& camera : ListSourceCameras()) {
+    const auto record = DeviceRecord(camera.Source, camera.Id, camera.Model);
     list.insert(list.end(), record.begin(), record.end());
     ++count;
-  };
-  if (Lib().Script) {
-    if (!Lib().Script->Model.empty() && !ScriptAway(Lib())) add(SourceScript, {}, Lib().Script->Model);
-  } else {
-    for (const UsbCameraId& id : ListUsbCameras()) add(SourceUsb, id, id.Model);
   }
   std::memcpy(list.data(), &count, 4);
   if (*size < list.size()) {
@@ -240,14 +193,13 @@ USBCAM_EXPORT TSDKStatus PR_CreateCameraObject(const void* record, TSDKHandle* h
   ByteReader reader(record, PRDeviceRecordSize);
   CameraObject object;
   const uint32_t magic = reader.U32();
-  const uint8_t source = reader.U8();
-  object.Scripted = source == SourceScript;
+  object.Source = reader.U8();
   object.Id.Bus = reader.U8();
   object.Id.PortCount = reader.U8();
   for (uint8_t& port : object.Id.Ports) port = reader.U8();
   object.Id.Vendor = reader.U16();
   object.Id.Product = reader.U16();
-  if (magic != RecordMagic || source > SourceScript || object.Id.PortCount > std::size(object.Id.Ports))
+  if (magic != RecordMagic || object.Source > MaxCameraSource || object.Id.PortCount > std::size(object.Id.Ports))
     return StatusInvalidParameter;
   std::lock_guard lock(Lib().Lock);
   *handle = Lib().NextHandle++;
@@ -269,20 +221,12 @@ USBCAM_EXPORT TSDKStatus PR_ConnectCamera(TSDKHandle handle) {
   CameraObject* object = Object(handle);
   if (object == nullptr) return StatusInvalidHandle;
   if (object->Camera) return StatusDeviceBusy;
-  std::shared_ptr<PTPTransport> transport;
   TSDKStatus status = SDKOk;
-  if (object->Scripted) {
-    CheckScriptFile(Lib());
-    if (!Lib().Script || Lib().Script->Model.empty() || ScriptAway(Lib())) return StatusCameraGone;
-    auto device = std::make_shared<ScriptedDevice>(*Lib().Script);
-    Lib().LastScripted = device;
-    transport = device;
-  } else {
-    transport = OpenUsbCamera(object->Id, status);
-    if (!transport) return status;
-  }
+  std::shared_ptr<PTPTransport> transport = OpenSourceCamera(object->Source, object->Id, status);
+  if (!transport) return status;
   char cameraName[40];
-  std::snprintf(cameraName, sizeof cameraName, "%s camera %04X:%04X", object->Scripted ? "scripted" : "USB",
+  std::snprintf(cameraName, sizeof cameraName, "%s camera %04X:%04X",
+                object->Source == UsbCameraSource ? "USB" : "scripted",
                 object->Id.Vendor, object->Id.Product);
   auto camera = std::make_unique<PRCamera>(RecordIfAsked(transport, cameraName));
   if ((status = camera->Connect()) != SDKOk) return status;
@@ -370,39 +314,11 @@ USBCAM_EXPORT TSDKStatus PR_RC_GetReleasedData(TSDKHandle handle, uint32_t objec
   });
 }
 
-// ---- Control entries for tests ------------------------------------------------------
+// ---- The library's side for its source ------------------------------------------------
 
-// Replaces the USB by the scripted device of `text` (null: back to the USB)
-// and drops every camera object. Returns 0, or the number of the first line
-// it can't read (nothing changes then).
-USBCAM_EXPORT uint32_t UsbCamLoadScript(const char* text) {
+std::recursive_mutex& korv::usbcam::LibraryLock() { return Lib().Lock; }
+
+void korv::usbcam::DropCameraObjects() {
   std::lock_guard lock(Lib().Lock);
-  std::optional<DeviceScript> script;
-  if (text != nullptr) {
-    uint32_t badLine = 0;
-    script = ParseDeviceScript(text, badLine);
-    if (!script) return badLine;
-  }
-  Lib().ScriptChecked = true;
-  Lib().Script = std::move(script);
   Lib().Objects.clear();
-  Lib().LastScripted.reset();
-  Lib().ScriptBackAt.reset();
-  return 0;
-}
-
-// The transcript of the scripted device connected last, one line per
-// event (ScriptedDevice.h), zero-terminated and cut to fit; returns its
-// full length.
-USBCAM_EXPORT uint32_t UsbCamReadTranscript(char* buffer, uint32_t size) {
-  std::lock_guard lock(Lib().Lock);
-  std::string text;
-  if (Lib().LastScripted)
-    for (const std::string& line : Lib().LastScripted->Transcript()) text += line + "\n";
-  if (buffer != nullptr && size > 0) {
-    const size_t copied = std::min<size_t>(text.size(), size - 1);
-    std::memcpy(buffer, text.data(), copied);
-    buffer[copied] = '\0';
-  }
-  return static_cast<uint32_t>(text.size());
 }

@@ -41,8 +41,10 @@ std::vector<std::span<const uint8_t>> SplitEvents(std::span<const uint8_t> data)
 constexpr uint16_t PTPOpGetDeviceInfo = 0x1001;
 constexpr uint16_t PTPOpOpenSession = 0x1002;
 constexpr uint16_t PTPOpCloseSession = 0x1003;
+constexpr uint16_t PTPOpGetStorageIDs = 0x1004;
 constexpr uint16_t PTPOpGetObjectInfo = 0x1008;
 constexpr uint16_t PTPOpGetObject = 0x1009;
+constexpr uint16_t PTPOpGetPartialObject = 0x101B;
 constexpr uint16_t PTPOpGetDevicePropDesc = 0x1014;
 constexpr uint16_t PTPOpGetDevicePropValue = 0x1015;
 constexpr uint16_t PTPOpSetDevicePropValue = 0x1016;
@@ -63,6 +65,7 @@ constexpr size_t PTPObjectInfoSizeOffset = 8;
 
 // Properties that the library itself sets.
 constexpr uint16_t PTPPropEventEmulationMode = 0xD045;
+constexpr uint16_t PTPPropOutputSize = 0xD02E;  // the largest data phase the camera sends
 constexpr uint16_t PTPEventsByPollingOnly = 7;
 
 }  // namespace korv::usbcam

@@ -27,6 +27,7 @@ constexpr TSDKStatus StatusInvalidHandle = 0x0022;
 constexpr TSDKStatus StatusInvalidFunctionCall = 0x0061;
 constexpr TSDKStatus StatusTimeout = 0x0062;
 constexpr TSDKStatus StatusInsufficientBuffer = 0x0063;
+constexpr TSDKStatus StatusNoRemoteCapture = 0x0070;  // the library's own
 constexpr TSDKStatus StatusWrongTransaction = 0x2004;
 constexpr TSDKStatus StatusIncompleteTransfer = 0x2007;
 constexpr TSDKStatus StatusAccessDenied = 0x200F;

@@ -1,9 +1,10 @@
 // Trying a real camera by hand (scripts/usb-camera-try): lists the PTP
 // cameras on the USB, connects one, writes its DeviceInfo (raw, and the
 // operations, events and properties it lists), takes one picture and writes
-// it into a file, all through the USB PRSDK.DLL and the program's loader.
+// it into a file, all through the program's loader and the hand tool's
+// build of the USB PRSDK.DLL (usb-try/, which also plays scripted cameras).
 //   usbcam_try [camera number] [picture file]
-// Needs KORV_CAMERA=usb (the script sets it). Exit status 0 only when the
+// Needs KORV_CAMERA=usb-try (the script sets it). Exit status 0 only when the
 // picture was written whole.
 #include <dlfcn.h>
 
@@ -75,7 +76,7 @@ int main(int argc, char** argv) {
   const std::string file = argc > 2 ? argv[2] : "usb-camera-picture.jpg";
   LoadPRSDK();
   if (!PRSDKLibrary().loaded()) {
-    std::cerr << "PRSDK.DLL could not be loaded (is KORV_CAMERA=usb set?)" << std::endl;
+    std::cerr << "PRSDK.DLL could not be loaded (is KORV_CAMERA=usb-try set?)" << std::endl;
     return 2;
   }
   if (!Check("PR_StartSDK", PR_StartSDK())) return 1;

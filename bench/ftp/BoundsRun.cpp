@@ -19,7 +19,7 @@
 #include "ftp/IdFTP.h"
 #include "ftp/IdStack.h"
 #include "runtime/ScopeExit.h"
-#include "station/StationState.h"
+#include "station/Station.h"
 #include "tests/support/FtpServer.h"
 #include "tests/support/LoopbackClient.h"
 #include "tests/support/ScriptedServer.h"
@@ -36,12 +36,12 @@ int Divisor = 1;
 
 // The client as the station sets it up for an upload, bounds divided.
 void AsTheStation(TIdFTP& ftp, const std::string& host, int port) {
-  const StationState state;
+  const StationConfig config;
   ftp.Host = host;
   ftp.Port = port;
   ftp.Username = "user";
   ftp.Password = "secret";
-  ftp.ReadTimeout = ftp.WriteTimeout = state.upload_timeout_ms / Divisor;
+  ftp.ReadTimeout = ftp.WriteTimeout = config.UploadTimeoutMs / Divisor;
   ftp.ConnectTimeout /= Divisor;
   ftp.ReplyTimeout /= Divisor;
   ftp.AcceptTimeout /= Divisor;

@@ -88,7 +88,7 @@ void PictureHandling(benchmark::State& state) {
       state.SetIterationTime(std::chrono::duration<double>(done - event).count());
     }
     for (auto& [name, values] : stages) state.counters[name + "_ms"] = Median(values);
-    state.counters["pictures"] = static_cast<double>(form.State.picture_counter - 1);
+    state.counters["pictures"] = static_cast<double>(form.Core.View().NextPicture - 1);
   }
   SetErrorReporter(reporter);
   std::filesystem::current_path(previous);

@@ -12,7 +12,7 @@
 //   - server: vsftpd stopped for ten ticks; four ticks against a scripted
 //     server that aborts every store (426 then 226, 426 alone, 450); three
 //     ticks against a server that accepts and never answers.
-// Uploads wait at most 2 s for a reply (State.upload_timeout_ms) instead of
+// Uploads wait at most 2 s for a reply (UploadTimeoutMs) instead of
 // the station's 60 s, so that the silent server costs seconds, not minutes.
 // Now and then the operator closes the error box.
 //
@@ -45,6 +45,7 @@
 #include <thread>
 #include <vector>
 
+#include "ftp/IdFTP.h"
 #include "runtime/Clock.h"
 #include "station/window/cps.h"
 #include "tests/camsim/CamSimControl.h"
@@ -131,9 +132,10 @@ private:
   std::vector<Usage> Usages;
 };
 
+// The station's FTP client, turned to another server in the middle of a run.
 void Soak::UseServer(const std::string& host, int port) {
-  Form->State.upload_host = host;
-  Form->State.upload_port = port;
+  Form->IdFTP1->Host = host;
+  Form->IdFTP1->Port = port;
 }
 
 QMessageBox* Soak::Box() const {
@@ -234,7 +236,7 @@ void Soak::OnTick() {
 void Soak::OnPictureStatus(const std::string& status) {
   if (status.rfind(kSaved, 0) != 0) return;
   ++Taken;
-  std::string path = Form->Core.Path(Form->State.picture_dir + "/" + status.substr(std::string(kSaved).size()));
+  std::string path = Form->Core.View().PictureFolder + "/" + status.substr(std::string(kSaved).size());
   if (TruncateNext) {
     std::filesystem::resize_file(path, std::filesystem::file_size(path) / 3);
     TruncateNext = false;
@@ -260,14 +262,16 @@ int Soak::Run() {
   Camera.LoadScenario(kScenario);
   Server = std::make_unique<test::Vsftpd>(test::Vsftpd::Options{.address = "127.0.0.31", .port = 0});
 
-  Form = std::make_unique<TForm1>(folder.path());
+  StationConfig config;
+  config.UploadHost = Server->host();
+  config.UploadPort = Server->port();
+  config.UploadTimeoutMs = kUploadBoundMs;
+  Form = std::make_unique<TForm1>(folder.path(), config);
   TForm1& form = *Form;
   QObject::connect(form.Edit1, &QLineEdit::textChanged, [this](const QString& s) { OnPictureStatus(s.toStdString()); });
   QObject::connect(form.Edit3, &QLineEdit::textChanged, [this](const QString& s) { OnUploadStatus(s.toStdString()); });
   form.Timer1->installEventFilter(this);
   QObject::connect(form.Timer1, &QTimer::timeout, [this] { OnTick(); });  // after the window's own handler
-  form.State.upload_timeout_ms = kUploadBoundMs;
-  UseServer(Server->host(), Server->port());
   form.Button1->click();
   form.ComboBox1->setCurrentIndex(5);  // "Kis méret"
   form.Edit4->setText(test::Vsftpd::User);
@@ -293,7 +297,7 @@ int Soak::Run() {
     ++kept;
     changed += Hash(path) != hash;
   }
-  int64_t counted = form.State.picture_counter - 1;
+  int64_t counted = form.Core.View().NextPicture - 1;
   std::printf("ticks %d in %.0f s (timer interval %d ms, upload bound %d ms)\n", Tick, seconds, IntervalMs,
               kUploadBoundMs);
   std::printf("pictures taken %d (%d truncated), uploaded %d, upload failures %d, kept locally %d, numbered %lld\n",

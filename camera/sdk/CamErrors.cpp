@@ -124,6 +124,8 @@ constexpr CodeText PRTable[] = {
     {0x0062, "Wait timeout error"},
     {0x0063, "Insufficient buffer"},
     {0x0064, "Event callback exists"},
+    // The USB library's own: the camera lists no InitiateReleaseControl.
+    {0x0070, "remote capture not available on this camera"},
     // PTP response codes; 0x2001 is PTP's "OK" and has no text here.
     {0x2000, "Undefined"},
     {0x2002, "General error"},
@@ -171,7 +173,7 @@ constexpr CodeText PRTable[] = {
 };
 
 static_assert(std::size(CDTable) == 85);
-static_assert(std::size(PRTable) == 60);
+static_assert(std::size(PRTable) == 61);
 
 constexpr bool IsSorted(const CodeText* first, const CodeText* last) {
   for (auto p = first; p + 1 < last; ++p)

@@ -31,10 +31,13 @@ void* OpenByBareName(const char* fileName) {
 
 // KORV_CAMERA=usb chooses real cameras: the libraries of the program
 // folder's usb/ subfolder (PRSDK.DLL over USB, CD and EOS libraries that
-// list no cameras) instead of the simulated ones beside the program.
+// list no cameras) instead of the simulated ones beside the program;
+// KORV_CAMERA=usb-try those of usb-try/, the same with the scripted camera
+// of the hand tool beside the USB.
 std::string LibraryFile(const char* fileName) {
   const char* choice = std::getenv("KORV_CAMERA");
-  if (choice != nullptr && std::string(choice) == "usb") return ProgramDir() + "/usb/" + fileName;
+  const std::string folder = choice == nullptr ? "" : choice;
+  if (folder == "usb" || folder == "usb-try") return ProgramDir() + "/" + folder + "/" + fileName;
   return fileName;
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <vector>
 
 #include "camera/sdk/CamErrors.h"
 #include "runtime/ByteReader.h"
@@ -33,7 +35,6 @@ constexpr RelCamSetting RelCamSettings[] = {
 };
 
 constexpr uint32_t ManualShootingMode = 4;  // Av and Tv trials only take in it
-constexpr int ProbeSteps = 17;              // progress is counter / 17, the counter running 1..17
 
 // Value bytes of a release-camera setting, little-endian as the library keeps them.
 struct SettingData {
@@ -49,8 +50,6 @@ template <class Entry>
 void Check(const Entry& entry, TSDKStatus status) {
   CheckResult(entry.exportName(), status, CDErrorText);
 }
-
-void Mark(TRemoteCapabilities& caps, int base, uint8_t ordinal) { caps[base + ordinal] = 1; }
 
 // The none flag of a range: set when nothing was found for the setting.
 void MarkNone(TRemoteCapabilities& caps, int base, bool found) { caps[base] = found ? 0 : 1; }
@@ -71,15 +70,122 @@ bool ListValues(TSDKStatus reset, const TSDKHandle& enumeration, SDKEntry<TSDKEn
 
 // Tries every ordinal of `setting` with `write`; marks those accepted.
 template <typename Write>
-bool TryOrdinals(TRemoteCapabilities& caps, CameraSetting setting, Write write) {
-  const int base = CapabilityBase(setting);
-  bool found = false;
+void TryOrdinals(const std::function<void(CameraSetting, uint8_t)>& mark, CameraSetting setting, Write write) {
   for (uint8_t ordinal = 1; ordinal <= OrdinalCount(setting); ++ordinal)
-    if (write(OrdinalToCode(CD, setting, ordinal)) == 0) {
-      Mark(caps, base, ordinal);
-      found = true;
-    }
-  return found;
+    if (write(OrdinalToCode(CD, setting, ordinal)) == 0) mark(setting, ordinal);
+}
+
+// One step of the probing: the settings it finds values for (a pair shares
+// one found flag), how the camera lists them (false when it can't) and how
+// they are tried otherwise, and its share of the progress.
+using ValueMark = std::function<void(CameraSetting, uint8_t ordinal)>;
+struct ProbeStep {
+  std::vector<CameraSetting> Settings;
+  std::function<bool(const ValueMark&)> Lister;  // none: always tried
+  std::function<void(const ValueMark&)> Trier;
+  int Weight = 1;
+  bool Reports = true;  // progress reported after it
+};
+
+// Quality and image size come in pairs.
+ProbeStep ImageFormatStep(const SourceSettingEntries& Entries, TSDKHandle Source) {
+  auto lister = [&Entries, Source](const ValueMark& mark) {
+    const auto& formats = Entries.ImageFormats;
+    TSDKHandle enumeration = 0;
+    return ListValues(formats.Reset(Source, &enumeration), enumeration, formats.Count, formats.Release, [&] {
+      uint16_t quality = 0, size = 0;
+      Check(formats.Next, formats.Next(enumeration, &quality, &size));
+      mark(CameraSetting::Quality, CodeToOrdinal(CD, CameraSetting::Quality, quality));
+      mark(CameraSetting::ImageSize, CodeToOrdinal(CD, CameraSetting::ImageSize, size));
+    });
+  };
+  auto trier = [&Entries, Source](const ValueMark& mark) {
+    for (uint8_t q = 1; q <= OrdinalCount(CameraSetting::Quality); ++q)
+      for (uint8_t s = 1; s <= OrdinalCount(CameraSetting::ImageSize); ++s)
+        if (Entries.SetImageFormat(Source, OrdinalToCode(CD, CameraSetting::Quality, q),
+                                   OrdinalToCode(CD, CameraSetting::ImageSize, s)) == 0) {
+          mark(CameraSetting::Quality, q);
+          mark(CameraSetting::ImageSize, s);
+        }
+  };
+  return {{CameraSetting::Quality, CameraSetting::ImageSize}, lister, trier, 2};
+}
+
+// Av and Tv trials only take in the manual shooting mode.
+ProbeStep CodeSettingStep(const SourceSettingEntries& Entries, const CodeSettingEntries& entries,
+                          TSDKHandle Source) {
+  auto lister = [&entries, Source](const ValueMark& mark) {
+    TSDKHandle enumeration = 0;
+    return ListValues(entries.Reset(Source, &enumeration), enumeration, entries.Count, entries.Release, [&] {
+      uint16_t code = 0;
+      Check(entries.Next, entries.Next(enumeration, &code));
+      mark(entries.Setting, CodeToOrdinal(CD, entries.Setting, code));
+    });
+  };
+  auto trier = [&Entries, &entries, Source](const ValueMark& mark) {
+    const bool needsManualMode = entries.Setting == CameraSetting::Av || entries.Setting == CameraSetting::Tv;
+    if (!needsManualMode || Entries.CodeSettings[0].Set(Source, ManualShootingMode) == 0)
+      TryOrdinals(mark, entries.Setting, [&](uint32_t code) { return entries.Set(Source, code); });
+  };
+  return {{entries.Setting}, lister, trier, 1};
+}
+
+// Flash modes are listed or tried; the compensation is always tried, with
+// the mode left unchanged. Both count as one step of two.
+std::vector<ProbeStep> FlashSteps(const SourceSettingEntries& Entries, TSDKHandle Source, bool ReportAfterFlash) {
+  auto lister = [&Entries, Source](const ValueMark& mark) {
+    const auto& modes = Entries.FlashModes;
+    TSDKHandle enumeration = 0;
+    return ListValues(modes.Reset(Source, &enumeration), enumeration, modes.Count, modes.Release, [&] {
+      uint16_t code = 0;
+      Check(modes.Next, modes.Next(enumeration, &code));
+      mark(CameraSetting::FlashMode, CodeToOrdinal(CD, CameraSetting::FlashMode, code));
+    });
+  };
+  auto modes = [&Entries, Source](const ValueMark& mark) {
+    TryOrdinals(mark, CameraSetting::FlashMode,
+                [&](uint32_t code) { return Entries.SetFlash(Source, code, SDKFlashUnchanged); });
+  };
+  auto compensations = [&Entries, Source](const ValueMark& mark) {
+    TryOrdinals(mark, CameraSetting::FlashCompensation,
+                [&](uint32_t code) { return Entries.SetFlash(Source, SDKFlashUnchanged, code); });
+  };
+  return {{{CameraSetting::FlashMode}, lister, modes, 0, false},
+          {{CameraSetting::FlashCompensation}, nullptr, compensations, 2, ReportAfterFlash}};
+}
+
+// The beep takes no share of the progress.
+ProbeStep RelCamStep(const SourceSettingEntries& Entries, const RelCamSetting& setting, TSDKHandle Source) {
+  auto lister = [&Entries, &setting, Source](const ValueMark& mark) {
+    TSDKHandle enumeration = 0;
+    uint32_t dataSize = 0;
+    const TSDKStatus reset = Entries.RelCamReset(Source, setting.Id, &enumeration, &dataSize);
+    return ListValues(reset, enumeration, Entries.RelCamCount, Entries.RelCamRelease, [&] {
+      SettingData data;
+      // Never let the library write past our value buffer.
+      const uint32_t size = std::min<uint32_t>(dataSize, sizeof data.Bytes);
+      Check(Entries.RelCamNext, Entries.RelCamNext(enumeration, size, data.Bytes));
+      mark(setting.Setting, CodeToOrdinal(CD, setting.Setting, data.Code(setting)));
+    });
+  };
+  auto trier = [&Entries, &setting, Source](const ValueMark& mark) {
+    TryOrdinals(mark, setting.Setting, [&](uint32_t code) {
+      const SettingData data(code);
+      return Entries.SetRelCam(Source, setting.Id, setting.Width, data.Bytes);
+    });
+  };
+  const bool beep = setting.Setting == CameraSetting::Beep;
+  return {{setting.Setting}, lister, trier, beep ? 0 : 1, !beep};
+}
+
+// Every step, in the order the libraries are asked.
+std::vector<ProbeStep> SourceProbeSteps(const SourceSettingEntries& Entries, TSDKHandle Source,
+                                        bool ReportAfterFlash) {
+  std::vector<ProbeStep> steps{ImageFormatStep(Entries, Source)};
+  for (const auto& entries : Entries.CodeSettings) steps.push_back(CodeSettingStep(Entries, entries, Source));
+  for (ProbeStep& step : FlashSteps(Entries, Source, ReportAfterFlash)) steps.push_back(std::move(step));
+  for (const auto& setting : RelCamSettings) steps.push_back(RelCamStep(Entries, setting, Source));
+  return steps;
 }
 
 }  // namespace
@@ -166,112 +272,24 @@ void ProbeSourceSettings(const SourceSettingEntries& Entries, TSDKHandle Source,
     } catch (...) {
     }
   });
+  const std::vector<ProbeStep> steps = SourceProbeSteps(Entries, Source, ReportAfterFlash);
+  int total = 1;  // the report before the first step counts one
+  for (const ProbeStep& step : steps) total += step.Weight;
   int counter = 1;
   auto report = [&] {
-    if (Progress) Progress(static_cast<int32_t>(std::lround(counter * 100.0 / ProbeSteps)));
+    if (Progress) Progress(static_cast<int32_t>(std::lround(counter * 100.0 / total)));
   };
   report();
-
-  // Quality and image size come in pairs; both ranges share one found flag.
-  {
-    const int qualityBase = CapabilityBase(CameraSetting::Quality);
-    const int sizeBase = CapabilityBase(CameraSetting::ImageSize);
-    const auto& formats = Entries.ImageFormats;
+  for (const ProbeStep& step : steps) {
     bool found = false;
-    TSDKHandle enumeration = 0;
-    const bool listed =
-        ListValues(formats.Reset(Source, &enumeration), enumeration, formats.Count, formats.Release, [&] {
-          uint16_t quality = 0, size = 0;
-          Check(formats.Next, formats.Next(enumeration, &quality, &size));
-          Mark(caps, qualityBase, CodeToOrdinal(CD, CameraSetting::Quality, quality));
-          Mark(caps, sizeBase, CodeToOrdinal(CD, CameraSetting::ImageSize, size));
-          found = true;
-        });
-    if (!listed) {
-      for (uint8_t q = 1; q <= OrdinalCount(CameraSetting::Quality); ++q)
-        for (uint8_t s = 1; s <= OrdinalCount(CameraSetting::ImageSize); ++s)
-          if (Entries.SetImageFormat(Source, OrdinalToCode(CD, CameraSetting::Quality, q),
-                                     OrdinalToCode(CD, CameraSetting::ImageSize, s)) == 0) {
-            Mark(caps, qualityBase, q);
-            Mark(caps, sizeBase, s);
-            found = true;
-          }
-    }
-    MarkNone(caps, qualityBase, found);
-    MarkNone(caps, sizeBase, found);
-    counter += 2;
-    report();
-  }
-
-  auto& setShootingMode = Entries.CodeSettings[0].Set;
-  for (const auto& entries : Entries.CodeSettings) {
-    const int base = CapabilityBase(entries.Setting);
-    const bool needsManualMode = entries.Setting == CameraSetting::Av || entries.Setting == CameraSetting::Tv;
-    bool found = false;
-    TSDKHandle enumeration = 0;
-    const bool listed =
-        ListValues(entries.Reset(Source, &enumeration), enumeration, entries.Count, entries.Release, [&] {
-          uint16_t code = 0;
-          Check(entries.Next, entries.Next(enumeration, &code));
-          Mark(caps, base, CodeToOrdinal(CD, entries.Setting, code));
-          found = true;
-        });
-    if (!listed && (!needsManualMode || setShootingMode(Source, ManualShootingMode) == 0))
-      found = TryOrdinals(caps, entries.Setting, [&](uint32_t code) { return entries.Set(Source, code); });
-    MarkNone(caps, base, found);
-    counter += 1;
-    report();
-  }
-
-  // Flash modes are listed or tried; the compensation is always tried, with
-  // the mode left unchanged.
-  {
-    const auto& modes = Entries.FlashModes;
-    const int modeBase = CapabilityBase(CameraSetting::FlashMode);
-    bool modeFound = false;
-    TSDKHandle enumeration = 0;
-    const bool listed = ListValues(modes.Reset(Source, &enumeration), enumeration, modes.Count, modes.Release, [&] {
-      uint16_t code = 0;
-      Check(modes.Next, modes.Next(enumeration, &code));
-      Mark(caps, modeBase, CodeToOrdinal(CD, CameraSetting::FlashMode, code));
-      modeFound = true;
-    });
-    if (!listed)
-      modeFound = TryOrdinals(caps, CameraSetting::FlashMode,
-                              [&](uint32_t code) { return Entries.SetFlash(Source, code, SDKFlashUnchanged); });
-    const bool compensationFound =
-        TryOrdinals(caps, CameraSetting::FlashCompensation,
-                    [&](uint32_t code) { return Entries.SetFlash(Source, SDKFlashUnchanged, code); });
-    MarkNone(caps, modeBase, modeFound);
-    MarkNone(caps, CapabilityBase(CameraSetting::FlashCompensation), compensationFound);
-    counter += 2;
-    if (ReportAfterFlash) report();
-  }
-
-  for (const auto& setting : RelCamSettings) {
-    const int base = CapabilityBase(setting.Setting);
-    bool found = false;
-    TSDKHandle enumeration = 0;
-    uint32_t dataSize = 0;
-    const TSDKStatus reset = Entries.RelCamReset(Source, setting.Id, &enumeration, &dataSize);
-    const bool listed = ListValues(reset, enumeration, Entries.RelCamCount, Entries.RelCamRelease, [&] {
-      SettingData data;
-      // Never let the library write past our value buffer.
-      const uint32_t size = std::min<uint32_t>(dataSize, sizeof data.Bytes);
-      Check(Entries.RelCamNext, Entries.RelCamNext(enumeration, size, data.Bytes));
-      Mark(caps, base, CodeToOrdinal(CD, setting.Setting, data.Code(setting)));
+    const ValueMark mark = [&](CameraSetting setting, uint8_t ordinal) {
+      caps[CapabilityBase(setting) + ordinal] = 1;
       found = true;
-    });
-    if (!listed)
-      found = TryOrdinals(caps, setting.Setting, [&](uint32_t code) {
-        const SettingData data(code);
-        return Entries.SetRelCam(Source, setting.Id, setting.Width, data.Bytes);
-      });
-    MarkNone(caps, base, found);
-    if (setting.Setting != CameraSetting::Beep) {
-      counter += 1;
-      report();
-    }
+    };
+    if (!step.Lister || !step.Lister(mark)) step.Trier(mark);
+    for (CameraSetting setting : step.Settings) MarkNone(caps, CapabilityBase(setting), found);
+    counter += step.Weight;
+    if (step.Reports) report();
   }
 }
 

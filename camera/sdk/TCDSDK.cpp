@@ -100,8 +100,4 @@ void TCDSDK::CloseSource() noexcept {
   EventCallbackHandle = 0;
 }
 
-void TCDSDK::ReportProbeProgress(int32_t Percentage) {
-  if (ProbeProgress) ProbeProgress(Percentage);
-}
-
 }  // namespace korv

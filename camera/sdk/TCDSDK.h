@@ -32,7 +32,6 @@ public:
   uint32_t TakePicture(TSDKProgressCallback Progress, uint32_t Context);
   void GetReleasedPicture(const std::string& FileName, TSDKProgressCallback Progress, uint32_t Context);
   std::string GetDevicePropertyText();
-  void ReportProbeProgress(int32_t Percentage);
   // Closes the source of a camera that is gone; the library's answer is not
   // looked at.
   void CloseSource() noexcept;

@@ -157,8 +157,4 @@ void TRCSDK::CloseSource() noexcept {
   EventCallbackHandle = 0;
 }
 
-void TRCSDK::ReportProbeProgress(int32_t Percentage) {
-  if (ProbeProgress) ProbeProgress(Percentage);
-}
-
 }  // namespace korv

@@ -47,7 +47,6 @@ public:
   // delivered; may be called from the library's callback thread.
   void AddCapturedImage(const void* Record);
   std::string GetDevicePropertyText();
-  void ReportProbeProgress(int32_t Percentage);
   // Closes the source of a camera that is gone; the library's answer is not
   // looked at.
   void CloseSource() noexcept;

@@ -1,5 +1,6 @@
 #include "station/window/cps.h"
 
+#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -35,54 +36,127 @@ namespace {
 // the height they had in the original window.
 constexpr int kFieldHeight = 21;
 constexpr int kBoxHeight = 17;
+// Timer1 as the window creates it, switched off.
+constexpr int kTimerIntervalMs = 10000;
 
-template <class W>
-W* Place(QWidget* parent, const char* name, int left, int top, int width, int height) {
-  auto* widget = new W(parent);
-  widget->setObjectName(QString::fromLatin1(name));
-  widget->setGeometry(left, top, width, height);
+enum ControlFlag : unsigned { kShown = 0, kDisabled = 1, kChecked = 2, kPanel = 4 };
+
+// One control of the window: created as its member, placed in its parent
+// (the window for ""), captioned. A height of 0 sizes a label to its
+// caption. A list shows its caption as the text of its edit field.
+struct ControlRow {
+  QWidget* (*Make)(TForm1& form, QWidget* parent);
+  const char* Name;
+  const char* Parent;
+  const char* Caption;
+  int Left, Top, Width, Height;
+  unsigned Flags = kShown;
+};
+
+template <class W, W* TForm1::*Member>
+QWidget* Make(TForm1& form, QWidget* parent) {
+  return form.*Member = new W(parent);
+}
+
+#define KORV_CONTROL(Kind, Name) &Make<Kind, &TForm1::Name>, #Name
+
+// In the order of creation: a frame before the buttons laid over it.
+const ControlRow kControls[] = {
+    {KORV_CONTROL(QPushButton, Button1), "", "Kapcsolódás", 424, 24, 75, 25},
+    {KORV_CONTROL(QCheckBox, CheckBox1), "", "Távvezérlés OK", 512, 24, 97, 17},
+    {KORV_CONTROL(QCheckBox, CheckBox2), "", "Beállítások támogatva", 512, 40, 153, 17},
+    {KORV_CONTROL(QPushButton, Button2), "", "Tesztkép", 424, 56, 75, 25, kDisabled},
+    {KORV_CONTROL(QLabel, Label2), "", "Méret", 504, 56, 0, 0},
+    {KORV_CONTROL(QComboBox, ComboBox1), "", "Képméret beállítása", 536, 56, 145, kFieldHeight},
+    {KORV_CONTROL(QLabel, Label1), "", "Pillanatnyi állapot", 424, 88, 0, 0},
+    {KORV_CONTROL(QLineEdit, Edit1), "", "", 512, 88, 169, kFieldHeight},
+    {KORV_CONTROL(QCheckBox, CheckBox9), "", "Hosszú Exp.", 424, 112, 81, 17, kDisabled},
+    {KORV_CONTROL(QPushButton, Button3), "", "Start", 528, 120, 75, 25, kDisabled},
+    {KORV_CONTROL(QPushButton, Button4), "", "Stop", 608, 120, 75, 25, kDisabled},
+    {KORV_CONTROL(QLabel, Label13), "", "Zoom", 424, 136, 0, 0},
+    {KORV_CONTROL(QSlider, TrackBar1), "", "", 408, 152, 150, 33, kDisabled},
+    {KORV_CONTROL(QLabel, Panel2), "", "Panel2", 568, 152, 113, 49, kPanel},
+    {KORV_CONTROL(QLineEdit, Edit8), "", "0", 416, 184, 25, kFieldHeight},
+    {KORV_CONTROL(QLineEdit, Edit9), "", "", 472, 184, 25, kFieldHeight},
+    {KORV_CONTROL(QLineEdit, Edit10), "", "max", 528, 184, 25, kFieldHeight},
+    {KORV_CONTROL(QLabel, Panel1), "", "Előnézeti kép", 16, 24, 393, 289, kPanel},
+    {KORV_CONTROL(QLabel, Image1), "Panel1", "", 0, 0, 385, 281},
+    {KORV_CONTROL(QGroupBox, RadioGroup1), "", "Előregyártott beállítások", 424, 208, 257, 105, kDisabled},
+    {KORV_CONTROL(QRadioButton, RadioButton1), "", "Normál (Nappali) mód", 432, 224, 129, kBoxHeight,
+     kDisabled | kChecked},
+    {KORV_CONTROL(QRadioButton, RadioButton2), "", "Félhomály, szürkületi fényjelenségek", 432, 240, 225,
+     kBoxHeight, kDisabled},
+    {KORV_CONTROL(QRadioButton, RadioButton3), "", "Éjszakai mód 1 (világos égbolt, gyors mozgások)", 432, 256,
+     249, kBoxHeight, kDisabled},
+    {KORV_CONTROL(QRadioButton, RadioButton4), "", "Éjszakai mód 2 (sötétebb égbolt, lassú mozgások)", 432, 272,
+     249, kBoxHeight, kDisabled},
+    {KORV_CONTROL(QRadioButton, RadioButton5), "", "Éjszakai mód 3 (különleges fényjelenségek)", 432, 288, 241,
+     kBoxHeight, kDisabled},
+    {KORV_CONTROL(QGroupBox, GroupBox2), "", "Manuális korrekciók", 424, 320, 257, 121, kDisabled},
+    {KORV_CONTROL(QLabel, Label3), "GroupBox2", "Képkészítés gyakorisága (mp)", 8, 16, 0, 0},
+    {KORV_CONTROL(QLineEdit, Edit2), "GroupBox2", "5", 208, 16, 41, kFieldHeight},
+    {KORV_CONTROL(QLabel, Label6), "GroupBox2", "Expozíció hossza (éjszaka/félhomály)", 8, 40, 0, 0},
+    {KORV_CONTROL(QComboBox, ComboBox4), "GroupBox2", "", 192, 40, 57, kFieldHeight},
+    {KORV_CONTROL(QLabel, Label8), "GroupBox2", "Blende előválasztás (félhomály)", 8, 64, 0, 0},
+    {KORV_CONTROL(QComboBox, ComboBox3), "GroupBox2", "", 176, 64, 73, kFieldHeight},
+    {KORV_CONTROL(QLabel, Label7), "GroupBox2", "Iso érzékenység", 8, 88, 0, 0},
+    {KORV_CONTROL(QComboBox, ComboBox2), "GroupBox2", "", 88, 88, 105, kFieldHeight},
+    {KORV_CONTROL(QCheckBox, CheckBox7), "GroupBox2", "Vaku", 200, 88, 49, kBoxHeight},
+    {KORV_CONTROL(QGroupBox, GroupBox1), "", "Feltöltés", 160, 320, 249, 121},
+    {KORV_CONTROL(QCheckBox, CheckBox5), "GroupBox1", "Minden kép feltöltése", 8, 16, 121, kBoxHeight,
+     kDisabled | kChecked},
+    {KORV_CONTROL(QLabel, Label10), "GroupBox1", "Csak minden", 136, 16, 0, 0},
+    {KORV_CONTROL(QLineEdit, Edit7), "GroupBox1", "5", 200, 16, 25, kFieldHeight, kDisabled},
+    {KORV_CONTROL(QLabel, Label11), "GroupBox1", "-ik", 224, 16, 0, 0},
+    {KORV_CONTROL(QLabel, Label4), "GroupBox1", "Felh.név", 8, 32, 0, 0},
+    {KORV_CONTROL(QLineEdit, Edit4), "GroupBox1", "", 56, 32, 89, kFieldHeight},
+    {KORV_CONTROL(QCheckBox, CheckBox6), "GroupBox1", "Kapcsolódva", 152, 32, 81, kBoxHeight},
+    {KORV_CONTROL(QLabel, Label5), "GroupBox1", "Jelszó", 24, 56, 0, 0},
+    {KORV_CONTROL(QLineEdit, Edit5), "GroupBox1", "", 56, 56, 89, kFieldHeight},
+    {KORV_CONTROL(QLabel, Label12), "GroupBox1", "Idő", 176, 56, 0, 0},
+    {KORV_CONTROL(QLineEdit, Edit6), "GroupBox1", "", 192, 56, 41, kFieldHeight},
+    {KORV_CONTROL(QLabel, Label9), "GroupBox1", "Státusz", 16, 80, 0, 0},
+    {KORV_CONTROL(QLineEdit, Edit3), "GroupBox1", "", 56, 80, 177, kFieldHeight},
+    {KORV_CONTROL(QProgressBar, ProgressBar1), "GroupBox1", "", 56, 104, 177, 12},
+    {KORV_CONTROL(QGroupBox, GroupBox3), "", "Ekészült képek kezelése", 16, 320, 137, 49, kDisabled},
+    {KORV_CONTROL(QCheckBox, CheckBox3), "GroupBox3", "Mentés/külső feltöltő", 8, 16, 121, kBoxHeight},
+    {KORV_CONTROL(QCheckBox, CheckBox4), "GroupBox3", "Feltöltés", 8, 32, 121, kBoxHeight, kChecked},
+    {KORV_CONTROL(QGroupBox, GroupBox4), "", "Képminőség/méret", 16, 376, 137, 65},
+    {KORV_CONTROL(QRadioButton, RadioButton6), "GroupBox4", "Alacsony/kicsi", 8, 16, 121, kBoxHeight},
+    {KORV_CONTROL(QRadioButton, RadioButton7), "GroupBox4", "Áltagos/normál", 8, 32, 121, kBoxHeight, kChecked},
+    {KORV_CONTROL(QRadioButton, RadioButton8), "GroupBox4", "Magas/nagy", 8, 48, 121, kBoxHeight},
+};
+
+#undef KORV_CONTROL
+
+void SetCaption(QWidget* widget, const QString& caption) {
+  if (auto* button = qobject_cast<QAbstractButton*>(widget)) button->setText(caption);
+  if (auto* label = qobject_cast<QLabel*>(widget)) label->setText(caption);
+  if (auto* edit = qobject_cast<QLineEdit*>(widget)) edit->setText(caption);
+  if (auto* group = qobject_cast<QGroupBox*>(widget)) group->setTitle(caption);
+  if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+    // A drop-down list with an edit field: a typed text that matches no
+    // item leaves the list without a selection.
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->setEditText(caption);
+  }
+}
+
+QWidget* Create(TForm1& form, const ControlRow& row) {
+  QWidget* parent = *row.Parent ? form.findChild<QWidget*>(QString::fromLatin1(row.Parent)) : &form;
+  QWidget* widget = row.Make(form, parent);
+  widget->setObjectName(QString::fromLatin1(row.Name));
+  widget->setGeometry(row.Left, row.Top, row.Width, row.Height);
+  SetCaption(widget, QString::fromUtf8(row.Caption));
+  if (row.Height == 0) widget->adjustSize();
+  if (row.Flags & kDisabled) widget->setEnabled(false);
+  if (row.Flags & kChecked) static_cast<QAbstractButton*>(widget)->setChecked(true);
+  if (auto* panel = qobject_cast<QLabel*>(widget); panel && (row.Flags & kPanel)) {
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setAlignment(Qt::AlignCenter);
+  }
   return widget;
-}
-
-template <class W>
-W* Captioned(QWidget* parent, const char* name, const char* caption, int left, int top, int width, int height) {
-  W* widget = Place<W>(parent, name, left, top, width, height);
-  widget->setText(QString::fromUtf8(caption));
-  return widget;
-}
-
-// Labels size themselves to their caption.
-QLabel* Label(QWidget* parent, const char* name, const char* caption, int left, int top) {
-  auto* label = Captioned<QLabel>(parent, name, caption, left, top, 0, 0);
-  label->adjustSize();
-  return label;
-}
-
-QLineEdit* Edit(QWidget* parent, const char* name, const char* text, int left, int top, int width) {
-  return Captioned<QLineEdit>(parent, name, text, left, top, width, kFieldHeight);
-}
-
-// A drop-down list with an edit field: a typed text that matches no item
-// leaves the list without a selection.
-QComboBox* ComboBox(QWidget* parent, const char* name, const char* text, int left, int top, int width) {
-  auto* combo = Place<QComboBox>(parent, name, left, top, width, kFieldHeight);
-  combo->setEditable(true);
-  combo->setInsertPolicy(QComboBox::NoInsert);
-  combo->setEditText(QString::fromUtf8(text));
-  return combo;
-}
-
-QGroupBox* GroupBox(QWidget* parent, const char* name, const char* caption, int left, int top, int width, int height) {
-  auto* group = Place<QGroupBox>(parent, name, left, top, width, height);
-  group->setTitle(QString::fromUtf8(caption));
-  return group;
-}
-
-QLabel* Panel(QWidget* parent, const char* name, const char* caption, int left, int top, int width, int height) {
-  auto* panel = Captioned<QLabel>(parent, name, caption, left, top, width, height);
-  panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  panel->setAlignment(Qt::AlignCenter);
-  return panel;
 }
 
 template <size_t N>
@@ -94,9 +168,8 @@ void FillList(QComboBox* combo, const std::array<const char*, N>& items) {
 // edit field can hold a text that matches no item).
 int ItemIndex(const QComboBox* combo) { return combo->findText(combo->currentText(), Qt::MatchExactly); }
 
-// -1 leaves a typed text as it is.
-void SelectItem(QComboBox* combo, int item) {
-  if (item >= 0 && ItemIndex(combo) != item) combo->setCurrentIndex(item);
+void SelectItem(QComboBox* combo, std::optional<int> item) {
+  if (item && ItemIndex(combo) != *item) combo->setCurrentIndex(*item);
 }
 
 void SetText(QLineEdit* edit, const std::string& text) {
@@ -110,8 +183,7 @@ TForm1::TForm1(const std::string& workingFolder, const StationConfig& config, QW
     : QWidget(parent),
       Obturo1(std::make_unique<TObturo>()),
       IdFTP1(std::make_unique<TIdFTP>()),
-      Core(*Obturo1, *IdFTP1, workingFolder, config),
-      State(Core.State) {
+      Core(*Obturo1, *IdFTP1, workingFolder, config) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QString::fromUtf8("Korvell Tv Canon Powershot távvezérlő"));
   // The layout was made for an 11-pixel font; the family follows the platform.
@@ -130,7 +202,7 @@ TForm1::TForm1(const std::string& workingFolder, const StationConfig& config, QW
   };
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
-  Timer1->setInterval(static_cast<int>(Core.View().TimerMs));
+  Timer1->setInterval(kTimerIntervalMs);
   WireHandlers();
   Handlers.OnReport = [this](const std::string& message) { Core.LogError(message); };
   Handlers.Run([this] { FormCreate(); });
@@ -145,103 +217,21 @@ TForm1::~TForm1() {
 }
 
 void TForm1::CreateControls() {
-  Button1 = Captioned<QPushButton>(this, "Button1", "Kapcsolódás", 424, 24, 75, 25);
-  CheckBox1 = Captioned<QCheckBox>(this, "CheckBox1", "Távvezérlés OK", 512, 24, 97, 17);
-  CheckBox2 = Captioned<QCheckBox>(this, "CheckBox2", "Beállítások támogatva", 512, 40, 153, 17);
-  Button2 = Captioned<QPushButton>(this, "Button2", "Tesztkép", 424, 56, 75, 25);
-  Button2->setEnabled(false);
-  Label2 = Label(this, "Label2", "Méret", 504, 56);
-  ComboBox1 = ComboBox(this, "ComboBox1", "Képméret beállítása", 536, 56, 145);
-  Label1 = Label(this, "Label1", "Pillanatnyi állapot", 424, 88);
-  Edit1 = Edit(this, "Edit1", "", 512, 88, 169);
-  CheckBox9 = Captioned<QCheckBox>(this, "CheckBox9", "Hosszú Exp.", 424, 112, 81, 17);
-  CheckBox9->setEnabled(false);
-  Button3 = Captioned<QPushButton>(this, "Button3", "Start", 528, 120, 75, 25);
-  Button3->setEnabled(false);
-  Button4 = Captioned<QPushButton>(this, "Button4", "Stop", 608, 120, 75, 25);
-  Button4->setEnabled(false);
-  Label13 = Label(this, "Label13", "Zoom", 424, 136);
-  TrackBar1 = Place<QSlider>(this, "TrackBar1", 408, 152, 150, 33);
+  PresetButtons = new QButtonGroup(this);
+  QualityButtons = new QButtonGroup(this);
+  for (const ControlRow& row : kControls) {
+    QWidget* widget = Create(*this, row);
+    if (auto* radio = qobject_cast<QRadioButton*>(widget))
+      (radio->parentWidget() == this ? PresetButtons : QualityButtons)->addButton(radio);
+  }
   TrackBar1->setOrientation(Qt::Horizontal);
   TrackBar1->setRange(0, 10);
   TrackBar1->setValue(0);
   TrackBar1->setTickPosition(QSlider::TicksBelow);
-  TrackBar1->setEnabled(false);
-  Panel2 = Panel(this, "Panel2", "Panel2", 568, 152, 113, 49);
-  Edit8 = Edit(this, "Edit8", "0", 416, 184, 25);
-  Edit9 = Edit(this, "Edit9", "", 472, 184, 25);
-  Edit10 = Edit(this, "Edit10", "max", 528, 184, 25);
-
-  Panel1 = Panel(this, "Panel1", "Előnézeti kép", 16, 24, 393, 289);
-  Image1 = Place<QLabel>(Panel1, "Image1", 0, 0, 385, 281);
   Image1->setScaledContents(true);
-
-  // The frame first, so that the buttons laid over it stay on top.
-  RadioGroup1 = GroupBox(this, "RadioGroup1", "Előregyártott beállítások", 424, 208, 257, 105);
-  RadioGroup1->setEnabled(false);
-  RadioButton1 = Captioned<QRadioButton>(this, "RadioButton1", "Normál (Nappali) mód", 432, 224, 129, kBoxHeight);
-  RadioButton2 = Captioned<QRadioButton>(this, "RadioButton2", "Félhomály, szürkületi fényjelenségek", 432, 240, 225,
-                                         kBoxHeight);
-  RadioButton3 = Captioned<QRadioButton>(this, "RadioButton3", "Éjszakai mód 1 (világos égbolt, gyors mozgások)", 432,
-                                         256, 249, kBoxHeight);
-  RadioButton4 = Captioned<QRadioButton>(this, "RadioButton4", "Éjszakai mód 2 (sötétebb égbolt, lassú mozgások)",
-                                         432, 272, 249, kBoxHeight);
-  RadioButton5 = Captioned<QRadioButton>(this, "RadioButton5", "Éjszakai mód 3 (különleges fényjelenségek)", 432, 288,
-                                         241, kBoxHeight);
-  PresetButtons = new QButtonGroup(this);
-  for (QRadioButton* button : {RadioButton1, RadioButton2, RadioButton3, RadioButton4, RadioButton5}) {
-    PresetButtons->addButton(button);
-    button->setEnabled(false);
-  }
-  RadioButton1->setChecked(true);
-
-  GroupBox2 = GroupBox(this, "GroupBox2", "Manuális korrekciók", 424, 320, 257, 121);
-  GroupBox2->setEnabled(false);
-  Label3 = Label(GroupBox2, "Label3", "Képkészítés gyakorisága (mp)", 8, 16);
-  Edit2 = Edit(GroupBox2, "Edit2", "5", 208, 16, 41);
-  Label6 = Label(GroupBox2, "Label6", "Expozíció hossza (éjszaka/félhomály)", 8, 40);
-  ComboBox4 = ComboBox(GroupBox2, "ComboBox4", "", 192, 40, 57);
-  Label8 = Label(GroupBox2, "Label8", "Blende előválasztás (félhomály)", 8, 64);
-  ComboBox3 = ComboBox(GroupBox2, "ComboBox3", "", 176, 64, 73);
-  Label7 = Label(GroupBox2, "Label7", "Iso érzékenység", 8, 88);
-  ComboBox2 = ComboBox(GroupBox2, "ComboBox2", "", 88, 88, 105);
-  CheckBox7 = Captioned<QCheckBox>(GroupBox2, "CheckBox7", "Vaku", 200, 88, 49, kBoxHeight);
-
-  GroupBox1 = GroupBox(this, "GroupBox1", "Feltöltés", 160, 320, 249, 121);
-  CheckBox5 = Captioned<QCheckBox>(GroupBox1, "CheckBox5", "Minden kép feltöltése", 8, 16, 121, kBoxHeight);
-  CheckBox5->setChecked(true);
-  CheckBox5->setEnabled(false);
-  Label10 = Label(GroupBox1, "Label10", "Csak minden", 136, 16);
-  Edit7 = Edit(GroupBox1, "Edit7", "5", 200, 16, 25);
-  Edit7->setEnabled(false);
-  Label11 = Label(GroupBox1, "Label11", "-ik", 224, 16);
-  Label4 = Label(GroupBox1, "Label4", "Felh.név", 8, 32);
-  Edit4 = Edit(GroupBox1, "Edit4", "", 56, 32, 89);
-  CheckBox6 = Captioned<QCheckBox>(GroupBox1, "CheckBox6", "Kapcsolódva", 152, 32, 81, kBoxHeight);
-  Label5 = Label(GroupBox1, "Label5", "Jelszó", 24, 56);
-  Edit5 = Edit(GroupBox1, "Edit5", "", 56, 56, 89);
-  Label12 = Label(GroupBox1, "Label12", "Idő", 176, 56);
-  Edit6 = Edit(GroupBox1, "Edit6", "", 192, 56, 41);
-  Label9 = Label(GroupBox1, "Label9", "Státusz", 16, 80);
-  Edit3 = Edit(GroupBox1, "Edit3", "", 56, 80, 177);
-  ProgressBar1 = Place<QProgressBar>(GroupBox1, "ProgressBar1", 56, 104, 177, 12);
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setValue(0);
   ProgressBar1->setTextVisible(false);
-
-  GroupBox3 = GroupBox(this, "GroupBox3", "Ekészült képek kezelése", 16, 320, 137, 49);
-  GroupBox3->setEnabled(false);
-  CheckBox3 = Captioned<QCheckBox>(GroupBox3, "CheckBox3", "Mentés/külső feltöltő", 8, 16, 121, kBoxHeight);
-  CheckBox4 = Captioned<QCheckBox>(GroupBox3, "CheckBox4", "Feltöltés", 8, 32, 121, kBoxHeight);
-  CheckBox4->setChecked(true);
-
-  GroupBox4 = GroupBox(this, "GroupBox4", "Képminőség/méret", 16, 376, 137, 65);
-  RadioButton6 = Captioned<QRadioButton>(GroupBox4, "RadioButton6", "Alacsony/kicsi", 8, 16, 121, kBoxHeight);
-  RadioButton7 = Captioned<QRadioButton>(GroupBox4, "RadioButton7", "Áltagos/normál", 8, 32, 121, kBoxHeight);
-  RadioButton8 = Captioned<QRadioButton>(GroupBox4, "RadioButton8", "Magas/nagy", 8, 48, 121, kBoxHeight);
-  QualityButtons = new QButtonGroup(this);
-  for (QRadioButton* button : {RadioButton6, RadioButton7, RadioButton8}) QualityButtons->addButton(button);
-  RadioButton7->setChecked(true);
 }
 
 template <class Sender, class Signal>
@@ -304,7 +294,7 @@ void TForm1::ShowProgress(int percent) {
 }
 
 void TForm1::Painted(const std::function<void()>& work) {
-  auto paint = ScopeExit([this] { Paint(Core.View()); });
+  auto paint = ScopeExit([this] { Paint(Core.TakeView()); });
   work();
 }
 
@@ -320,13 +310,11 @@ void TForm1::Paint(const StationView& view) {
 
   if (QRadioButton* preset = PresetButton(view.Preset)) preset->setChecked(true);
   SetText(Edit2, view.IntervalText);
-  if (view.ItemsSet != ItemsSetPainted) {
-    ItemsSetPainted = view.ItemsSet;
-    SelectItem(ComboBox1, view.ImageSizeItem);
-    SelectItem(ComboBox4, view.ExposureItem);
-    SelectItem(ComboBox3, view.ApertureItem);
-    SelectItem(ComboBox2, view.IsoItem);
-  }
+  // Only the items the station chose: the others stay as the user left them.
+  SelectItem(ComboBox1, view.ImageSizeItem);
+  SelectItem(ComboBox4, view.ExposureItem);
+  SelectItem(ComboBox3, view.ApertureItem);
+  SelectItem(ComboBox2, view.IsoItem);
   ComboBox2->setEnabled(view.Lists.Iso);
   ComboBox3->setEnabled(view.Lists.Aperture);
   ComboBox4->setEnabled(view.Lists.Exposure);
@@ -342,14 +330,7 @@ void TForm1::Paint(const StationView& view) {
   SetText(Edit10, view.ZoomMaxText);
   SetText(Edit9, view.ZoomPositionText);
   GroupBox1->setEnabled(view.UploadGroupEnabled);
-  // The status lines as the station last set them; what the sink painted
-  // already stays.
-  if (view.Status != StatusPainted) SetText(Edit1, StatusPainted = view.Status);
-  if (view.UploadStatus != UploadStatusPainted) SetText(Edit3, UploadStatusPainted = view.UploadStatus);
-  if (view.TimerSet != TimerSetPainted) {
-    TimerSetPainted = view.TimerSet;
-    SetTimer1Interval(view.TimerMs);
-  }
+  if (view.TimerMs) SetTimer1Interval(*view.TimerMs);
   if (view.Running != Timer1On) SetTimer1Enabled(view.Running);
 }
 
@@ -358,20 +339,22 @@ QRadioButton* TForm1::PresetButton(int button) const {
   return button >= 1 && button <= 5 ? buttons[button - 1] : nullptr;
 }
 
-CameraChoice TForm1::ReadCameraChoice() const {
-  CameraChoice choice;
-  choice.ImageSizeItem = ItemIndex(ComboBox1);
-  choice.IsoItem = ItemIndex(ComboBox2);
-  choice.ApertureItem = ItemIndex(ComboBox3);
-  choice.ExposureItem = ItemIndex(ComboBox4);
-  choice.Flash = CheckBox7->isChecked();
-  choice.Quality = RadioButton6->isChecked() ? 1 : RadioButton7->isChecked() ? 2 : RadioButton8->isChecked() ? 3 : 0;
-  choice.Upload = CheckBox4->isChecked();
-  return choice;
-}
-
-UploadChoice TForm1::ReadUploadChoice() const {
-  return {Edit4->text().toStdString(), Edit5->text().toStdString(), CheckBox3->isChecked()};
+StationInput TForm1::Input() const {
+  StationInput input;
+  QRadioButton* presets[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4, RadioButton5};
+  auto selected = std::find_if(std::begin(presets), std::end(presets), [](auto* b) { return b->isChecked(); });
+  input.Preset = selected == std::end(presets) ? 0 : static_cast<int>(selected - std::begin(presets)) + 1;
+  input.ImageSizeItem = ItemIndex(ComboBox1);
+  input.IsoItem = ItemIndex(ComboBox2);
+  input.ApertureItem = ItemIndex(ComboBox3);
+  input.ExposureItem = ItemIndex(ComboBox4);
+  input.Flash = CheckBox7->isChecked();
+  input.Quality = RadioButton6->isChecked() ? 1 : RadioButton7->isChecked() ? 2 : RadioButton8->isChecked() ? 3 : 0;
+  input.IntervalText = Edit2->text().toStdString();
+  input.Zoom = TrackBar1->value();
+  input.Upload = CheckBox4->isChecked();
+  input.Account = {Edit4->text().toStdString(), Edit5->text().toStdString(), CheckBox3->isChecked()};
+  return input;
 }
 
 void TForm1::SetTimer1Enabled(bool on) {
@@ -400,7 +383,7 @@ void TForm1::FormCreate() {
   FillList(ComboBox3, kApertureTexts);
   FillList(ComboBox2, kIsoTexts);
   Painted([this] {
-    UploadChoice account = ReadUploadChoice();
+    UploadAccount account = Input().Account;
     auto problems = Core.FormCreate(
         [](const LocalTime& day) {
           QDate date(day.Year, day.Month, day.Day);
@@ -413,29 +396,27 @@ void TForm1::FormCreate() {
   });
 }
 
-void TForm1::save_settings() { Core.save_settings(); }
-
 void TForm1::Button1Click() {
-  Painted([this] { Core.Connect(); });
+  Painted([this] { Core.Connect(Input()); });
 }
 
 void TForm1::Refresh_settings() {
-  Painted([this] { Core.RefreshSettings(ReadCameraChoice()); });
+  Painted([this] { Core.RefreshSettings(Input()); });
 }
 
 void TForm1::Button2Click() {
-  Painted([this] { Core.TestPicture(ReadCameraChoice()); });
+  Painted([this] { Core.TestPicture(Input()); });
 }
 
 void TForm1::Button3Click() {
   Painted([this] {
-    std::string problem = Core.Start(ReadCameraChoice(), ReadUploadChoice());
+    std::string problem = Core.Start(Input());
     if (!problem.empty()) Handlers.Report(problem);
   });
 }
 
 void TForm1::Button4Click() {
-  Painted([this] { Core.Stop(); });
+  Painted([this] { Core.Stop(Input()); });
 }
 
 void TForm1::StartUnattended() { UnattendedAttempt(); }
@@ -443,7 +424,7 @@ void TForm1::StartUnattended() { UnattendedAttempt(); }
 void TForm1::UnattendedAttempt() {
   Handlers.Run([this] {
     Painted([this] {
-      std::string problem = Core.StartUnattended(ReadCameraChoice(), ReadUploadChoice());
+      std::string problem = Core.StartUnattended(Input());
       if (!problem.empty()) Handlers.Report(problem);
     });
   });
@@ -453,46 +434,48 @@ void TForm1::UnattendedAttempt() {
 }
 
 void TForm1::Timer1Timer() {
-  Painted([this] { Core.Tick(ReadCameraChoice(), *this); });
+  Painted([this] { Core.Tick(Input(), *this); });
 }
 
 void TForm1::Obturo1RemoteEvent(RemoteEventCallbackType Event, AdditionNotifyRemoteEventType /*EventData*/) {
-  Painted([&] { Core.HandlePicture(Event, {CheckBox4->isChecked(), ReadUploadChoice()}, *this); });
+  Painted([&] { Core.HandlePicture(Event, Input(), *this); });
 }
 
 void TForm1::set_cam_parameters() {
-  Painted([this] { Core.SetCamParameters(ReadCameraChoice()); });
+  Painted([this] { Core.CorrectionChanged(Input()); });
 }
 
-void TForm1::RadioButton1Click() { Painted([this] { Core.PresetSelected(1, ReadCameraChoice()); }); }
-void TForm1::RadioButton2Click() { Painted([this] { Core.PresetSelected(2, ReadCameraChoice()); }); }
-void TForm1::RadioButton3Click() { Painted([this] { Core.PresetSelected(3, ReadCameraChoice()); }); }
-void TForm1::RadioButton4Click() { Painted([this] { Core.PresetSelected(4, ReadCameraChoice()); }); }
-void TForm1::RadioButton5Click() { Painted([this] { Core.PresetSelected(5, ReadCameraChoice()); }); }
+void TForm1::PresetClick(int button) {
+  StationInput input = Input();
+  input.Preset = button;
+  Painted([&] { Core.PresetSelected(input); });
+}
 
-void TForm1::ComboBox2Change() { Painted([this] { Core.CorrectionChanged(ReadCameraChoice()); }); }
-void TForm1::ComboBox3Change() { Painted([this] { Core.CorrectionChanged(ReadCameraChoice()); }); }
-void TForm1::ComboBox4Change() { Painted([this] { Core.CorrectionChanged(ReadCameraChoice()); }); }
-void TForm1::CheckBox7Click() { Painted([this] { Core.CorrectionChanged(ReadCameraChoice()); }); }
+void TForm1::RadioButton1Click() { PresetClick(1); }
+void TForm1::RadioButton2Click() { PresetClick(2); }
+void TForm1::RadioButton3Click() { PresetClick(3); }
+void TForm1::RadioButton4Click() { PresetClick(4); }
+void TForm1::RadioButton5Click() { PresetClick(5); }
+
+void TForm1::ComboBox2Change() { set_cam_parameters(); }
+void TForm1::ComboBox3Change() { set_cam_parameters(); }
+void TForm1::ComboBox4Change() { set_cam_parameters(); }
+void TForm1::CheckBox7Click() { set_cam_parameters(); }
 
 void TForm1::TrackBar1Change() {
-  Painted([this] { Core.MoveZoom(TrackBar1->value()); });
+  Painted([this] { Core.ZoomMoved(Input()); });
 }
 
 void TForm1::Edit2Change() {
-  Painted([this] { Core.IntervalTyped(Edit2->text().toStdString()); });
+  Painted([this] { Core.IntervalTyped(Input()); });
 }
 
 void TForm1::upload_picture(const std::string& path, const std::string& name) {
-  Painted([&] { Core.Upload(path, name, ReadUploadChoice(), *this); });
-}
-
-void TForm1::IdFTP1Work(int64_t AWorkCount) {
-  if (auto percent = Core.ProgressOf(AWorkCount)) ShowProgress(*percent);
+  Painted([&] { Core.Upload(path, name, Input().Account, *this); });
 }
 
 void TForm1::CheckBox4Click() {
-  Painted([this] { Core.SetUploading(CheckBox4->isChecked()); });
+  Painted([this] { Core.UploadBoxChanged(Input()); });
 }
 
 }  // namespace korv

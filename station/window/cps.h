@@ -32,8 +32,8 @@ namespace korv {
 class TIdFTP;
 class TObturo;
 
-// The window only paints: each handler reads the controls the user sets into
-// a plain choice, hands it to the station core (Core) and paints the core's
+// The window only paints: each handler reads what the user set into one
+// StationInput, hands it to the station core (Core) and paints the core's
 // view of every control, with their signals blocked.
 class TForm1 : public QWidget, private StationSink {
 public:
@@ -122,7 +122,6 @@ public:
   std::unique_ptr<TIdFTP> IdFTP1;
 
   Station Core;
-  StationState& State;
 
   // True while Timer1 is switched on, even when its interval (0) keeps it silent.
   bool Timer1Enabled() const { return Timer1On; }
@@ -155,11 +154,8 @@ public:
   void ComboBox4Change();
   void CheckBox7Click();
   void TrackBar1Change();
-  // Settings file.
-  void save_settings();
-  // Upload of the picture just saved; catches its own errors.
+  // Upload of a picture file as the live picture; catches its own errors.
   void upload_picture(const std::string& path, const std::string& name);
-  void IdFTP1Work(int64_t AWorkCount);
   void CheckBox4Click();
 
 private:
@@ -176,8 +172,9 @@ private:
   void Painted(const std::function<void()>& work);
   void Paint(const StationView& view);
   QRadioButton* PresetButton(int button) const;
-  CameraChoice ReadCameraChoice() const;
-  UploadChoice ReadUploadChoice() const;
+  // What the user set on the window.
+  StationInput Input() const;
+  void PresetClick(int button);
 
   // StationSink: the station's progress on the window.
   void ShowStatus(const std::string& text) override;
@@ -192,9 +189,6 @@ private:
   HandlerRunner Handlers;
   WindowThread EventHandOver{this};  // camera events from a library's own thread
   bool Timer1On = false;
-  // What of the view was painted last, where the view says what changed.
-  uint64_t TimerSetPainted = 0, ItemsSetPainted = 0;
-  std::string StatusPainted, UploadStatusPainted;
 };
 
 }  // namespace korv

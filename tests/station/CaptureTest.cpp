@@ -18,6 +18,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 #include "camera/Obturo.h"
 #include "camera/sdk/CodeTables.h"
@@ -42,11 +43,13 @@ protected:
     Camera.Reset();
   }
 
-  // Starts the station (no uploads) and, unless told otherwise, connects.
-  TForm1& StartStation(const std::string& scenario = kCamera, bool connect = true) {
+  // Starts the station (without `config`, no uploads) and, unless told
+  // otherwise, connects.
+  TForm1& StartStation(const std::string& scenario = kCamera, bool connect = true,
+                       const std::optional<StationConfig>& config = std::nullopt) {
     if (!scenario.empty()) Camera.LoadScenario(scenario);
-    TForm1& form = Start();
-    form.CheckBox4->setChecked(false);
+    TForm1& form = Start(config.value_or(StationConfig{}));
+    if (!config) form.CheckBox4->setChecked(false);
     if (connect) {
       form.Button1->click();
       EXPECT_EQ(Errors, std::vector<std::string>{});
@@ -95,7 +98,6 @@ TEST_F(CameraTest, ConnectReadsTheCameraAndEnablesTheControlsSendingNothing) {
   EXPECT_TRUE(form.TrackBar1->isEnabled());
   EXPECT_EQ(form.TrackBar1->maximum(), 7);
   EXPECT_EQ(form.TrackBar1->value(), 0);  // not moved to the camera's position
-  EXPECT_EQ(form.State.day_mode, form.State.cam_settings.ShootingMode);
   for (QWidget* control : std::initializer_list<QWidget*>{form.RadioButton1, form.RadioButton2, form.RadioButton3,
                                                            form.RadioButton4, form.RadioButton5, form.GroupBox2,
                                                            form.Button2, form.Button3, form.Button4}) {
@@ -125,8 +127,6 @@ TEST_F(CameraTest, SliderMovesTheZoom) {
   TForm1& form = StartStation("camera CD\nzoom 0 12 8\n");
   form.TrackBar1->setValue(6);
   EXPECT_EQ(LastSent("CDSetZoomPos"), 6);
-  EXPECT_EQ(form.State.zoom_pos, 6);
-  EXPECT_EQ(form.State.zoom_info.Position, 6u);
 }
 
 TEST_F(CameraTest, NoCameraNamesTheNewerModelsAndAPlugInLaterWorks) {
@@ -162,25 +162,27 @@ TEST_F(CameraTest, AFailureAfterConnectLeavesTheStationUnusable) {
 TEST_F(CameraTest, PresetsSetTheStateListsAndSendTheRecord) {
   struct Case {
     int Button;
-    int32_t Interval, Exposure, Iso, Aperture;
+    int32_t Interval;
+    const char *Exposure, *Aperture, *Iso;  // shown
     bool IsoList, ApertureList, ExposureList;
-    uint8_t ShootingMode, IsoSent;  // ordinals
+    uint8_t ShootingMode, IsoSent;  // ordinals; day: the camera's own
     int Tv, Av;                     // ordinals sent, -1 = not sent
     const char* SettingsFile;       // "" = not written
   };
   const Case cases[] = {
-      {1, 5, 0, 0, 0, false, false, false, 0, 1, -1, -1, ""},
+      {1, 5, "Auto", "Auto", "Auto", false, false, false, 0, 1, -1, -1, ""},
       // Dusk shows ISO 50 but sends automatic ISO.
-      {2, 7, 2, 50, 8, false, true, true, 2, 1, 14, 19, ""},
-      {3, 10, 5, 50, 0, true, false, true, 17, 2, 10, -1, "\r\n\r\n5\r\n5\r\n"},
-      {4, 20, 10, 50, 0, true, false, true, 17, 2, 7, -1, "\r\n\r\n5\r\n10\r\n"},
-      {5, 30, 15, 50, 0, true, false, true, 17, 2, 5, -1, "\r\n\r\n5\r\n15\r\n"},
+      {2, 7, "2 mp", "F8.0", "50", false, true, true, 2, 1, 14, 19, ""},
+      {3, 10, "5 mp", "Auto", "50", true, false, true, 17, 2, 10, -1, "\r\n\r\n5\r\n5\r\n"},
+      {4, 20, "10 mp", "Auto", "50", true, false, true, 17, 2, 7, -1, "\r\n\r\n5\r\n10\r\n"},
+      {5, 30, "15 mp", "Auto", "50", true, false, true, 17, 2, 5, -1, "\r\n\r\n5\r\n15\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "RadioButton" << c.Button);
     Form.reset();
     Camera.Reset();
     TForm1& form = StartStation("camera CD\nvalue ShootingMode 0\n");
+    const uint8_t dayMode = CameraNow().ShootingMode;  // as read at connect
     QRadioButton* buttons[] = {form.RadioButton1, form.RadioButton2, form.RadioButton3, form.RadioButton4,
                                form.RadioButton5};
     if (c.Button == 1) {
@@ -191,10 +193,9 @@ TEST_F(CameraTest, PresetsSetTheStateListsAndSendTheRecord) {
     buttons[c.Button - 1]->click();
     ASSERT_EQ(Errors, std::vector<std::string>{});
 
-    EXPECT_EQ(form.State.interval, c.Interval);
-    EXPECT_EQ(form.State.exposure_s, c.Exposure);
-    EXPECT_EQ(form.State.iso, c.Iso);
-    EXPECT_EQ(form.State.aperture, c.Aperture);
+    EXPECT_EQ(form.ComboBox4->currentText(), QString::fromUtf8(c.Exposure));
+    EXPECT_EQ(form.ComboBox3->currentText(), QString::fromUtf8(c.Aperture));
+    EXPECT_EQ(form.ComboBox2->currentText(), QString::fromUtf8(c.Iso));
     EXPECT_EQ(form.ComboBox2->isEnabled(), c.IsoList);
     EXPECT_EQ(form.ComboBox3->isEnabled(), c.ApertureList);
     EXPECT_EQ(form.ComboBox4->isEnabled(), c.ExposureList);
@@ -202,7 +203,7 @@ TEST_F(CameraTest, PresetsSetTheStateListsAndSendTheRecord) {
     EXPECT_EQ(form.Timer1->interval(), c.Interval * 1000);
     EXPECT_EQ(ReadFile(File(kSettingsFile)), c.SettingsFile);
 
-    uint8_t mode = c.Button == 1 ? form.State.day_mode : c.ShootingMode;
+    uint8_t mode = c.Button == 1 ? dayMode : c.ShootingMode;
     EXPECT_EQ(LastSent("CDSetShootingMode"), CdCode(CameraSetting::ShootingMode, mode));
     auto sent = [](CameraSetting setting, int ordinal) -> int64_t {
       return ordinal < 0 ? int64_t{-1} : int64_t{CdCode(setting, static_cast<uint8_t>(ordinal))};
@@ -218,11 +219,11 @@ TEST_F(CameraTest, PresetsSetTheStateListsAndSendTheRecord) {
   }
 }
 
-TEST_F(CameraTest, NightPresetKeepsTheAccountReadAtStart) {
-  WriteFile(File(kSettingsFile), "anna\r\npw\r\n5\r\n15\r\n");
+TEST_F(CameraTest, NightPresetKeepsTheAccountAndTheDayIntervalReadAtStart) {
+  WriteFile(File(kSettingsFile), "anna\r\npw\r\n12\r\n15\r\n");
   TForm1& form = StartStation();
   form.RadioButton4->click();
-  EXPECT_EQ(ReadFile(File(kSettingsFile)), "anna\r\npw\r\n5\r\n10\r\n");
+  EXPECT_EQ(ReadFile(File(kSettingsFile)), "anna\r\npw\r\n12\r\n10\r\n");
 }
 
 TEST_F(CameraTest, NightTwoTimerAddsTheUploadTimeWhileUploading) {
@@ -234,15 +235,6 @@ TEST_F(CameraTest, NightTwoTimerAddsTheUploadTimeWhileUploading) {
   form.RadioButton3->click();
   form.RadioButton4->click();
   EXPECT_EQ(form.Timer1->interval(), 30000);
-}
-
-TEST_F(CameraTest, RefreshKeepsTheListItemForAnExposureItLacks) {
-  TForm1& form = StartStation();
-  form.RadioButton2->click();  // "2 mp"
-  form.State.exposure_s = 3;
-  form.Refresh_settings();
-  EXPECT_EQ(form.ComboBox4->currentText(), "2 mp");
-  EXPECT_EQ(LastSent("CDSetTvValue"), CdCode(CameraSetting::Tv, 14));
 }
 
 TEST_F(CameraTest, AutoExposureInNightModeSendsTheCamerasOwnTvBack) {
@@ -270,7 +262,7 @@ TEST_F(CameraTest, ListsSendOnlyOnTheUsersChoice) {
 
 TEST_F(CameraTest, DayModeRestoresTheShootingModeReadAtConnect) {
   TForm1& form = StartStation("camera CD\nvalue ShootingMode 0\n");
-  uint8_t dayMode = form.State.day_mode;
+  uint8_t dayMode = CameraNow().ShootingMode;
   form.RadioButton5->click();
   EXPECT_NE(CameraNow().ShootingMode, dayMode);
   form.RadioButton1->click();
@@ -282,13 +274,13 @@ TEST_F(CameraTest, Edit2InNightModeChangesOnlyTheInterval) {
   form.RadioButton4->click();
   Camera.ClearLog();
   form.Edit2->setText("45");
-  EXPECT_EQ(form.State.interval, 45);
-  EXPECT_EQ(form.State.base_interval, 5);
   EXPECT_EQ(form.Timer1->interval(), 45000);
   EXPECT_TRUE(Camera.Log().empty());
   form.RadioButton1->click();
+  EXPECT_EQ(form.Edit2->text(), "5");  // the day interval stayed
   form.Edit2->setText("46");
-  EXPECT_EQ(form.State.base_interval, 46);
+  form.RadioButton2->click();
+  EXPECT_EQ(form.Edit2->text(), "46");  // the day interval, larger than dusk's
 }
 
 // Painting the station's view runs no handler and leaves what the user chose.
@@ -299,7 +291,6 @@ TEST_F(CameraTest, PaintingKeepsTheUsersChoicesAndRunsNoHandler) {
   EXPECT_EQ(form.ComboBox1->currentIndex(), 5);
   form.RadioButton2->click();  // its interval 7 is painted into Edit2
   EXPECT_EQ(form.Edit2->text(), "7");
-  EXPECT_EQ(form.State.base_interval, 5);
   EXPECT_EQ(CameraNow().ImageSize, 3);  // "Kis méret"
 }
 
@@ -331,17 +322,14 @@ TEST_F(DayNightTest, MarchAfternoonSwitchesAtNineteenAndBackAtFive) {
   EXPECT_EQ(Selected(), form.RadioButton1);
   Tick(3, 14, 19, 0);
   EXPECT_EQ(Selected(), form.RadioButton5);
-  EXPECT_EQ(form.State.interval, 30);
-  EXPECT_EQ(form.State.evening_hour, 19);
-  EXPECT_EQ(form.State.morning_hour, 5);
+  EXPECT_EQ(form.Edit2->text(), "30");
   Tick(3, 14, 23);
   Tick(3, 15, 0);
   Tick(3, 15, 4, 59);
   EXPECT_EQ(Selected(), form.RadioButton5);
   Tick(3, 15, 5, 0);
   EXPECT_EQ(Selected(), form.RadioButton1);
-  EXPECT_EQ(form.State.interval, 5);  // the night did not become the day interval
-  EXPECT_EQ(form.State.base_interval, 5);
+  EXPECT_EQ(form.Edit2->text(), "5");  // the night did not become the day interval
   EXPECT_FALSE(form.ComboBox4->isEnabled());
   EXPECT_EQ(form.Edit1->text(), QString::fromUtf8("Kép beolvasása -000007.jpg"));
   EXPECT_EQ(Errors, std::vector<std::string>{});
@@ -357,9 +345,10 @@ TEST_F(DayNightTest, JanuaryEveningSwitchesOnTheFirstTick) {
 
 TEST_F(DayNightTest, JuneMorningReappliesDayModeOnTheFirstTick) {
   TForm1& form = StartStation();
+  uint8_t dayMode = CameraNow().ShootingMode;
   Tick(6, 20, 8);
   EXPECT_EQ(Selected(), form.RadioButton1);
-  EXPECT_EQ(LastSent("CDSetShootingMode"), CdCode(CameraSetting::ShootingMode, form.State.day_mode));
+  EXPECT_EQ(LastSent("CDSetShootingMode"), CdCode(CameraSetting::ShootingMode, dayMode));
 }
 
 TEST_F(DayNightTest, NightIntervalIsTwiceTheExposureButNotBelowTheDayInterval) {
@@ -367,15 +356,28 @@ TEST_F(DayNightTest, NightIntervalIsTwiceTheExposureButNotBelowTheDayInterval) {
   TForm1& form = StartStation();
   Tick(1, 10, 18);
   EXPECT_EQ(Selected(), form.RadioButton4);
-  EXPECT_EQ(form.State.interval, 25);
+  EXPECT_EQ(form.Edit2->text(), "25");
   EXPECT_EQ(ReadFile(File(kSettingsFile)), "\r\n\r\n25\r\n10\r\n");
   Form.reset();
   Camera.Reset();
   WriteFile(File(kSettingsFile), "\r\n\r\n5\r\n10\r\n");
   StartStation();
   Tick(1, 10, 18);
-  EXPECT_EQ(Form->State.interval, 20);
+  EXPECT_EQ(Form->Edit2->text(), "20");
   EXPECT_EQ(ReadFile(File(kSettingsFile)), "\r\n\r\n5\r\n10\r\n");  // the day interval stays 5
+}
+
+// A remembered night exposure no preset has: the evening switch selects no
+// preset and leaves the exposure list's item, which is what is sent.
+TEST_F(DayNightTest, AnEveningExposureTheListLacksKeepsTheListsItem) {
+  WriteFile(File(kSettingsFile), "\r\n\r\n5\r\n7\r\n");
+  TForm1& form = StartStation();
+  form.RadioButton2->click();  // "2 mp"
+  Tick(1, 10, 18);
+  EXPECT_EQ(Selected(), form.RadioButton2);
+  EXPECT_EQ(form.Edit2->text(), "14");
+  EXPECT_EQ(form.ComboBox4->currentText(), "2 mp");
+  EXPECT_EQ(LastSent("CDSetTvValue"), CdCode(CameraSetting::Tv, 14));
 }
 
 TEST_F(DayNightTest, StartAndStopSwitchTheTimerAndTheImageSizeList) {
@@ -399,7 +401,8 @@ TEST_F(DayNightTest, StartAndStopSwitchTheTimerAndTheImageSizeList) {
 
 class PictureTest : public CameraTest {
 protected:
-  std::string PictureFile(const std::string& name) const { return File(Form->State.picture_dir + "/" + name); }
+  std::string PictureFile(const std::string& name) const { return Form->Core.View().PictureFolder + "/" + name; }
+  int64_t NextPicture() const { return Form->Core.View().NextPicture; }
 };
 
 TEST_F(PictureTest, EachPictureIsSavedShownAndCounted) {
@@ -412,28 +415,28 @@ TEST_F(PictureTest, EachPictureIsSavedShownAndCounted) {
                                    QString::fromUtf8("Kép beolvasása -000001.jpg")}));
   EXPECT_TRUE(std::filesystem::file_size(PictureFile("000001.jpg")) > 1000);
   EXPECT_EQ(ReadFile(File(kPictureNumberFile)), "2\r\n");
-  EXPECT_EQ(form.State.picture_counter, 2);
+  EXPECT_EQ(NextPicture(), 2);
   EXPECT_EQ(form.Image1->pixmap().size(), QSize(385, 281));
 }
 
 TEST_F(PictureTest, LongNumbersAreNotCut) {
-  TForm1& form = StartStation();
-  form.State.picture_counter = 999999;
+  NumberFrom(999999);
+  StartStation();
   Tick();
   EXPECT_TRUE(std::filesystem::exists(PictureFile("999999.jpg")));
   EXPECT_EQ(ReadFile(File(kPictureNumberFile)), "1000000\r\n");
   Tick();
   EXPECT_TRUE(std::filesystem::exists(PictureFile("1000000.jpg")));
-  EXPECT_EQ(form.State.picture_counter, 1000001);
+  EXPECT_EQ(NextPicture(), 1000001);
 }
 
 TEST_F(PictureTest, AFailedTransferIsReportedAndTheNumberStays) {
-  TForm1& form = StartStation();
+  StartStation();
   Camera.FailNext("CDGetReleasedData", 1, 0x28);
   Tick();
   ASSERT_EQ(Errors.size(), 1u);
   EXPECT_EQ(Errors[0].rfind("CDGetReleasedData errorcode 0x00000028", 0), 0u) << Errors[0];
-  EXPECT_EQ(form.State.picture_counter, 1);
+  EXPECT_EQ(NextPicture(), 1);
   EXPECT_FALSE(std::filesystem::exists(File(kPictureNumberFile)));
 }
 
@@ -447,19 +450,17 @@ TEST_F(PictureTest, AFailedReleaseEndsTheTickAndTheTimerGoesOn) {
   Errors.clear();
   Tick();
   EXPECT_EQ(Errors, std::vector<std::string>{});
-  EXPECT_EQ(form.State.picture_counter, 2);
+  EXPECT_EQ(NextPicture(), 2);
 }
 
 TEST_F(PictureTest, AReleaseFailingOnceShowsOneBoxWhileTheTimerTakesAndUploadsPictures) {
   ScriptedServer server(
       StoreSessions(3, StoreSession("u", "p", {Send("226 done\r\n"), Expect("QUIT"), Send("221 bye\r\n")})));
-  TForm1& form = StartStation(kCamera + "fail CDRelease 1 0x00000081 after 1\n");
+  // The upload box as the window leaves it: no time added to the interval.
+  TForm1& form = StartStation(kCamera + "fail CDRelease 1 0x00000081 after 1\n", true,
+                              StationConfig{.UploadHost = server.host(), .UploadPort = server.port()});
   SetErrorReporter(nullptr);  // the box itself, not the recorder
   form.ComboBox1->setCurrentIndex(5);
-  form.CheckBox4->setChecked(true);
-  form.State.upload_extra_s = 0;  // ticks at the bare interval
-  form.State.upload_host = server.host();
-  form.State.upload_port = server.port();
   form.Edit4->setText("u");
   form.Edit5->setText("p");
   form.Edit2->setText("1");
@@ -471,7 +472,7 @@ TEST_F(PictureTest, AReleaseFailingOnceShowsOneBoxWhileTheTimerTakesAndUploadsPi
   ASSERT_TRUE(ServeUntil([&] { return uploaded == 3; }));  // pictures 1 to 3: ticks 1, 3 and 4
   form.Button4->click();
   EXPECT_EQ(server.finish(), "");
-  EXPECT_EQ(form.State.picture_counter, 4);
+  EXPECT_EQ(NextPicture(), 4);
   auto boxes = form.findChildren<QMessageBox*>(QStringLiteral("ErrorBox"));
   ASSERT_EQ(boxes.size(), 1);
   QMessageBox* box = boxes.front();
@@ -494,14 +495,14 @@ TEST_F(PictureTest, TheRealErrorBoxLeavesTheTimerTakingPictures) {
   QMessageBox* box = boxes().front();
   EXPECT_FALSE(box->isModal());
   EXPECT_TRUE(box->text().startsWith("CDRelease errorcode 0x00000081")) << box->text().toStdString();
-  ASSERT_TRUE(ServeUntil([&] { return form.State.picture_counter == 3; }));
+  ASSERT_TRUE(ServeUntil([&] { return NextPicture() == 3; }));
   EXPECT_TRUE(box->isVisible());
 
   Camera.FailNext("CDRelease", 1, 0x83);
   ASSERT_TRUE(ServeUntil([&] { return box->text().contains("0x00000083"); }));
   EXPECT_EQ(boxes().size(), 1);
   EXPECT_TRUE(box->informativeText().startsWith("2 errors")) << box->informativeText().toStdString();
-  ASSERT_TRUE(ServeUntil([&] { return form.State.picture_counter == 4; }));
+  ASSERT_TRUE(ServeUntil([&] { return NextPicture() == 4; }));
   form.Button4->click();
   box->close();
 }
@@ -511,13 +512,13 @@ TEST_F(PictureTest, OtherCameraEventsChangeNothing) {
   form.Edit1->setText("idle");
   Camera.RaiseReleaseEvent(28, 0, 0);  // release start
   EXPECT_EQ(form.Edit1->text(), "idle");
-  EXPECT_EQ(form.State.picture_counter, 1);
-  EXPECT_TRUE(std::filesystem::is_empty(File(form.State.picture_dir)));
+  EXPECT_EQ(NextPicture(), 1);
+  EXPECT_TRUE(std::filesystem::is_empty(form.Core.View().PictureFolder));
 }
 
 TEST_F(PictureTest, TestPictureIsNumberedLikeTheCycle) {
+  NumberFrom(57);
   TForm1& form = StartStation();
-  form.State.picture_counter = 57;
   form.Button2->click();
   EXPECT_EQ(Errors, std::vector<std::string>{});
   EXPECT_TRUE(std::filesystem::exists(PictureFile("000057.jpg")));
@@ -530,7 +531,7 @@ TEST_F(PictureTest, EventsFromTheLibrarysThreadAreHandledOnTheWindowThread) {
   std::vector<QThread*> threads;
   QObject::connect(form.Edit1, &QLineEdit::textChanged, [&] { threads.push_back(QThread::currentThread()); });
   form.Button2->click();
-  ASSERT_TRUE(ServeUntil([&] { return form.State.picture_counter == 2; }));
+  ASSERT_TRUE(ServeUntil([&] { return NextPicture() == 2; }));
   ASSERT_TRUE(ServeUntil([&] { return Camera.WaitIdle(0); }));
   EXPECT_EQ(Errors, std::vector<std::string>{});
   EXPECT_TRUE(std::filesystem::exists(PictureFile("000001.jpg")));

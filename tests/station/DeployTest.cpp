@@ -65,10 +65,8 @@ TEST_F(DeployTest, UnattendedStartWaitsForACameraThenTakesAndUploadsPicturesByIt
   }
   script.erase(script.begin());  // the first session needs no closing one before it
   ScriptedServer server(script);
-  TForm1& form = Start();
+  TForm1& form = Start({.UploadHost = server.host(), .UploadPort = server.port()});
   form.ComboBox1->setCurrentIndex(5);  // small pictures keep the ticks short
-  form.State.upload_host = server.host();
-  form.State.upload_port = server.port();
 
   form.StartUnattended();
   EXPECT_FALSE(form.Timer1Enabled());
@@ -90,10 +88,8 @@ TEST_F(DeployTest, TheLogSaysWhyAnUploadFailed) {
   Camera.LoadScenario(std::string("camera CD\n") + FixedSky);
   ScriptedServer server({Send("220 ready\r\n"), Expect("USER u"), Send("331 pw\r\n"), Expect("PASS p"),
                          Send("530 Login incorrect.\r\n"), ExpectClose()});
-  TForm1& form = Start();
+  TForm1& form = Start({.UploadHost = server.host(), .UploadPort = server.port()});
   form.ComboBox1->setCurrentIndex(5);
-  form.State.upload_host = server.host();
-  form.State.upload_port = server.port();
   form.StartUnattended();
   ASSERT_TRUE(ServeUntil([&] { return form.Edit3->text() == kUploadFailed; }));
   form.Button4->click();
@@ -110,16 +106,15 @@ TEST_F(DeployTest, AnUnpluggedCameraIsConnectedAgainAndPicturesResume) {
   form.set_cam_parameters();
   ASSERT_EQ(Errors, std::vector<std::string>{});
   // The timer's ticks, a tenth of a second apart.
-  ASSERT_TRUE(ServeUntil([&] { return form.State.picture_counter == 5; }, [&] {
+  ASSERT_TRUE(ServeUntil([&] { return form.Core.View().NextPicture == 5; }, [&] {
     QMetaObject::invokeMethod(form.Timer1, "timeout", Qt::DirectConnection);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }));
 
   // Three ticks failed; then each tick tried the camera, without an error box.
   EXPECT_EQ(Errors.size(), 3u);
-  EXPECT_EQ(form.State.failed_captures, 0);
   for (int64_t number = 1; number < 5; ++number) {
-    EXPECT_TRUE(IsJpeg(ReadFile(File(form.State.picture_dir + "/" + PictureFileName(number))))) << number;
+    EXPECT_TRUE(IsJpeg(ReadFile(form.Core.View().PictureFolder + "/" + PictureFileName(number)))) << number;
   }
   EXPECT_EQ(Camera.Calls("CDOpenSource").size(), 2u);
   ExpectLogged({"error: CDRelease errorcode 0x00000080, Device not found", "status: Kamera újracsatlakoztatása",

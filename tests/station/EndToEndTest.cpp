@@ -25,8 +25,7 @@ protected:
     if (auto why = Vsftpd::Unavailable(); !why.empty()) GTEST_SKIP() << why;
     SimulatedLibrary::CD().Reset();
     Server = std::make_unique<Vsftpd>();
-    TForm1& form = Start();
-    form.State.upload_host = Server->host();
+    TForm1& form = Start({.UploadHost = Server->host()});
     QObject::connect(form.Edit3, &QLineEdit::textChanged, [this](const QString& text) { OnUploadStatus(text); });
     form.Button1->click();
     ASSERT_EQ(Errors, std::vector<std::string>{});
@@ -48,7 +47,7 @@ protected:
     Statuses.push_back(status);
     if (status.rfind("Fájl feltöltése ", 0) == 0) Current = status.substr(std::strlen("Fájl feltöltése "));
     if (status == "Feltöltés sikeres") {
-      std::string local = ReadFile(File(Form->State.picture_dir + "/" + Current));
+      std::string local = ReadFile(PictureFile(Current));
       Identical.push_back(!local.empty() && local == ReadFile(Server->publicHtml() + "/koftplive.jpg"));
       Uploaded.push_back(Current);
     }
@@ -64,7 +63,7 @@ protected:
     }
     return true;
   }
-  std::string PictureFile(const std::string& name) const { return File(Form->State.picture_dir + "/" + name); }
+  std::string PictureFile(const std::string& name) const { return Form->Core.View().PictureFolder + "/" + name; }
 
   std::unique_ptr<Vsftpd> Server;
   std::vector<std::string> Statuses;
@@ -84,7 +83,7 @@ TEST_F(EndToEndTest, PicturesAreTakenShownUploadedAndCounted) {
   EXPECT_EQ(Identical, (std::vector<bool>{true, true, true}));
   for (const std::string& name : Uploaded) EXPECT_FALSE(std::filesystem::exists(PictureFile(name))) << name;
   EXPECT_EQ(ReadFile(File(kPictureNumberFile)), "4\r\n");
-  EXPECT_EQ(Form->State.picture_counter, 4);
+  EXPECT_EQ(Form->Core.View().NextPicture, 4);
   EXPECT_FALSE(Form->Image1->pixmap().isNull());
   std::vector<std::string> first(Statuses.begin(), Statuses.begin() + 5);
   EXPECT_EQ(first, (std::vector<std::string>{"Fájl feltöltése 000001.jpg", "Kapcsolódás a szerverhez",
@@ -104,7 +103,7 @@ TEST_F(EndToEndTest, ServerDownKeepsPicturesAndUploadsResumeWhenItIsBack) {
   for (const std::string& name : Failed) EXPECT_TRUE(std::filesystem::exists(PictureFile(name))) << name;
   EXPECT_TRUE(Identical.back());
   // Every picture got its own number, uploaded or kept.
-  EXPECT_EQ(Form->State.picture_counter, static_cast<int32_t>(Uploaded.size() + Failed.size()) + 1);
+  EXPECT_EQ(Form->Core.View().NextPicture, static_cast<int32_t>(Uploaded.size() + Failed.size()) + 1);
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ protected:
     SimulatedLibrary::PR().LoadScenario("camera PR\nmodel Canon PowerShot G7\ntime 13:30\ndate 03-14\nclouds 30\n");
   }
   std::string PicturePath(int64_t counter) const {
-    return File(Form->State.picture_dir + "/" + PictureFileName(counter));
+    return Form->Core.View().PictureFolder + "/" + PictureFileName(counter);
   }
 };
 
@@ -41,13 +41,13 @@ TEST_F(PRStationTest, ConnectsThroughThePRLibraryAndSavesEachPictureWhole) {
   EXPECT_TRUE(SimulatedLibrary::CD().Calls("CDOpenSource").empty());
 
   form.Button3Click();
-  const int64_t first = form.State.picture_counter;
+  const int64_t first = form.Core.View().NextPicture;
   form.Timer1Timer();
   ASSERT_TRUE(Errors.empty()) << Errors.front();
   const std::string picture = ReadFile(PicturePath(first));
   EXPECT_TRUE(IsWholeJpeg(picture));
   EXPECT_FALSE(LoadPreview(PicturePath(first), QSize(160, 120)).isNull());
-  EXPECT_EQ(form.State.picture_counter, first + 1);
+  EXPECT_EQ(form.Core.View().NextPicture, first + 1);
 
   // A file that took the next number meanwhile is never written over: the
   // picture goes to the number after it.
@@ -59,7 +59,7 @@ TEST_F(PRStationTest, ConnectsThroughThePRLibraryAndSavesEachPictureWhole) {
   const std::string second = ReadFile(PicturePath(first + 2));
   EXPECT_TRUE(IsWholeJpeg(second));
   EXPECT_FALSE(LoadPreview(PicturePath(first + 2), QSize(160, 120)).isNull());
-  EXPECT_EQ(form.State.picture_counter, first + 3);
+  EXPECT_EQ(form.Core.View().NextPicture, first + 3);
   EXPECT_EQ(SimulatedLibrary::PR().Calls("PR_RC_GetReleasedData").size(), 2u);
 }
 

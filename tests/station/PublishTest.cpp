@@ -54,7 +54,6 @@ struct LastUploadStatus final : StationSink {
 
 class AtomicPublishTest : public ::testing::Test {
 protected:
-  AtomicPublishTest() : Core(Camera, Ftp, Local.path()) {}
 
   void Check(FtpServerKind kind, bool keepFiles = false, bool tls = false) {
     const ServerRow& row = *std::find_if(std::begin(Servers), std::end(Servers), [&](const ServerRow& each) {
@@ -64,12 +63,11 @@ protected:
     TestCertificates certificates(row.Address);
     FtpServer server({.kind = kind, .address = row.Address, .port = 0, .keepFiles = keepFiles,
                       .certificate = tls ? certificates.Good : "", .key = certificates.Key});
-    Core.State.upload_tls = Ftp.UseTLS = tls;
-    Core.State.upload_tls_ca = Ftp.TLSCAFile = certificates.CA;
+    Ftp.UseTLS = tls;
+    Ftp.TLSCAFile = certificates.CA;
     const std::string live = server.publicHtml() + "/" + kLivePicture;
-    Core.State.upload_host = Ftp.Host = server.host();
-    Core.State.upload_port = Ftp.Port = server.port();
-    Core.State.atomic_publish = true;
+    Ftp.Host = server.host();
+    Ftp.Port = server.port();
     // The server's own answers to a rename over a file and to a delete.
     WriteFile(server.publicHtml() + "/a", "a");
     WriteFile(server.publicHtml() + "/b", "b");
@@ -82,6 +80,9 @@ protected:
     EXPECT_EQ(Ftp.SendCommand("RNTO b", -1), row.RenameOverFileReply);
     EXPECT_EQ(Ftp.SendCommand("DELE b", -1), row.DeleteReply);
     Ftp.SignOff();
+    Station core(Camera, Ftp, Local.path(),
+                 {.UploadHost = server.host(), .UploadPort = server.port(), .AtomicPublish = true,
+                  .UploadTls = tls, .UploadTlsCAFile = certificates.CA});
 
     std::atomic<bool> uploading{true};
     std::atomic<int> reads{0}, halves{0}, gaps{0};
@@ -101,7 +102,7 @@ protected:
     for (size_t i = 0; i < Pictures.size(); ++i) {
       const std::string name = "00000" + std::to_string(i + 1) + ".jpg";
       WriteFile(Local.file(name), Pictures[i]);
-      Core.Upload(Local.file(name), name, {FtpServer::User, FtpServer::Password, false}, Feedback);
+      core.Upload(Local.file(name), name, {FtpServer::User, FtpServer::Password, false}, Feedback);
       EXPECT_EQ(Feedback.Text, "Feltöltés sikeres") << name;
       EXPECT_TRUE(ReadFile(live) == Pictures[i]) << name;
       EXPECT_FALSE(std::filesystem::exists(server.publicHtml() + "/" + kPartialLivePicture));
@@ -128,7 +129,6 @@ protected:
   TempDir Local;
   TObturo Camera;
   TIdFTP Ftp;
-  Station Core;
   LastUploadStatus Feedback;
 };
 

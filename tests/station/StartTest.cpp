@@ -19,19 +19,12 @@ namespace {
 
 using StartTest = StationTest;
 
-std::string TodaysFolder(const LocalTime& day) {
-  QDate date(day.Year, day.Month, day.Day);
-  return PictureDirName(QLocale::system().toString(date, QLocale::ShortFormat).toStdString());
-}
-
 TEST_F(StartTest, WithoutSettingsFileKeepsTheDefaults) {
   TForm1& form = Start();
   EXPECT_EQ(form.Edit4->text(), "");
   EXPECT_EQ(form.Edit5->text(), "");
   EXPECT_EQ(form.Edit2->text(), "5");
-  EXPECT_EQ(form.State.night_exposure, 15);
-  EXPECT_EQ(form.State.interval, 5);
-  EXPECT_EQ(form.State.base_interval, 5);
+  EXPECT_EQ(form.Core.RetryDelayMs(), 5000);
   EXPECT_EQ(form.ComboBox1->currentText(), QString::fromUtf8("Közepes méret-2"));
   EXPECT_TRUE(Errors.empty());
 }
@@ -44,17 +37,18 @@ TEST_F(StartTest, SettingsFileFillsFieldsAndState) {
     const char* Password;
     const char* Edit2;
     int32_t Interval;
-    uint16_t NightExposure;
   };
   const Case cases[] = {
-      {"full", "anna\r\ns3cr\xe9t\r\n12\r\n10\r\n", "anna", "s3cr\xc3\xa9t", "12", 12, 10},
+      {"full", "anna\r\ns3cr\xe9t\r\n12\r\n10\r\n", "anna", "s3cr\xc3\xa9t", "12", 12},
       // Outside Edit2's own range, yet taken as it stands.
-      {"interval 200", "u\r\np\r\n200\r\n5\r\n", "u", "p", "200", 200, 5},
-      {"bare LF", "u\np\n30\n15\n", "u", "p", "30", 30, 15},
+      {"interval 200", "u\r\np\r\n200\r\n5\r\n", "u", "p", "200", 200},
+      {"bare LF", "u\np\n30\n15\n", "u", "p", "30", 30},
       // An interval line that gives no positive number gives the default.
-      {"two lines", "u\r\np\r\n", "u", "p", "5", 5, 0},
-      {"malformed numbers", "u\r\np\r\nabc\r\nxyz\r\n", "u", "p", "5", 5, 15},
-      {"zero interval", "u\r\np\r\n0\r\n10\r\n", "u", "p", "5", 5, 10},
+      {"two lines", "u\r\np\r\n", "u", "p", "5", 5},
+      {"empty interval line", "u\r\np\r\n\r\n10\r\n", "u", "p", "5", 5},
+      {"malformed numbers", "u\r\np\r\nabc\r\nxyz\r\n", "u", "p", "5", 5},
+      {"zero interval", "u\r\np\r\n0\r\n10\r\n", "u", "p", "5", 5},
+      {"negative interval", "u\r\np\r\n-3\r\n", "u", "p", "5", 5},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -63,33 +57,28 @@ TEST_F(StartTest, SettingsFileFillsFieldsAndState) {
     EXPECT_EQ(form.Edit4->text(), QString::fromUtf8(c.User));
     EXPECT_EQ(form.Edit5->text(), QString::fromUtf8(c.Password));
     EXPECT_EQ(form.Edit2->text(), QString::fromUtf8(c.Edit2));
-    EXPECT_EQ(form.State.base_interval, c.Interval);
-    EXPECT_EQ(form.State.interval, c.Interval);
-    EXPECT_EQ(form.State.night_exposure, c.NightExposure);
-    EXPECT_EQ(form.State.ftp_user, c.User);
-    EXPECT_EQ(form.State.ftp_password, c.Password);
+    EXPECT_EQ(form.Core.RetryDelayMs(), c.Interval * 1000);
     EXPECT_TRUE(Errors.empty());
   }
 }
 
 TEST_F(StartTest, ExistingDayFolderContinuesFromMaxSer) {
-  std::filesystem::create_directory(File(TodaysFolder(Clock.Time)));
-  WriteFile(File(kPictureNumberFile), "57\r\n");
+  NumberFrom(57);
   TForm1& form = Start();
-  EXPECT_EQ(form.State.picture_dir, TodaysFolder(Clock.Time));
-  EXPECT_EQ(form.State.picture_counter, 57);
+  EXPECT_EQ(form.Core.View().PictureFolder, File(TodaysFolder()));
+  EXPECT_EQ(form.Core.View().NextPicture, 57);
 }
 
 TEST_F(StartTest, ExistingDayFolderWithoutMaxSerStartsAtOne) {
-  std::filesystem::create_directory(File(TodaysFolder(Clock.Time)));
-  EXPECT_EQ(Start().State.picture_counter, 1);
+  std::filesystem::create_directory(File(TodaysFolder()));
+  EXPECT_EQ(Start().Core.View().NextPicture, 1);
 }
 
 TEST_F(StartTest, NewDayCreatesTheFolderAndStartsAtOne) {
   WriteFile(File(kPictureNumberFile), "57\r\n");
   TForm1& form = Start();
-  EXPECT_TRUE(std::filesystem::is_directory(File(form.State.picture_dir)));
-  EXPECT_EQ(form.State.picture_counter, 1);
+  EXPECT_TRUE(std::filesystem::is_directory(form.Core.View().PictureFolder));
+  EXPECT_EQ(form.Core.View().NextPicture, 1);
 }
 
 TEST_F(StartTest, DayFolderNameHoldsNoPathSeparator) {
@@ -154,8 +143,7 @@ TEST_F(StartTest, Edit2TakesOnlyWholeNumbersFrom1To99) {
     TForm1& form = Start();
     form.Edit2->setText(QString::fromLatin1(text));
     int32_t expected = taken ? StrToIntDef(text, 0) : 5;
-    EXPECT_EQ(form.State.interval, expected);
-    EXPECT_EQ(form.State.base_interval, expected);
+    EXPECT_EQ(form.Core.RetryDelayMs(), expected * 1000);
     EXPECT_EQ(form.Timer1->interval(), taken ? expected * 1000 : 10000);
   }
 }

@@ -1,16 +1,15 @@
-// The station's rules without a window: the day/night switch, presets, the
-// settings record, the picture sequence and the upload driver, against the
-// simulated CD camera and a scripted FTP server.
+// The station without a window, as a user drives it: what the user set in,
+// what the view, the simulated CD camera and a scripted FTP server show out.
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <stdexcept>
+#include <memory>
 #include <tuple>
 
 #include "camera/Obturo.h"
 #include "ftp/IdFTP.h"
 #include "runtime/Exception.h"
-#include "runtime/ScopeExit.h"
+#include "station/CaptureCycle.h"
 #include "station/Station.h"
 #include "tests/camsim/CamSimControl.h"
 #include "tests/station/StoreScript.h"
@@ -35,69 +34,114 @@ public:
   bool FailPreview = false;
 };
 
-class StationCoreTest : public ::testing::Test {
-protected:
-  StationCoreTest() : Core(Camera, Ftp, Folder.path()) {}
-  ~StationCoreTest() override { Camera.OnRemoteEvent = nullptr; }
-
-  std::string File(const std::string& name) const { return Folder.file(name); }
-
-  TempDir Folder;
-  TObturo Camera;
-  TIdFTP Ftp;
-  Station Core;
+class SetClockTo final : public Clock {
+public:
+  LocalTime Time{2026, 6, 21, 12, 0, 0};
+  LocalTime Now() override { return Time; }
+  void Sleep(uint32_t) override {}
 };
 
-TEST_F(StationCoreTest, SwitchRulesFollowMonthHourAndPreviousTick) {
+class StationCoreTest : public ::testing::Test {
+protected:
+  StationCoreTest() : Library(SimulatedLibrary::CD()), Previous(SetClock(&Clock)) { Input.Upload = false; }
+  ~StationCoreTest() override {
+    Core.reset();
+    Camera.reset();
+    SetClock(Previous);
+    Library.Reset();
+  }
+
+  // Starts the station with `settings` as its settings file and connects the camera.
+  Station& Begin(const std::string& settings = "", const StationConfig& config = {}) {
+    if (!settings.empty()) WriteFile(File(kSettingsFile), settings);
+    Core.reset();
+    Camera.reset();
+    Library.Reset();
+    Library.LoadScenario("camera CD\ntime 12:00\ndate 06-21\nclouds 0\nvalue ImageFormat 2:2\n");
+    Camera = std::make_unique<TObturo>();
+    Core = std::make_unique<Station>(*Camera, Ftp, Folder.path(), config);
+    Camera->OnRemoteEvent = [this](RemoteEventCallbackType event, AdditionNotifyRemoteEventType) {
+      Core->HandlePicture(event, Input, Sink);
+    };
+    Core->FormCreate([](const LocalTime&) { return std::string("06-21-26"); });
+    Follow();
+    Input.ImageSizeItem = 5;  // small pictures: these are about the station, not the picture
+    Core->Connect(Input);
+    return *Core;
+  }
+  // The controls show the station's view, as the window paints it.
+  void Follow() {
+    StationView view = Core->TakeView();
+    Input.Preset = view.Preset;
+    Input.IntervalText = view.IntervalText;
+    for (auto [item, chosen] : {std::pair(&Input.ImageSizeItem, view.ImageSizeItem),
+                                {&Input.ExposureItem, view.ExposureItem}, {&Input.ApertureItem, view.ApertureItem},
+                                {&Input.IsoItem, view.IsoItem}}) {
+      if (chosen) *item = *chosen;
+    }
+  }
+  void Select(int preset) {
+    Input.Preset = preset;
+    Core->PresetSelected(Input);
+    Follow();
+  }
+  void Tick(const LocalTime& time) {
+    Clock.Time = time;
+    Core->Tick(Input, Sink);
+    Follow();
+  }
+  size_t Sends() const { return Library.Calls("CDSetShootingMode").size(); }
+  std::string File(const std::string& name) const { return Folder.file(name); }
+  std::string Picture(const std::string& name) const { return Core->View().PictureFolder + "/" + name; }
+
+  TempDir Folder;
+  SimulatedLibrary& Library;
+  SetClockTo Clock;
+  korv::Clock* Previous;
+  std::unique_ptr<TObturo> Camera;
+  TIdFTP Ftp;
+  std::unique_ptr<Station> Core;
+  StationInput Input;
+  RecordingSink Sink;
+};
+
+// The switches fire on the first tick past their hour, select the preset
+// and send it; the night interval is never below the day interval, the day
+// one never below the day preset's.
+TEST_F(StationCoreTest, TheSwitchesFollowTheMonthsHoursAndThePreviousTick) {
   struct Case {
-    int Month, Hour;
-    uint16_t LastHour;
-    int32_t BaseInterval;
-    uint16_t NightExposure;
-    TickPlan::Switch Kind;
-    int Preset;
-    int32_t Interval, Exposure, Iso;
+    const char* Settings;  // day interval, night exposure
+    int Month;
+    std::vector<std::tuple<int, int, int>> Ticks;  // day, hour, the preset then selected
+    const char* Interval;                           // shown after the last tick
   };
-  using S = TickPlan::Switch;
   const Case cases[] = {
-      {3, 14, 0, 5, 15, S::None, 0, 5, 0, 0},        // started in a March afternoon
-      {3, 19, 18, 5, 15, S::Evening, 5, 30, 15, 50},
-      {3, 19, 19, 5, 15, S::None, 0, 5, 0, 0},       // only the first tick past the hour
-      {3, 5, 4, 5, 15, S::Morning, 1, 5, 0, 0},
-      {1, 20, 0, 5, 15, S::Evening, 5, 30, 15, 50},  // started on a January evening
-      {6, 8, 0, 5, 15, S::Morning, 1, 5, 0, 0},      // started on a June morning
-      {6, 8, 0, 3, 15, S::Morning, 1, 5, 0, 0},      // the day interval is at least 5
-      {6, 8, 0, 40, 15, S::Morning, 1, 40, 0, 0},
-      {1, 18, 0, 25, 10, S::Evening, 4, 25, 10, 50},  // never below the day interval
-      {1, 18, 0, 5, 10, S::Evening, 4, 20, 10, 50},
-      {1, 18, 0, 5, 5, S::Evening, 3, 10, 5, 50},
-      {1, 18, 0, 5, 7, S::Evening, 0, 14, 7, 50},    // a remembered exposure no preset has
-      {6, 12, 0, 5, 15, S::None, 0, 5, 0, 0},        // noon belongs to neither switch
+      {"", 3, {{14, 14, 1}, {14, 18, 1}, {14, 19, 5}, {14, 23, 5}, {15, 4, 5}, {15, 5, 1}}, "5"},
+      {"", 3, {{14, 19, 5}}, "30"},
+      {"", 1, {{10, 20, 5}}, "30"},
+      {"\r\n\r\n3\r\n15\r\n", 6, {{20, 8, 1}}, "5"},
+      {"\r\n\r\n40\r\n15\r\n", 6, {{20, 8, 1}}, "40"},
+      {"\r\n\r\n25\r\n10\r\n", 1, {{10, 18, 4}}, "25"},
+      {"\r\n\r\n5\r\n10\r\n", 1, {{10, 18, 4}}, "20"},
+      {"\r\n\r\n5\r\n5\r\n", 1, {{10, 18, 3}}, "10"},
+      {"\r\n\r\n5\r\n7\r\n", 1, {{10, 18, 1}}, "14"},  // a remembered exposure no preset has selects none
+      {"", 6, {{20, 12, 1}}, "5"},                      // noon belongs to neither switch
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "month " << c.Month << " hour " << c.Hour << " after " << c.LastHour);
-    Core.State = StationState{};
-    Core.State.last_hour = c.LastHour;
-    Core.State.base_interval = Core.State.interval = c.BaseInterval;
-    Core.State.night_exposure = c.NightExposure;
-    TickPlan plan = Core.BeginTick({2026, c.Month, 14, c.Hour, 0, 0});
-    EXPECT_EQ(plan.Kind, c.Kind);
-    EXPECT_EQ(plan.Preset, c.Preset);
-    if (c.Kind != S::None) {
-      EXPECT_EQ(Core.State.interval, c.Interval);
-      EXPECT_EQ(Core.State.exposure_s, c.Exposure);
-      EXPECT_EQ(Core.State.iso, c.Iso);
-      EXPECT_EQ(Core.State.aperture, 0);
-      EXPECT_EQ(plan.Lists.Iso, c.Kind == S::Evening);
-      EXPECT_EQ(plan.Lists.Exposure, c.Kind == S::Evening);
-      EXPECT_FALSE(plan.Lists.Aperture);
+    SCOPED_TRACE(::testing::Message() << c.Settings << " month " << c.Month);
+    std::filesystem::remove(File(kSettingsFile));
+    Begin(c.Settings);
+    for (auto [day, hour, preset] : c.Ticks) {
+      SCOPED_TRACE(hour);
+      Tick({2026, c.Month, day, hour, 0, 0});
+      EXPECT_EQ(Core->View().Preset, preset);
     }
-    EXPECT_EQ(Core.State.last_hour, c.LastHour);  // until the tick's switch is done
-    EXPECT_EQ(Core.EndTick(plan), "Kép készítése");
-    EXPECT_EQ(Core.State.last_hour, c.Hour);
+    EXPECT_EQ(Core->View().IntervalText, c.Interval);
   }
-  EXPECT_EQ(Core.State.evening_hour, 22);
-  EXPECT_EQ(Core.State.morning_hour, 4);
+  std::string log = ReadFile(File(kLogFile));
+  for (const char* line : {"switch: night preset 3\n", "switch: night preset 2\n", "switch: night preset none\n",
+                           "switch: day\n"})
+    EXPECT_NE(log.find(line), log.npos) << line;
 }
 
 TEST_F(StationCoreTest, WithAPlaceTheSunSwitchesAndTheFirstTickTakesTheModeOfItsMoment) {
@@ -117,55 +161,43 @@ TEST_F(StationCoreTest, WithAPlaceTheSunSwitchesAndTheFirstTickTakesTheModeOfIts
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.Place.Latitude << " at " << c.NightAltitude << " from " << c.Ticks[0].first);
-    Core.State = StationState{};
-    std::tie(Core.State.location, Core.State.night_altitude) = std::pair(c.Place, c.NightAltitude);
+    Begin("", {.Location = c.Place, .NightAltitude = c.NightAltitude});
+    Core->Start(Input);
     for (auto [utc, preset] : c.Ticks) {
       SCOPED_TRACE(utc);
-      TickPlan plan = Core.BeginTick({2026, 3, 14, 12, 0, 0, utc});  // the local hour plays no part
-      EXPECT_EQ(plan.Preset, preset);
-      EXPECT_EQ(plan.Kind, preset == 1 ? TickPlan::Switch::Morning : preset ? TickPlan::Switch::Evening
-                                                                             : TickPlan::Switch::None);
-      Core.EndTick(plan);
+      const int before = Core->View().Preset;
+      const size_t sends = Sends();
+      Tick({2026, 3, 14, 12, 0, 0, utc});  // the local hour plays no part
+      EXPECT_EQ(Core->View().Preset, preset ? preset : before);
+      EXPECT_EQ(Sends() > sends, preset != 0);
     }
   }
-  Core.State.location = budapest;  // the unattended start's preset: at 03:00 and 12:00 UTC, whatever the hour says
-  EXPECT_EQ(Core.PresetOfHour({2026, 12, 9, 12, 0, 0, 1796785200}), 5);
-  EXPECT_EQ(Core.PresetOfHour({2026, 12, 9, 3, 0, 0, 1796817600}), 1);
-  std::string log = ReadFile(File(kLogFile));
-  for (const char* line : {"switch: night preset 3\n", "switch: day\n"}) EXPECT_NE(log.find(line), log.npos) << log;
+  // The unattended start's preset: at 03:00 and 12:00 UTC, whatever the hour says.
+  for (auto [utc, hour, preset] : {std::tuple{1796785200, 12, 5}, std::tuple{1796817600, 3, 1}}) {
+    Begin("", {.Location = budapest});
+    Clock.Time = {2026, 12, 9, hour, 0, 0, utc};
+    Core->StartUnattended(Input);
+    EXPECT_EQ(Core->View().Preset, preset);
+  }
 }
 
-TEST_F(StationCoreTest, PresetsSetTheirValuesAndNightPresetsRememberTheirExposure) {
-  struct Case {
-    int Button;
-    int32_t BaseInterval, Interval, Exposure, Iso, Aperture;
-    uint16_t NightExposure;
-    const char* File;  // "" = not written
-  };
-  const Case cases[] = {
-      {1, 5, 5, 0, 0, 0, 15, ""},     {2, 5, 7, 2, 50, 8, 15, ""},
-      {3, 5, 10, 5, 50, 0, 5, "u\r\np\r\n5\r\n5\r\n"},  {4, 5, 20, 10, 50, 0, 10, "u\r\np\r\n5\r\n10\r\n"},
-      {5, 5, 30, 15, 50, 0, 15, "u\r\np\r\n5\r\n15\r\n"}, {4, 25, 25, 10, 50, 0, 10, "u\r\np\r\n25\r\n10\r\n"},
-      {1, 8, 8, 0, 0, 0, 15, ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "button " << c.Button << " day interval " << c.BaseInterval);
-    std::filesystem::remove(File(kSettingsFile));
-    Core.State = StationState{};
-    Core.State.ftp_user = "u";
-    Core.State.ftp_password = "p";
-    Core.State.base_interval = c.BaseInterval;
-    Core.ApplyPreset(c.Button);
-    EXPECT_EQ(Core.State.interval, c.Interval);
-    EXPECT_EQ(Core.State.exposure_s, c.Exposure);
-    EXPECT_EQ(Core.State.iso, c.Iso);
-    EXPECT_EQ(Core.State.aperture, c.Aperture);
-    EXPECT_EQ(Core.State.night_exposure, c.NightExposure);
-    EXPECT_EQ(ReadFile(File(kSettingsFile)), c.File);
-    ShownValues shown = Core.Shown();
-    EXPECT_EQ(shown.Interval, c.Interval);
-    EXPECT_EQ(shown.ExposureItem, ExposureItemOf(c.Exposure));
-  }
+// After three ticks without a picture the camera is attached anew and gets
+// the settings of the preset the window shows.
+TEST_F(StationCoreTest, TheReconnectionSendsTheSelectedNightPreset) {
+  Begin();
+  Select(5);
+  const TCameraSettings night = Camera->GetCameraSettings();
+  ASSERT_EQ(night.ShootingMode, kShootingModeShutterPriority);
+  Library.FailNext("CDRelease", 3, 0x81);
+  for (int tick = 0; tick < 3; ++tick) EXPECT_THROW(Tick(Clock.Time), Exception);
+  Sink.Statuses.clear();
+  Tick(Clock.Time);
+  EXPECT_EQ(Sink.Statuses.front(), kReconnecting);
+  EXPECT_EQ(Core->View().Preset, 5);
+  const TCameraSettings sent = Camera->GetCameraSettings();
+  EXPECT_EQ(sent.ShootingMode, night.ShootingMode);
+  EXPECT_EQ(sent.Tv, night.Tv);
+  EXPECT_EQ(sent.ISO, night.ISO);
 }
 
 TEST(SettingsRecordTest, TheChoiceSetsItsFieldsAndKeepsTheCamerasOthers) {
@@ -179,225 +211,144 @@ TEST(SettingsRecordTest, TheChoiceSetsItsFieldsAndKeepsTheCamerasOthers) {
   read.WhiteBalance = 6;
   struct Case {
     const char* Name;
-    CameraChoice Choice;
-    uint8_t ShootingMode, ISO, Av, Tv, Flash, Quality, ImageSize;
+    int Preset, ImageSize, Iso, Aperture, Exposure;
+    bool Flash;
+    int Quality;
+    uint8_t ShootingMode, ISO, Av, Tv, FlashMode, QualitySent, ImageSizeSent;
   };
   const Case cases[] = {
-      {"day", {3, 1, 2, 4, 4, false, 2, true}, 0, 1, 0, 0, 1, 2, 5},
-      {"dusk ignores the ISO list", {0, 2, 3, 4, 2, true, 3, true}, 2, 1, 19, 14, 3, 3, 1},
-      {"dusk with Auto lists", {5, 2, 3, 0, 0, false, 1, true}, 2, 1, 30, 40, 1, 1, 3},
-      {"night", {1, 4, 4, 3, 4, false, 2, true}, 17, 5, 0, 7, 1, 2, 2},
-      {"night with Auto exposure", {1, 5, 1, 3, 0, false, 2, true}, 17, 2, 0, 40, 1, 2, 2},
-      {"no selections", {-1, 0, -1, -1, -1, false, 0, true}, 9, 4, 30, 40, 1, 5, 7},
+      {"day", 1, 3, 2, 4, 4, false, 2, 0, 1, 0, 0, 1, 2, 5},
+      {"dusk ignores the ISO list", 2, 0, 3, 4, 2, true, 3, 2, 1, 19, 14, 3, 3, 1},
+      {"dusk with Auto lists", 2, 5, 3, 0, 0, false, 1, 2, 1, 30, 40, 1, 1, 3},
+      {"night", 4, 1, 4, 3, 4, false, 2, 17, 5, 0, 7, 1, 2, 2},
+      {"night with Auto exposure", 5, 1, 1, 3, 0, false, 2, 17, 2, 0, 40, 1, 2, 2},
+      {"no selections", 0, -1, -1, -1, -1, false, 0, 9, 4, 30, 40, 1, 5, 7},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
-    TCameraSettings sent = BuildSettings(read, c.Choice, 0);
-    EXPECT_EQ(sent.ShootingMode, c.ShootingMode);
-    EXPECT_EQ(sent.ISO, c.ISO);
-    EXPECT_EQ(sent.Av, c.Av);
-    EXPECT_EQ(sent.Tv, c.Tv);
-    EXPECT_EQ(sent.FlashMode, c.Flash);
-    EXPECT_EQ(sent.Quality, c.Quality);
-    EXPECT_EQ(sent.ImageSize, c.ImageSize);
+    StationInput chosen{.Preset = c.Preset, .ImageSizeItem = c.ImageSize, .IsoItem = c.Iso,
+                        .ApertureItem = c.Aperture, .ExposureItem = c.Exposure, .Flash = c.Flash,
+                        .Quality = c.Quality};
+    TCameraSettings sent = BuildSettings(read, chosen, 0);
+    EXPECT_EQ(std::tie(sent.ShootingMode, sent.ISO, sent.Av, sent.Tv, sent.FlashMode, sent.Quality, sent.ImageSize),
+              std::tie(c.ShootingMode, c.ISO, c.Av, c.Tv, c.FlashMode, c.QualitySent, c.ImageSizeSent));
     EXPECT_EQ(sent.ColorSaturation, 3);
     EXPECT_EQ(sent.WhiteBalance, 6);
   }
 }
 
-TEST_F(StationCoreTest, IntervalLineOfTheSettingsFileFallsBackToFive) {
-  struct Case {
-    const char* File;
-    int32_t Interval;
-  };
-  const Case cases[] = {{"u\r\np\r\n12\r\n10\r\n", 12}, {"u\r\np\r\n200\r\n10\r\n", 200}, {"u\r\np\r\n", 5},
-                        {"u\r\np\r\n\r\n10\r\n", 5},     {"u\r\np\r\nabc\r\n10\r\n", 5},  {"u\r\np\r\n0\r\n", 5},
-                        {"u\r\np\r\n-3\r\n", 5}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.File);
-    WriteFile(File(kSettingsFile), c.File);
-    Core.State = StationState{};
-    auto lines = Core.LoadSettings();
-    ASSERT_TRUE(lines);
-    EXPECT_EQ(Core.State.interval, c.Interval);
-    EXPECT_EQ(Core.State.base_interval, c.Interval);
-    EXPECT_EQ(lines->Interval, std::to_string(c.Interval));
-  }
-}
+// --- Pictures ---
 
-// --- Pictures, through the simulated CD camera ---
-
-class PictureSequenceTest : public StationCoreTest {
-protected:
-  PictureSequenceTest() : Library(SimulatedLibrary::CD()) {
-    Library.Reset();
-    Library.LoadScenario("camera CD\ntime 12:00\ndate 06-21\nclouds 0\nvalue ImageFormat 2:2\n");
-    Camera.OnRemoteEvent = [this](RemoteEventCallbackType event, AdditionNotifyRemoteEventType) {
-      Core.HandlePicture(event, {false, {}}, Sink);
-    };
-    Core.OpenCamera();
-    Core.EnterRemoteMode();
-    Core.OpenPictureDir("06-21-26");
-  }
-  ~PictureSequenceTest() override {
-    Camera.OnRemoteEvent = nullptr;
-    Library.Reset();
-  }
-  std::string Picture(const std::string& name) const { return File(Core.State.picture_dir + "/" + name); }
-
-  SimulatedLibrary& Library;
-  RecordingSink Sink;
-};
-
-TEST_F(PictureSequenceTest, EachPictureGetsTheNextNumberNeverCut) {
+TEST_F(StationCoreTest, EachPictureGetsTheNextNumberNeverCut) {
   const std::pair<int64_t, const char*> cases[] = {
       {1, "000001.jpg"}, {999999, "999999.jpg"}, {1000000, "1000000.jpg"}, {4294967296, "4294967296.jpg"}};
   for (const auto& [counter, name] : cases) {
     SCOPED_TRACE(name);
-    Core.State.picture_counter = counter;
+    std::filesystem::create_directories(File("06-21-26"));
+    WriteFile(File(kPictureNumberFile), std::to_string(counter) + "\r\n");
+    Begin();
     Sink.Statuses.clear();
-    Core.TakePicture();
+    Core->TestPicture(Input);
     EXPECT_EQ(Sink.Statuses, (std::vector<std::string>{std::string("Kép mentése ") + name,
                                                         std::string("Kép beolvasása -") + name}));
     EXPECT_GT(std::filesystem::file_size(Picture(name)), 1000u);
     EXPECT_EQ(ReadFile(File(kPictureNumberFile)), std::to_string(counter + 1) + "\r\n");
-    EXPECT_EQ(Core.State.picture_counter, counter + 1);
+    EXPECT_EQ(Core->View().NextPicture, counter + 1);
   }
 }
 
-TEST_F(PictureSequenceTest, AFailureAfterThePictureWasSavedGivesTheNextPictureANewNumber) {
+TEST_F(StationCoreTest, AFailureAfterThePictureWasSavedGivesTheNextPictureANewNumber) {
+  Begin();
   Sink.FailPreview = true;
-  EXPECT_THROW(Core.TakePicture(), EInOutError);
+  EXPECT_THROW(Core->TestPicture(Input), EInOutError);
   std::string first = ReadFile(Picture("000001.jpg"));
   EXPECT_FALSE(first.empty());
-  EXPECT_EQ(Core.State.picture_counter, 2);
   Sink.FailPreview = false;
-  Core.TakePicture();
+  Core->TestPicture(Input);
   EXPECT_EQ(ReadFile(Picture("000001.jpg")), first);
   EXPECT_TRUE(std::filesystem::exists(Picture("000002.jpg")));
-  EXPECT_EQ(Core.State.picture_counter, 3);
+  EXPECT_EQ(Core->View().NextPicture, 3);
 }
 
-TEST_F(PictureSequenceTest, AFailedTransferThatSavedNothingKeepsTheNumber) {
+TEST_F(StationCoreTest, AFailedTransferThatSavedNothingKeepsTheNumber) {
+  Begin();
   Library.FailNext("CDGetReleasedData", 1, 0x28);
-  EXPECT_THROW(Core.TakePicture(), Exception);
-  EXPECT_EQ(Core.State.picture_counter, 1);
-  EXPECT_TRUE(std::filesystem::is_empty(File(Core.State.picture_dir)));
+  EXPECT_THROW(Core->TestPicture(Input), Exception);
+  EXPECT_EQ(Core->View().NextPicture, 1);
+  EXPECT_TRUE(std::filesystem::is_empty(Core->View().PictureFolder));
 }
 
 // Only ticks the camera failed count towards attaching it anew; a full disk
 // is no reason to.
-TEST_F(PictureSequenceTest, OnlyTicksTheCameraFailedLeadToReconnecting) {
-  const LocalTime noon{2026, 6, 21, 12, 0, 0};
+TEST_F(StationCoreTest, OnlyTicksTheCameraFailedLeadToReconnecting) {
   const std::tuple<const char*, uint32_t, bool> cases[] = {{"disk full", 0x2A, false}, {"camera busy", 0x81, true}};
   for (const auto& [name, status, reconnect] : cases) {
     SCOPED_TRACE(name);
-    Core.State.failed_captures = 0;
-    Core.State.picture_awaited = false;
+    Begin();
     Library.FailNext("CDGetReleasedData", 3, status);
-    for (int tick = 0; tick < 3; ++tick) {
-      EXPECT_FALSE(Core.BeginTick(noon).Reconnect);
-      EXPECT_THROW(Core.TakePicture(), Exception);
-    }
-    EXPECT_EQ(Core.BeginTick(noon).Reconnect, reconnect);
+    for (int tick = 0; tick < 3; ++tick) EXPECT_THROW(Tick(Clock.Time), Exception);
+    Sink.Statuses.clear();
+    Tick(Clock.Time);
+    EXPECT_EQ(Sink.Statuses.front() == kReconnecting, reconnect);
   }
 }
 
-TEST_F(PictureSequenceTest, AHeldCameraRefusingRemoteModeIsShownAsItIs) {
+TEST_F(StationCoreTest, AHeldCameraRefusingRemoteModeIsShownAsItIs) {
+  Begin();
+  Library.FailNext("CDRelease", 3, 0x81);
+  for (int tick = 0; tick < 3; ++tick) EXPECT_THROW(Tick(Clock.Time), Exception);
   Library.FailNext("CDEnterReleaseControl", 1, 0x81);
-  EXPECT_THROW(Core.Reconnect({}, Sink), Exception);
+  Sink.Statuses.clear();
+  EXPECT_THROW(Tick(Clock.Time), Exception);
   EXPECT_EQ(Sink.Statuses, std::vector<std::string>{kReconnecting});
 }
 
-TEST_F(PictureSequenceTest, AnAccountTheSettingsFileCantHoldNeverStopsStart) {
+TEST_F(StationCoreTest, AnAccountTheSettingsFileCantHoldNeverStopsStart) {
   const std::tuple<const char*, const char*, bool> cases[] = {
       {"anna", "pw", true}, {"\xd0\xb6" "enya", "pw", false}, {"", "ok\xe2\x9c\x93", false}};
+  Begin();
   for (const auto& [user, password, stored] : cases) {
     SCOPED_TRACE(user);
     std::filesystem::remove(File(kSettingsFile));
-    Core.Stop();
-    std::string problem = Core.Start({}, {user, password, false});
-    EXPECT_TRUE(Core.View().Running);
+    Core->Stop(Input);
+    Input.Account = {user, password, false};
+    std::string problem = Core->Start(Input);
+    EXPECT_TRUE(Core->View().Running);
     EXPECT_EQ(std::filesystem::exists(File(kSettingsFile)), stored);
     EXPECT_EQ(problem.empty(), stored || !*user);  // said when a whole account is not stored
   }
 }
 
-class HourClock final : public Clock {
-public:
-  LocalTime Time;
-  LocalTime Now() override { return Time; }
-  void Sleep(uint32_t) override {}
-};
-
-TEST_F(PictureSequenceTest, AnUnattendedStartTakesThePresetTheHourCallsFor) {
-  HourClock clock;
-  Clock* previous = SetClock(&clock);
-  auto restore = ScopeExit([&] { SetClock(previous); });
+TEST_F(StationCoreTest, AnUnattendedStartTakesThePresetTheHourCallsFor) {
   // In March night lasts from 19 to 5; the remembered night preset is 3.
   const std::pair<int, int> cases[] = {{2, 5}, {4, 5}, {5, 1}, {14, 1}, {18, 1}, {19, 5}, {23, 5}};
+  Begin();
   for (const auto& [hour, preset] : cases) {
     SCOPED_TRACE(hour);
-    clock.Time = {2026, 3, 14, hour, 30, 0};
-    Core.PresetSelected(kDayPreset, {});
-    Core.StartUnattended({}, {});
-    EXPECT_EQ(Core.View().Preset, preset);
-    EXPECT_TRUE(Core.View().Running);
+    Clock.Time = {2026, 3, 14, hour, 30, 0};
+    Select(kDayPreset);
+    Core->StartUnattended(Input);
+    EXPECT_EQ(Core->View().Preset, preset);
+    EXPECT_TRUE(Core->View().Running);
   }
-}
-
-// The view the window paints, as the handlers leave it.
-TEST_F(PictureSequenceTest, TheViewShowsWhatTheHandlersDecided) {
-  Core.Connect(true);
-  EXPECT_TRUE(Core.View().CameraControls);
-  EXPECT_EQ(Core.View().ZoomEnabled, Core.State.zoom_max != 0);
-  EXPECT_EQ(Core.View().ZoomMaxText, std::to_string(Core.State.zoom_max));
-  struct Case {
-    int Button;
-    const char* Interval;
-    int Exposure, Aperture, Iso;
-    ListsEnabled Lists;
-  };
-  const Case cases[] = {{2, "7", 2, 4, 1, {false, true, true}},
-                        {4, "20", 4, 0, 1, {true, false, true}},
-                        {1, "5", 0, 0, 0, {false, false, false}}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.Button);
-    Core.PresetSelected(c.Button, {});
-    const StationView& view = Core.View();
-    EXPECT_EQ(view.Preset, c.Button);
-    EXPECT_EQ(view.IntervalText, c.Interval);
-    EXPECT_EQ(view.ExposureItem, c.Exposure);
-    EXPECT_EQ(view.ApertureItem, c.Aperture);
-    EXPECT_EQ(view.IsoItem, c.Iso);
-    EXPECT_EQ(std::tie(view.Lists.Iso, view.Lists.Aperture, view.Lists.Exposure),
-              std::tie(c.Lists.Iso, c.Lists.Aperture, c.Lists.Exposure));
-  }
-  Core.IntervalTyped("45");
-  EXPECT_EQ(Core.State.base_interval, 45);
-  EXPECT_EQ(Core.View().TimerMs, 45000);
-  Core.Start({}, {});
-  EXPECT_FALSE(Core.View().ImageSizeEnabled);
-  Core.Stop();
-  EXPECT_TRUE(Core.View().ImageSizeEnabled);
 }
 
 // --- Upload ---
 
 class UploadDriverTest : public StationCoreTest {
 protected:
-  UploadDriverTest() { WriteFile(File("000007.jpg"), "picture bytes"); }
-  void Upload(ScriptedServer& server) {
-    Core.State.upload_host = server.host();
-    Core.State.upload_port = server.port();
+  void Upload(ScriptedServer& server, const StationConfig& config = {}) {
+    WriteFile(File("000007.jpg"), "picture bytes");
+    StationConfig to = config;
+    std::tie(to.UploadHost, to.UploadPort) = std::pair(server.host(), server.port());
+    TObturo camera;
+    Station core(camera, Ftp, Folder.path(), to);
     Sink.Uploads.clear();
-    Core.Upload(File("000007.jpg"), "000007.jpg", {"u", "p", false}, Sink);
+    core.Upload(File("000007.jpg"), "000007.jpg", {"u", "p", false}, Sink);
   }
   static std::vector<Step> Store(const std::vector<Step>& ending, const std::string& name = "koftplive.jpg") {
     return StoreSession("u", "p", ending, name);
   }
-
-  RecordingSink Sink;
 };
 
 TEST_F(UploadDriverTest, AStoreThatSucceedsDeletesTheLocalFile) {
@@ -418,7 +369,6 @@ TEST_F(UploadDriverTest, AStoreTheServerReportsAsFailedKeepsTheFile) {
   };
   for (const auto& [name, ending] : cases) {
     SCOPED_TRACE(name);
-    WriteFile(File("000007.jpg"), "picture bytes");
     ScriptedServer server(Store(ending));
     Upload(server);
     server.finish();
@@ -432,30 +382,24 @@ TEST_F(UploadDriverTest, AStoreTheServerReportsAsFailedKeepsTheFile) {
 // picture stays, and the next session stores it.
 TEST_F(UploadDriverTest, ASessionCutAtAnyStepKeepsThePictureForTheNext) {
   const std::vector<Step> whole = Store({Send("226 done\r\n"), Expect("QUIT"), Send("221 bye\r\n")});
-  Core.State.upload_timeout_ms = 1000;  // bounds the wait for a data connection that never comes
+  // Bounds the wait for a data connection that never comes.
+  const StationConfig config{.UploadTimeoutMs = 1000};
   for (size_t cut = 0; cut + 2 < whole.size(); ++cut) {
     if (whole[cut].kind == Step::Kind::Expect || whole[cut].kind == Step::Kind::ExpectPort) continue;
     SCOPED_TRACE(::testing::Message() << "cut before step " << cut);
     std::vector<Step> script(whole.begin(), whole.begin() + static_cast<ptrdiff_t>(cut));
     script.push_back(NextConnection());
     script.insert(script.end(), whole.begin(), whole.end());
-    WriteFile(File("000007.jpg"), "picture bytes");
     ScriptedServer server(script);
-    Upload(server);
+    Upload(server, config);
     EXPECT_EQ(Sink.Uploads.back(), kUploadFailed);
     EXPECT_EQ(ReadFile(File("000007.jpg")), "picture bytes");
-    Upload(server);
+    Upload(server, config);
     EXPECT_EQ(server.finish(), "");
     EXPECT_EQ(Sink.Uploads.back(), "Feltöltés sikeres");
     EXPECT_EQ(server.data().back(), "picture bytes");
   }
 }
-
-}  // namespace
-}  // namespace korv::test
-
-namespace korv::test {
-namespace {
 
 // Stored as koftplive.jpg.part, then renamed over the live picture; a server
 // that won't rename over a file has the live picture deleted first. Only a
@@ -482,18 +426,26 @@ TEST_F(UploadDriverTest, AtomicPublishRenamesOverTheLivePictureOrDeletesItFirst)
        kUploadFailed},
       {"stored picture not found: the live picture stays", {rnfr, Send("550 no such file\r\n")}, kUploadFailed},
   };
-  Core.State.atomic_publish = true;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
-    WriteFile(File("000007.jpg"), "picture bytes");
     std::vector<Step> ending = {Send("226 done\r\n")};
     ending.insert(ending.end(), c.Ending.begin(), c.Ending.end());
     ScriptedServer server(Store(ending, "koftplive.jpg.part"));
-    Upload(server);
+    Upload(server, {.AtomicPublish = true});
     EXPECT_EQ(server.finish(), "");
     EXPECT_EQ(Sink.Uploads.back(), c.Status);
     EXPECT_EQ(std::filesystem::exists(File("000007.jpg")), c.Status == kUploadFailed);
   }
+}
+
+TEST(UploadProgressTest, IsAPercentageOfTheFileWithoutOverflow) {
+  const std::tuple<int64_t, int64_t, std::optional<int>> cases[] = {
+      {30'000'000, 60'000'000, 50},  // bytes * 100 would overflow 32 bits
+      {1, 200, 0},                   // 0.5 rounds to even
+      {3, 200, 2},                   // 1.5 rounds to even
+      {10, 0, std::nullopt},         // the size is not known yet
+  };
+  for (const auto& [bytes, size, percent] : cases) EXPECT_EQ(PercentOf(bytes, size), percent) << bytes;
 }
 
 }  // namespace

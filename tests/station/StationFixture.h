@@ -8,7 +8,13 @@
 #include <string>
 #include <vector>
 
+#include <QDate>
+#include <QLocale>
+
+#include <filesystem>
+
 #include "runtime/Clock.h"
+#include "station/Settings.h"
 #include "station/window/ErrorReport.h"
 #include "station/window/cps.h"
 #include "tests/support/TempDir.h"
@@ -34,11 +40,21 @@ protected:
     SetClock(PreviousClock);
   }
 
-  TForm1& Start() {
-    Form = std::make_unique<TForm1>(Folder.path());
+  TForm1& Start(const StationConfig& config = {}) {
+    Form = std::make_unique<TForm1>(Folder.path(), config);
     return *Form;
   }
   std::string File(const std::string& name) const { return Folder.file(name); }
+  // The folder of the clock's day, as the station names it.
+  std::string TodaysFolder() const {
+    QDate date(Clock.Time.Year, Clock.Time.Month, Clock.Time.Day);
+    return PictureDirName(QLocale::system().toString(date, QLocale::ShortFormat).toStdString());
+  }
+  // A station started again today continues its numbering at `number`.
+  void NumberFrom(int64_t number) {
+    std::filesystem::create_directory(File(TodaysFolder()));
+    WriteFile(File(kPictureNumberFile), std::to_string(number) + "\r\n");
+  }
 
   TempDir Folder;
   FixedClock Clock;

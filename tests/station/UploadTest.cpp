@@ -20,17 +20,16 @@ const char* const kName = "000007.jpg";
 class UploadTest : public StationTest {
 protected:
   void SetUp() override {
-    TForm1& form = Start();
-    QObject::connect(form.Edit3, &QLineEdit::textChanged,
-                     [this](const QString& text) { Statuses.push_back(text.toStdString()); });
     auto jpeg = MakeJpeg(640, 480, false, 20);
     Picture.assign(jpeg.begin(), jpeg.end());
     WriteFile(Path(), Picture);
   }
   std::string Path() const { return File(kName); }
-  void UseServer(const std::string& host, int port) {
-    Form->State.upload_host = host;
-    Form->State.upload_port = port;
+  // The station, uploading to `config`'s server.
+  void StartWith(const StationConfig& config) {
+    TForm1& form = Start(config);
+    QObject::connect(form.Edit3, &QLineEdit::textChanged,
+                     [this](const QString& text) { Statuses.push_back(text.toStdString()); });
   }
   void Account(const char* user, const char* password) {
     Form->Edit4->setText(QString::fromLatin1(user));
@@ -55,7 +54,7 @@ protected:
     if (auto why = Vsftpd::Unavailable(); !why.empty()) GTEST_SKIP() << why;
     UploadTest::SetUp();
     Server = std::make_unique<Vsftpd>();
-    UseServer(Server->host(), Server->port());
+    StartWith({.UploadHost = Server->host(), .UploadPort = Server->port()});
     Account(Vsftpd::User, Vsftpd::Password);
   }
   std::string Uploaded() const { return ReadFile(Server->publicHtml() + "/koftplive.jpg"); }
@@ -71,7 +70,6 @@ TEST_F(VsftpdUploadTest, StoresThePictureAsTheLivePictureAndDeletesItLocally) {
   EXPECT_FALSE(std::filesystem::exists(Path()));
   EXPECT_EQ(Form->ProgressBar1->value(), 0);
   EXPECT_FALSE(Form->CheckBox6->isChecked());  // signed off
-  EXPECT_EQ(Form->State.upload_file_size, static_cast<int64_t>(Picture.size()));
 }
 
 TEST_F(VsftpdUploadTest, KeepOptionKeepsTheLocalFile) {
@@ -131,7 +129,7 @@ TEST_F(VsftpdUploadTest, ZeroLengthFileIsUploadedWithoutProgressEvents) {
 TEST_F(UploadTest, EmptyAccountFieldsAreSentAsTheyAre) {
   ScriptedServer server({Send("220 ready\r\n"), Expect("USER "), Send("331 password\r\n"), Expect("PASS "),
                          Send("530 no\r\n")});
-  UseServer(server.host(), server.port());
+  StartWith({.UploadHost = server.host(), .UploadPort = server.port()});
   Account("", "");
   Upload();
   EXPECT_EQ(server.finish(), "");
@@ -140,8 +138,7 @@ TEST_F(UploadTest, EmptyAccountFieldsAreSentAsTheyAre) {
 
 TEST_F(UploadTest, ASilentServerCostsOneUploadNotTheStation) {
   ScriptedServer server({Stall()});
-  UseServer(server.host(), server.port());
-  Form->State.upload_timeout_ms = 300;
+  StartWith({.UploadHost = server.host(), .UploadPort = server.port(), .UploadTimeoutMs = 300});
   Account("u", "p");
   auto started = std::chrono::steady_clock::now();
   Upload();
@@ -150,35 +147,23 @@ TEST_F(UploadTest, ASilentServerCostsOneUploadNotTheStation) {
   server.finish();
 }
 
-TEST_F(UploadTest, ProgressIsAPercentageOfTheFileWithoutOverflow) {
-  Form->State.upload_file_size = 60'000'000;  // AWorkCount * 100 would overflow 32 bits
-  Form->IdFTP1Work(30'000'000);
-  EXPECT_EQ(Form->ProgressBar1->value(), 50);
-  Form->State.upload_file_size = 200;
-  Form->IdFTP1Work(1);  // 0.5 rounds to even
-  EXPECT_EQ(Form->ProgressBar1->value(), 0);
-  Form->IdFTP1Work(3);  // 1.5 rounds to even
-  EXPECT_EQ(Form->ProgressBar1->value(), 2);
-  Form->State.upload_file_size = 0;
-  Form->IdFTP1Work(10);
-  EXPECT_EQ(Form->ProgressBar1->value(), 2);
-}
-
 TEST_F(UploadTest, ClientIsSetUpForTheStation) {
+  StartWith({});
   EXPECT_EQ(Form->IdFTP1->MaxLineAction, maException);
   EXPECT_EQ(Form->IdFTP1->ProxySettings.ProxyType, fpcmNone);
   EXPECT_EQ(Form->IdFTP1->ProxySettings.Port, 0);
-  EXPECT_EQ(Form->State.upload_host, KORV_UPLOAD_HOST);
-  EXPECT_EQ(Form->State.upload_port, 21);
+  EXPECT_EQ(Form->IdFTP1->Host, KORV_UPLOAD_HOST);
+  EXPECT_EQ(Form->IdFTP1->Port, 21);
+  EXPECT_EQ(Form->IdFTP1->ReadTimeout, 60000);
 }
 
-TEST_F(UploadTest, UploadOptionSwitchesTheGroupAndTheExtraTime) {
+// The time the upload box adds to the interval: CaptureTest.
+TEST_F(UploadTest, UploadOptionSwitchesTheGroup) {
+  StartWith({});
   Form->CheckBox4->setChecked(false);
   EXPECT_FALSE(Form->GroupBox1->isEnabled());
-  EXPECT_EQ(Form->State.upload_extra_s, 0);
   Form->CheckBox4->setChecked(true);
   EXPECT_TRUE(Form->GroupBox1->isEnabled());
-  EXPECT_EQ(Form->State.upload_extra_s, 10);
 }
 
 }  // namespace

@@ -15,7 +15,7 @@
 #include "usbcam/PRCamera.h"
 #include "usbcam/PTPTrace.h"
 #include "usbcam/RecordingTransport.h"
-#include "usbcam/ScriptedDevice.h"
+#include "tests/usbcam/support/ScriptedDevice.h"
 #include "tests/support/TempDir.h"
 
 namespace korv::usbcam {

@@ -1,5 +1,5 @@
-// The unchanged camera component with real cameras chosen (KORV_CAMERA=usb):
-// it loads bin/usb/PRSDK.DLL and the CD and EOS libraries that list no
+// The unchanged camera component with the hand tool's cameras chosen
+// (KORV_CAMERA=usb-try): it loads bin/usb-try/PRSDK.DLL and the CD and EOS libraries that list no
 // cameras through the loaders, and drives the scripted PTP device from
 // enumeration to the picture files.
 #include <dlfcn.h>
@@ -18,7 +18,7 @@
 #include "camera/sdk/PRAPI.h"
 #include "tests/camera/RaisedMessage.h"
 #include "tests/support/TempDir.h"
-#include "usbcam/ScriptedDevice.h"
+#include "tests/usbcam/support/ScriptedDevice.h"
 
 namespace korv {
 namespace {
@@ -28,7 +28,7 @@ using test::ReadFile;
 class UsbComponentTest : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
-    setenv("KORV_CAMERA", "usb", 1);
+    setenv("KORV_CAMERA", "usb-try", 1);
     LoadPRSDK();
   }
   template <class F>
@@ -99,7 +99,7 @@ TEST_F(UsbComponentTest, EnumerateConnectProbeTakeAndFetchWritePicturesOfEverySi
   ASSERT_EQ(Progress.size(), 18u);
   EXPECT_EQ(Progress.back(), 100);
   const TZoomInfo zoom = camera.GetZoomInfo();
-  EXPECT_EQ(zoom.MaxPosition2, 12u);
+  EXPECT_EQ(zoom.MaxPosition2, 19u);  // a G9's zoom range
 
   for (size_t i = 0; i < sizes.size(); ++i) {
     SCOPED_TRACE(sizes[i]);
@@ -172,9 +172,15 @@ namespace korv {
 namespace {
 
 TEST_F(UsbComponentTest, TheOwnerReachesTheBackendAsTheCameraSentItInEitherForm) {
-  // 8-bit characters as cameras send them, handed through byte for byte; a PTP string.
-  const std::pair<std::string, std::string> cases[] = {
-      {"owner Sky Station", "Sky Station"}, {"owner Tető kamera", "Tető kamera"}, {"owner-ptpstring Sky", "Sky"}};
+  // 8-bit characters as cameras send them, the zero counted, handed through
+  // byte for byte: a 15-letter name (a[16]), none (a[1]), an empty array
+  // (a[0]); a PTP string.
+  const std::pair<std::string, std::string> cases[] = {{"owner Sky Station", "Sky Station"},
+                                                       {"owner Fifteen letters", "Fifteen letters"},
+                                                       {"owner Tető kamera", "Tető kamera"},
+                                                       {"owner", ""},
+                                                       {"owner-empty", ""},
+                                                       {"owner-ptpstring Sky", "Sky"}};
   for (const auto& [line, owner] : cases) {
     SCOPED_TRACE(line);
     Script(line);
@@ -182,6 +188,19 @@ TEST_F(UsbComponentTest, TheOwnerReachesTheBackendAsTheCameraSentItInEitherForm)
     Start(camera, false);
     EXPECT_EQ(Info.CameraOwner, owner);
   }
+}
+
+// A camera whose makers dropped remote capture: the component hears it when
+// it enters remote mode, and the camera is never asked to release.
+TEST_F(UsbComponentTest, ACameraWithoutRemoteCaptureIsRefusedBeforeAnyRelease) {
+  Script("devicereport " KORV_DEVICES_DIR "/g11.report");
+  TObturo camera;
+  camera.EnumerateCameras();
+  camera.Connect(CameraKindPowerShot, 0);
+  EXPECT_FALSE(camera.IsRemoteCapable());
+  EXPECT_EQ(test::MessageOf([&] { camera.EnterRemoteMode(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, false); }),
+            "PR_InitiateReleaseControl errorcode 0x00000070, remote capture not available on this camera");
+  for (const std::string& command : Commands()) EXPECT_NE(command.substr(0, 6), "0x9008") << command;
 }
 
 TEST_F(UsbComponentTest, AnUnpluggedCameraIsForgottenAndConnectedAgainOnceItIsBack) {

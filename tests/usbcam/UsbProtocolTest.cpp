@@ -13,7 +13,7 @@
 
 #include "camera/sdkapi/PTPDataset.h"
 #include "usbcam/PRCamera.h"
-#include "usbcam/ScriptedDevice.h"
+#include "tests/usbcam/support/ScriptedDevice.h"
 
 namespace korv::usbcam {
 namespace {
@@ -149,9 +149,10 @@ TEST(UsbProtocolTest, TransactionIdsRiseFromTheSessionAndEachOperationGoesOutOnc
   }
   // Open, event emulation (descriptor, set), release control and what the
   // camera queued, transfer mode, the queue again, capture, two empty polls
-  // and the one that announces, the picture's size and the picture.
+  // and the one that announces, the picture's size, the camera's output
+  // size and the picture.
   const std::vector<uint64_t> expected{0x1002, 0x1014, 0x1016, 0x9008, 0x9013, 0x1016, 0x9013,
-                                       0x901A, 0x9013, 0x9013, 0x9013, 0x1008, 0x1009};
+                                       0x901A, 0x9013, 0x9013, 0x9013, 0x1008, 0x1015, 0x1009};
   EXPECT_EQ(operations, expected);
   for (size_t i = 0; i < transactions.size(); ++i) EXPECT_EQ(transactions[i], i) << i;
   // Sets send exactly the value bytes: event emulation 7 as the 16-bit
@@ -311,14 +312,61 @@ TEST(UsbProtocolTest, CamerasBehavingAsDocumentedGiveOneReleaseAndOnePicture) {
   }
 }
 
+// The camera's own event emulation (4 on a G9) goes back before the session
+// closes.
 TEST(UsbProtocolTest, ClosingEndsReleaseControlAndTheSession) {
   auto [device, camera] = Connect("");
   ReleaseOne(*camera);
   EXPECT_EQ(camera->Close(), SDKOk);
   const auto commands = Lines(*device, "cmd ");
-  ASSERT_GE(commands.size(), 2u);
-  EXPECT_EQ(commands[commands.size() - 2].substr(0, 10), "cmd 0x9009");
+  ASSERT_GE(commands.size(), 3u);
+  EXPECT_EQ(commands[commands.size() - 3].substr(0, 10), "cmd 0x9009");
+  EXPECT_EQ(commands[commands.size() - 2], "cmd 0x1016 tid " + std::to_string(commands.size() - 2) + " p 0xD045");
   EXPECT_EQ(commands.back().substr(0, 10), "cmd 0x1003");
+  const auto data = Lines(*device, "dataout ");
+  EXPECT_EQ(data.back(), "dataout 0x1016 tid " + std::to_string(commands.size() - 2) + " len 14");
+}
+
+// A camera that sends less than a picture at a time (0xD02E), or none whole
+// (GetObject refused), gives it in pieces by GetPartialObject; the caller's
+// blocks and percentages are those of a whole read.
+TEST(UsbProtocolTest, PicturesComeInPiecesWhereTheCameraSendsLessThanThemOrNoneWhole) {
+  const std::pair<std::string, std::vector<std::string>> cases[] = {
+      {"property 0xD02E 4 20480", {"0x101B p 0x1000 0x0 0x5000", "0x101B p 0x1000 0x5000 0x5000",
+                                   "0x101B p 0x1000 0xA000 0x2350"}},
+      {"without 0x1009", {"0x1009 p 0x1000", "0x101B p 0x1000 0x0 0xC350"}},
+  };
+  for (const auto& [line, reads] : cases) {
+    SCOPED_TRACE(line);
+    auto [device, camera] = Connect("eventdelay 0\npictures 50000\n" + line + "\n");
+    const uint32_t object = ReleaseOne(*camera);
+    Received got;
+    Sink = &got;
+    ASSERT_EQ(camera->GetReleasedData(object, PREventObjectAdded, 8192, 0, TakeBlock), SDKOk);
+    std::vector<std::string> fetches;
+    for (const auto& command : Lines(*device, "cmd 0x10"))
+      if (command.find("0x1009") != std::string::npos || command.find("0x101B") != std::string::npos)
+        fetches.push_back(command.substr(4, 6) + command.substr(command.find(" p ")));
+    EXPECT_EQ(fetches, reads);
+    EXPECT_EQ(got.Bytes, PatternPicture(50000, 0));
+    EXPECT_EQ(got.BlockSizes, (std::vector<uint32_t>{8192, 8192, 8192, 8192, 8192, 8192, 848}));
+    EXPECT_EQ(got.Percents, (std::vector<uint32_t>{16, 32, 49, 65, 81, 98, 100, 100}));
+  }
+}
+
+// A camera that reports an event on every poll: the drain stops after its
+// bound, the events the library does not act on are not handed on, and
+// the picture still comes.
+TEST(UsbProtocolTest, ACameraThatReportsEventsForEverStillCapturesAndHandsOverItsPicture) {
+  auto [device, camera] = Connect("eventdelay 2\nflood 0xC00E\n");
+  const uint32_t object = ReleaseOne(*camera);
+  ASSERT_EQ(Events.size(), 1u);
+  EXPECT_EQ(Word(Events[0], PREventCodeOffset, 2), PREventObjectAdded);
+  EXPECT_LE(Lines(*device, "cmd 0x9013").size(), 2u * MaxDrainedEvents + 3);
+  Received got;
+  Sink = &got;
+  ASSERT_EQ(camera->GetReleasedData(object, PREventObjectAdded, 100000, 0, TakeBlock), SDKOk);
+  EXPECT_EQ(got.Bytes, PatternPicture(100000, 0));
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
-// The whole station with real cameras chosen (KORV_CAMERA=usb): the window,
-// the USB PRSDK.DLL playing the scripted PTP camera of KORV_USB_SCRIPT, and
+// The whole station with the hand tool's cameras chosen (KORV_CAMERA=usb-try):
+// the window, the USB PRSDK.DLL of usb-try/ playing the scripted PTP camera of KORV_USB_SCRIPT, and
 // vsftpd, with the real timer at the shortest interval. The camera does at
 // once everything real cameras are documented to do: slow answers and
 // pauses (in its own time), release control still on, queued mode and
 // stale picture events, busy at first, only the picture's event, a stall,
 // the owner as 8-bit characters, and it is unplugged for a second.
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -48,7 +49,7 @@ protected:
     WriteFile(Scripts.file("sky.jpg"), Picture);
     WriteFile(Scripts.file("camera.txt"), "model Canon PowerShot G9\neventdelay 1\npicturefile " +
                                               Scripts.file("sky.jpg") + "\n" + EveryBehaviour);
-    setenv("KORV_CAMERA", "usb", 1);
+    setenv("KORV_CAMERA", "usb-try", 1);
     setenv("KORV_USB_SCRIPT", Scripts.file("camera.txt").c_str(), 1);
     // An address of its own: no other test's server can stand in the way.
     Server = std::make_unique<Vsftpd>(Vsftpd::Options{.address = "127.0.0.23"});
@@ -67,7 +68,6 @@ protected:
   // Connects camera 0, takes pictures until two are uploaded and stops;
   // returns them.
   std::vector<std::string> TakeTwoPictures(TForm1& form) {
-    form.State.upload_host = Server->host();
     std::vector<std::string> uploaded;
     QObject::connect(form.Edit3, &QLineEdit::textChanged, [&](const QString& text) {
       if (text == "Feltöltés sikeres") uploaded.push_back(ReadFile(Server->publicHtml() + "/koftplive.jpg"));
@@ -103,8 +103,7 @@ protected:
 };
 
 TEST_F(UsbStationTest, UploadsThePicturesOfACameraDoingEveryDocumentedThingAndConnectsItAgainAfterAnUnplug) {
-  TForm1& form = Start();
-  form.State.upload_host = Server->host();
+  TForm1& form = Start({.UploadHost = Server->host()});
   std::vector<std::string> uploaded;
   QObject::connect(form.Edit3, &QLineEdit::textChanged, [&](const QString& text) {
     if (text == "Feltöltés sikeres") uploaded.push_back(ReadFile(Server->publicHtml() + "/koftplive.jpg"));
@@ -130,10 +129,11 @@ TEST_F(UsbStationTest, UploadsThePicturesOfACameraDoingEveryDocumentedThingAndCo
 }
 
 // traces/station.trace is this test recorded: traces/record runs it with
-// KORV_USB_RECORD set, against the scripted camera instead of the trace.
+// KORV_USB_RECORD set, against the scripted camera instead of the trace (a
+// G9 with every default as real G9s report it).
 TEST_F(UsbStationTest, TheRecordedStationTraceReplaysEndToEnd) {
   const bool recording = std::getenv("KORV_USB_RECORD") != nullptr;
-  TForm1& form = Start();
+  TForm1& form = Start({.UploadHost = Server->host()});
   const std::string camera = recording ? "eventdelay 1\npicturefile " + Scripts.file("sky.jpg")
                                        : "replay " KORV_TRACES_DIR "/station.trace";
   auto load = Control<uint32_t(const char*)>("UsbCamLoadScript");
@@ -149,6 +149,24 @@ TEST_F(UsbStationTest, TheRecordedStationTraceReplaysEndToEnd) {
   EXPECT_NE(transcript.find("questions of the trace asked"), std::string::npos) << transcript;
   EXPECT_EQ(transcript.find("differs"), std::string::npos) << transcript;
   EXPECT_EQ(transcript.find("past the end"), std::string::npos) << transcript;
+}
+
+// A camera whose makers dropped remote capture: the connection reports it
+// through the error box, "Távvezérlés OK" stays unchecked, no release goes out.
+TEST_F(UsbStationTest, ACameraWithoutRemoteCaptureIsReportedAndNeverReleased) {
+  TForm1& form = Start();
+  auto load = Control<uint32_t(const char*)>("UsbCamLoadScript");
+  ASSERT_EQ(load("devicereport " KORV_DEVICES_DIR "/g11.report"), 0u);
+  form.Button1->click();
+  EXPECT_FALSE(form.CheckBox1->isChecked());
+  EXPECT_EQ(Errors, std::vector<std::string>{
+                        "PR_InitiateReleaseControl errorcode 0x00000070, remote capture not available on this camera"});
+  auto read = Control<uint32_t(char*, uint32_t)>("UsbCamReadTranscript");
+  std::string transcript(read(nullptr, 0) + 1, '\0');
+  read(transcript.data(), static_cast<uint32_t>(transcript.size()));
+  load(ReadFile(Scripts.file("camera.txt")).c_str());
+  EXPECT_EQ(transcript.find("cmd 0x9008"), std::string::npos) << transcript;
+  EXPECT_EQ(transcript.find("cmd 0x901A"), std::string::npos) << transcript;
 }
 
 }  // namespace

@@ -42,10 +42,24 @@ struct ScriptedFault {
   uint32_t Count = 1;  // occurrences left
 };
 
+// The lists of a camera's DeviceInfo, as a device report shows them.
+struct DeviceLists {
+  std::vector<uint16_t> Operations, Events, Properties;
+  std::string Version;
+};
+// A Canon PowerShot G9 as its owners reported it.
+DeviceLists G9Lists();
+
+enum class OwnerForm { Terminated, PTPString, Empty };
+
 struct DeviceScript {
   std::string Model = "Canon PowerShot G9";
+  DeviceLists Lists = G9Lists();
   std::string Owner = "Sky Station";
-  bool OwnerAsPTPString = false;  // else a 32-bit count and 8-bit characters
+  // An array of 8-bit characters with the terminating zero counted (a
+  // single zero without a name), a PTP string, or an empty array.
+  OwnerForm OwnerIs = OwnerForm::Terminated;
+  std::optional<uint16_t> Flood;  // CheckEvent answers this when it has nothing else
   size_t PacketSize = 512;
   bool ZeroLengthPackets = true;
   uint32_t EventDelay = 2;  // empty polls before a release's events
@@ -105,9 +119,40 @@ public:
   bool Gone() const { return Unplugged; }
 
 private:
+  // One operation as the camera received it.
+  struct Call {
+    uint16_t Code;
+    uint32_t Transaction;
+    const std::vector<uint32_t>& Parameters;
+    const std::vector<uint8_t>& DataOut;
+    uint32_t First() const { return Parameters.empty() ? 0 : Parameters[0]; }
+  };
+  // A handler answers with a response code (0: none, the camera went).
+  struct Operation {
+    uint16_t Code;
+    uint16_t (ScriptedDevice::*Handler)(const Call&);
+  };
+  static const Operation Operations[];
+
   void Command(uint16_t code, uint32_t transaction, const std::vector<uint32_t>& parameters);
-  void Execute(uint16_t code, uint32_t transaction, const std::vector<uint32_t>& parameters,
-               const std::vector<uint8_t>& dataOut);
+  void Execute(const Call& call);
+  void SendData(const Call& call, const std::vector<uint8_t>& payload);
+  ScriptedProperty* PropertyOf(const Call& call);
+  uint16_t GetDeviceInfo(const Call& call);
+  uint16_t OpenSession(const Call& call);
+  uint16_t CloseSession(const Call& call);
+  uint16_t GetPropDesc(const Call& call);
+  uint16_t GetPropValue(const Call& call);
+  uint16_t SetPropValue(const Call& call);
+  uint16_t InitiateReleaseControl(const Call& call);
+  uint16_t TerminateReleaseControl(const Call& call);
+  uint16_t InitiateCapture(const Call& call);
+  uint16_t CheckEvent(const Call& call);
+  uint16_t GetObjectInfo(const Call& call);
+  uint16_t GetObject(const Call& call);
+  uint16_t GetPartialObject(const Call& call);
+  uint16_t GetStorageIDs(const Call& call);
+  std::vector<uint8_t> OwnerValue() const;
   void Queue(std::vector<uint8_t> container, const ScriptedFault* fault);
   void Respond(uint16_t code, uint32_t transaction);
   ScriptedFault* DueFault(uint16_t operation, FaultKind kind);

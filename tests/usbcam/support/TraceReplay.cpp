@@ -1,4 +1,4 @@
-#include "usbcam/TraceReplay.h"
+#include "tests/usbcam/support/TraceReplay.h"
 
 #include <algorithm>
 

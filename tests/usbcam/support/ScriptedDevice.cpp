@@ -1,4 +1,4 @@
-#include "usbcam/ScriptedDevice.h"
+#include "tests/usbcam/support/ScriptedDevice.h"
 
 #include <algorithm>
 #include <fstream>
@@ -10,11 +10,22 @@
 #include "camera/sdkapi/SDKTypes.h"
 #include "runtime/ByteReader.h"
 #include "usbcam/PTPContainer.h"
-#include "usbcam/TraceReplay.h"
+#include "tests/usbcam/support/TraceReplay.h"
 
 namespace korv::usbcam {
 
 namespace {
+
+// Responses of the scripted camera besides those the library names.
+constexpr uint16_t ResponseGeneralError = 0x2002;
+constexpr uint16_t ResponseSessionNotOpen = 0x2003;
+constexpr uint16_t ResponseInvalidTransaction = 0x2004;
+constexpr uint16_t ResponseOperationNotSupported = 0x2005;
+constexpr uint16_t ResponseInvalidObjectHandle = 0x2009;
+constexpr uint16_t ResponsePropertyNotSupported = 0x200A;
+constexpr uint16_t ResponseInvalidPropertyFormat = 0x201B;
+// A handler's answer when the camera answers nothing (it went).
+constexpr uint16_t Unanswered = 0;
 
 std::string Hex(uint32_t value) {
   std::ostringstream text;
@@ -22,8 +33,9 @@ std::string Hex(uint32_t value) {
   return text.str();
 }
 
-// A PowerShot as the library meets it: the settings properties, zoom,
-// transfer mode, owner, battery and event emulation.
+// A PowerShot G9 as the library meets it: the settings properties it lists,
+// zoom, transfer mode, owner, battery, event emulation and output sizes in
+// the types and with the values its owners reported.
 std::map<uint16_t, ScriptedProperty> DefaultProperties() {
   std::map<uint16_t, ScriptedProperty> p;
   auto list = [&](uint16_t code, size_t width, uint32_t value, std::vector<uint32_t> values) {
@@ -33,33 +45,48 @@ std::map<uint16_t, ScriptedProperty> DefaultProperties() {
   list(PRPropFileFormat, 1, 1, {1, 2});
   list(PRPropImageSize, 1, 0, {0, 1, 2, 3, 7});
   list(PRPropFlashMode, 1, 0, {0, 1, 2});
-  list(PRPropBeep, 1, 1, {0, 1});
   list(PRPropShootingMode, 1, 0, {0, 1, 2, 3});
   list(PRPropMeteringMode, 1, 0, {0, 1, 3});
   list(PRPropAFDistance, 1, 0, {0, 1, 2});
   list(PRPropWhiteBalance, 1, 0, {0, 1, 2, 3});
-  list(PRPropContrast, 1, 0, {0xFF, 0, 1});
-  list(PRPropColorSaturation, 1, 0, {0xFF, 0, 1});
-  list(PRPropSharpness, 1, 0, {0xFF, 0, 1});
   list(PRPropISO, 2, 0, {0, 0x48, 0x50, 0x58});
   list(PRPropAv, 2, 0x20, {0x20, 0x23, 0x25, 0x28});
   list(PRPropTv, 2, 0x60, {0x18, 0x20, 0x60, 0x68});
   list(PRPropExposureCompensation, 1, 0, {0xF8, 0, 8});
   list(PRPropFlashCompensation, 1, 0, {0xF8, 0, 8});
-  list(PRPropPhotoEffect, 2, 0, {0, 1, 2});
-  list(PRPropCaptureTransferMode, 2, 0, {});
+  list(PRPropCaptureTransferMode, 2, 15, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15});
   list(PRPropOpticalZoomEnd, 2, PRNoOpticalZoomEnd, {});
   list(PRPropBatteryKind, 2, 1, {});
   list(PRPropBatteryLevel, 4, 3, {});
-  list(PTPPropEventEmulationMode, 2, 0, {});
-  p[PRPropZoomPosition] = {2, 0, {}, true, 12};
+  list(PTPPropEventEmulationMode, 2, 4, {1, 2, 3, 4, 5, 6, 7});
+  list(PTPPropOutputSize, 4, 524288, {});
+  list(0xD02F, 4, 262144, {});  // size of input data
+  p[PRPropZoomPosition] = {2, 0, {}, true, 19};
   return p;
 }
 
-constexpr uint16_t Operations[] = {
-    PTPOpGetDeviceInfo,         PTPOpOpenSession,      PTPOpCloseSession,           PTPOpGetObject,
-    PTPOpGetDevicePropDesc,     PTPOpGetDevicePropValue, PTPOpSetDevicePropValue,   PTPOpInitiateReleaseControl,
-    PTPOpTerminateReleaseControl, PTPOpCheckEvent,     PTPOpInitiateCaptureInMemory, PTPOpGetObjectInfo};
+}  // namespace
+
+DeviceLists G9Lists() {
+  return {{0x1014, 0x1015, 0x1016, 0x1017, 0x1001, 0x1002, 0x1003, 0x9013, 0x901F, 0x1004, 0x1005, 0x1006,
+           0x1007, 0x1008, 0x1009, 0x100A, 0x101B, 0x100C, 0x100D, 0x100B, 0x100F, 0x1012, 0x9001, 0x9021,
+           0x901B, 0x901E, 0x9019, 0x9006, 0x901C, 0x9002, 0x904C, 0x902C, 0x902D, 0x902E, 0x9024, 0x9025,
+           0x9038, 0x9039, 0x903A, 0x903B, 0x904B, 0x900E, 0x900F, 0x9010, 0x9011, 0x9028, 0x9023, 0x9029,
+           0x902A, 0x902B, 0x9034, 0x100E, 0x9008, 0x901A, 0x9009, 0x900B, 0x901D, 0x900D, 0x900C, 0x9014,
+           0x9015, 0x9018, 0x9012, 0x9801, 0x9802, 0x9803, 0x9804, 0x9805, 0x903F, 0x9040, 0x9041, 0x904D,
+           0x9044, 0x9045, 0x904E, 0x904F, 0x9054, 0x9055, 0x9056, 0x9020},
+          {0x4001, 0x4002, 0x4003, 0x4004, 0x4005, 0x4006, 0x4007, 0x4008, 0x4009, 0x400A, 0x400B, 0x400C,
+           0x400D, 0x400E, 0xC001, 0xC005, 0xC008, 0xC009, 0xC00A, 0xC00B, 0xC00C, 0xC00D, 0xC00E, 0xC00F,
+           0xC011, 0xC013, 0xC019, 0xC01A},
+          {0xD045, 0xD04A, 0xD02E, 0xD02F, 0xD002, 0xD003, 0xD034, 0xD047, 0xD046, 0xD02D, 0xD048, 0xD02C,
+           0xD030, 0xD049, 0xD032, 0xD033, 0xD031, 0xD050, 0xD402, 0xD406, 0xD407, 0xD029, 0xD00A, 0xD042,
+           0xD020, 0xD006, 0xD007, 0xD008, 0xD00E, 0xD010, 0xD011, 0xD012, 0xD013, 0xD01C, 0xD01F, 0xD041,
+           0xD044, 0xD00C, 0xD01D, 0xD01E, 0xD02A, 0xD036, 0xD037, 0xD038, 0xD039, 0xD03B, 0xD03C, 0xD03D,
+           0xD043},
+          "1-4.2.1.0"};
+}
+
+namespace {
 
 bool ReadNumber(std::istream& in, uint32_t& value) {
   std::string word;
@@ -130,6 +157,50 @@ bool Property(DeviceScript& script, Words& words) {
   property.Width = width;
   while (words.Number(value)) property.Values.push_back(value);
   script.Properties[code] = property;
+  auto& listed = script.Lists.Properties;
+  if (std::find(listed.begin(), listed.end(), code) == listed.end()) listed.push_back(code);
+  return true;
+}
+
+// The codes after the keyword.
+bool Codes(Words& words, std::vector<uint16_t>& codes) {
+  codes.clear();
+  for (uint16_t code = 0; words.Code(code);) codes.push_back(code);
+  return !codes.empty();
+}
+
+// devicereport FILE: another model's DeviceInfo lists, a line each
+// ("operations CODE...", "events CODE...", "properties CODE...",
+// "version TEXT", "model TEXT"; "#" starts a comment).
+bool DeviceReport(DeviceScript& script, Words& words) {
+  std::ifstream file(words.Rest());
+  if (!file) return false;
+  DeviceLists lists;
+  std::string model = script.Model;
+  for (std::string line; std::getline(file, line);) {
+    std::istringstream in(line.substr(0, line.find('#')));
+    std::string key;
+    Words rest(in);
+    if (!(in >> key)) continue;
+    const bool read = key == "operations"   ? Codes(rest, lists.Operations)
+                      : key == "events"     ? Codes(rest, lists.Events)
+                      : key == "properties" ? Codes(rest, lists.Properties)
+                      : key == "version"    ? (lists.Version = rest.Rest(), true)
+                      : key == "model"      ? (model = rest.Rest(), true)
+                                            : false;
+    if (!read) return false;
+  }
+  script.Lists = lists;
+  script.Model = model;
+  return true;
+}
+
+// without CODE...: operations the camera does not have.
+bool Without(DeviceScript& script, Words& words) {
+  std::vector<uint16_t> codes;
+  if (!Codes(words, codes)) return false;
+  auto& listed = script.Lists.Operations;
+  for (uint16_t code : codes) listed.erase(std::remove(listed.begin(), listed.end(), code), listed.end());
   return true;
 }
 
@@ -160,8 +231,18 @@ bool ReplayTrace(DeviceScript& script, Words& words) {
 // Every statement a script may use (usbcam/README.md).
 const std::pair<std::string_view, Statement> Statements[] = {
     {"model", [](DeviceScript& s, Words& w) { return s.Model = w.Rest(), true; }},
-    {"owner", [](DeviceScript& s, Words& w) { s.Owner = w.Rest(), s.OwnerAsPTPString = false; return true; }},
-    {"owner-ptpstring", [](DeviceScript& s, Words& w) { s.Owner = w.Rest(), s.OwnerAsPTPString = true; return true; }},
+    {"owner", [](DeviceScript& s, Words& w) { s.Owner = w.Rest(), s.OwnerIs = OwnerForm::Terminated; return true; }},
+    {"owner-ptpstring", [](DeviceScript& s, Words& w) { s.Owner = w.Rest(), s.OwnerIs = OwnerForm::PTPString; return true; }},
+    {"owner-empty", [](DeviceScript& s, Words&) { s.Owner.clear(), s.OwnerIs = OwnerForm::Empty; return true; }},
+    {"flood",
+     [](DeviceScript& s, Words& w) {
+       uint16_t code = 0;
+       if (!w.Code(code)) return false;
+       s.Flood = code;
+       return true;
+     }},
+    {"devicereport", DeviceReport},
+    {"without", Without},
     {"packet",
      [](DeviceScript& s, Words& w) {
        uint32_t size = 0;
@@ -295,8 +376,8 @@ Transfer ScriptedDevice::Send(std::span<const uint8_t> container, int timeoutMs)
     if (!AwaitingData || AwaitingData->Transaction != header->Transaction) return {TransferStatus::Failed, 0};
     const Pending pending = *AwaitingData;
     AwaitingData.reset();
-    Execute(pending.Code, pending.Transaction, pending.Parameters,
-            std::vector<uint8_t>(container.begin() + PTPHeaderSize, container.end()));
+    const std::vector<uint8_t> dataOut(container.begin() + PTPHeaderSize, container.end());
+    Execute({pending.Code, pending.Transaction, pending.Parameters, dataOut});
   } else {
     return {TransferStatus::Failed, 0};
   }
@@ -310,7 +391,7 @@ void ScriptedDevice::Command(uint16_t code, uint32_t transaction, const std::vec
   // Transaction ids rise by one within a session; OpenSession starts at 0.
   const bool inOrder = code == PTPOpOpenSession ? transaction == 0 : transaction == LastTransaction + 1;
   LastTransaction = transaction;
-  if (!inOrder) return Respond(0x2004, transaction);  // Invalid transaction ID
+  if (!inOrder) return Respond(ResponseInvalidTransaction, transaction);
   if (const ScriptedFault* fault = DueFault(code, FaultKind::Respond)) {
     // A camera still in release control from an earlier session says so.
     if (code == PTPOpInitiateReleaseControl && fault->Value == PTPResponseAlreadyInReleaseControl && SessionOpen)
@@ -321,7 +402,7 @@ void ScriptedDevice::Command(uint16_t code, uint32_t transaction, const std::vec
     AwaitingData = Pending{code, transaction, parameters};
     return;
   }
-  Execute(code, transaction, parameters, {});
+  Execute({code, transaction, parameters, {}});
 }
 
 void ScriptedDevice::Respond(uint16_t code, uint32_t transaction) {
@@ -359,101 +440,197 @@ void ScriptedDevice::Queue(std::vector<uint8_t> container, const ScriptedFault* 
   if (cut && length % packet == 0) Push({});  // ends the short transfer
 }
 
-void ScriptedDevice::Execute(uint16_t code, uint32_t transaction, const std::vector<uint32_t>& parameters,
-                             const std::vector<uint8_t>& dataOut) {
-  const uint32_t first = parameters.empty() ? 0 : parameters[0];
-  auto data = [&](const std::vector<uint8_t>& payload) {
-    const ScriptedFault* fault = DueFault(code, FaultKind::ShortData);
-    if (!fault) fault = DueFault(code, FaultKind::Gone);
-    Note("data " + Hex(code) + " tid " + std::to_string(transaction) + " len " +
-         std::to_string(payload.size() + PTPHeaderSize));
-    Queue(BuildDataContainer(code, transaction, payload), fault);
-  };
-  auto respond = [&](uint16_t response) {
-    if (Unplugged || (!Packets.empty() && Packets.back().Is == Packet::Kind::Gone)) return;  // gone with the data
-    const bool wrong = DueFault(code, FaultKind::WrongTransaction) != nullptr;
-    Respond(response, wrong ? transaction + 1 : transaction);
-  };
-  if (code != PTPOpOpenSession && code != PTPOpGetDeviceInfo && !SessionOpen) return respond(0x2003);
-  const auto property = Script.Properties.find(static_cast<uint16_t>(first));
-  const bool known = property != Script.Properties.end();
-  switch (code) {
-    case PTPOpOpenSession:
-      if (SessionOpen) return respond(PTPResponseSessionAlreadyOpen);
-      SessionOpen = true;
-      return respond(PTPResponseOK);
-    case PTPOpCloseSession: SessionOpen = InReleaseControl = false; return respond(PTPResponseOK);
-    case PTPOpGetDeviceInfo: data(DeviceInfo()); return respond(PTPResponseOK);
-    case PTPOpGetDevicePropDesc:
-      if (!known) return respond(0x200A);
-      data(PropDesc(property->first, property->second));
-      return respond(PTPResponseOK);
-    case PTPOpGetDevicePropValue: {
-      if (first == PRPropOwnerName) {
-        std::vector<uint8_t> text;
-        if (Script.OwnerAsPTPString) {
-          // Count of 16-bit characters with the zero, then them.
-          text.push_back(static_cast<uint8_t>(Script.Owner.size() + 1));
-          for (char c : Script.Owner) AppendLittleEndian(text, static_cast<uint8_t>(c), 2);
-          AppendLittleEndian(text, 0, 2);
-        } else {
-          // As cameras send it: an array of 8-bit characters.
-          AppendLittleEndian(text, Script.Owner.size(), 4);
-          text.insert(text.end(), Script.Owner.begin(), Script.Owner.end());
-        }
-        data(text);
-        return respond(PTPResponseOK);
-      }
-      if (!known) return respond(0x200A);
-      std::vector<uint8_t> value;
-      AppendLittleEndian(value, property->second.Value, property->second.Width);
-      data(value);
-      return respond(PTPResponseOK);
-    }
-    case PTPOpSetDevicePropValue:
-      if (!known) return respond(0x200A);
-      if (dataOut.size() != property->second.Width) return respond(0x201B);
-      property->second.Value = static_cast<uint32_t>(ByteReader(dataOut).Unsigned(dataOut.size()));
-      return respond(PTPResponseOK);
-    case PTPOpInitiateReleaseControl: EnterReleaseControl(); return respond(PTPResponseOK);
-    case PTPOpTerminateReleaseControl: InReleaseControl = false; return respond(PTPResponseOK);
-    case PTPOpInitiateCaptureInMemory:
-      // Unplugged once its Nth picture was taken, before the next.
-      if (Captures == Script.UnplugAfter && Captures > 0) return Push({Packet::Kind::Gone, {}, 0});
-      if (!InReleaseControl) return respond(0x2002);
-      ++Captures;
-      Capture();
-      return respond(PTPResponseOK);
-    case PTPOpCheckEvent: {
-      std::vector<uint8_t> payload;
-      if (!Events.empty() && !Script.Silent) {
-        Event& event = Events.front();
-        if (event.Polls > 0) {
-          --event.Polls;
-        } else {
-          const uint32_t object[] = {event.Object};
-          payload = BuildContainer(PTPType::Event, event.Code, 0, object);
-          Events.pop_front();
-        }
-      }
-      data(payload);
-      return respond(PTPResponseOK);
-    }
-    case PTPOpGetObjectInfo: {
-      const auto found = Objects.find(first);
-      if (found == Objects.end()) return respond(0x2009);
-      data(ObjectInfo(found->second));
-      return respond(PTPResponseOK);
-    }
-    case PTPOpGetObject: {
-      const auto found = Objects.find(first);
-      if (found == Objects.end()) return respond(0x2009);
-      data(found->second);
-      Objects.erase(found);
-      return respond(PTPResponseOK);
-    }
-    default: return respond(0x2005);
+// Every operation the camera answers, with its handler.
+const ScriptedDevice::Operation ScriptedDevice::Operations[] = {
+    {PTPOpGetDeviceInfo, &ScriptedDevice::GetDeviceInfo},
+    {PTPOpOpenSession, &ScriptedDevice::OpenSession},
+    {PTPOpCloseSession, &ScriptedDevice::CloseSession},
+    {PTPOpGetObjectInfo, &ScriptedDevice::GetObjectInfo},
+    {PTPOpGetObject, &ScriptedDevice::GetObject},
+    {PTPOpGetDevicePropDesc, &ScriptedDevice::GetPropDesc},
+    {PTPOpGetDevicePropValue, &ScriptedDevice::GetPropValue},
+    {PTPOpSetDevicePropValue, &ScriptedDevice::SetPropValue},
+    {PTPOpInitiateReleaseControl, &ScriptedDevice::InitiateReleaseControl},
+    {PTPOpTerminateReleaseControl, &ScriptedDevice::TerminateReleaseControl},
+    {PTPOpCheckEvent, &ScriptedDevice::CheckEvent},
+    {PTPOpInitiateCaptureInMemory, &ScriptedDevice::InitiateCapture},
+    {PTPOpGetPartialObject, &ScriptedDevice::GetPartialObject},
+    {PTPOpGetStorageIDs, &ScriptedDevice::GetStorageIDs},
+};
+
+void ScriptedDevice::Execute(const Call& call) {
+  const auto found = std::find_if(std::begin(Operations), std::end(Operations),
+                                  [&](const Operation& operation) { return operation.Code == call.Code; });
+  const auto& listed = Script.Lists.Operations;
+  const bool has = std::find(listed.begin(), listed.end(), call.Code) != listed.end();
+  uint16_t response = ResponseOperationNotSupported;
+  if (has && !SessionOpen && call.Code != PTPOpOpenSession && call.Code != PTPOpGetDeviceInfo)
+    response = ResponseSessionNotOpen;
+  else if (has && found != std::end(Operations))
+    response = (this->*found->Handler)(call);
+  // Nothing more when the camera went, or goes with the data.
+  if (response == Unanswered || Unplugged || (!Packets.empty() && Packets.back().Is == Packet::Kind::Gone)) return;
+  const bool wrong = DueFault(call.Code, FaultKind::WrongTransaction) != nullptr;
+  Respond(response, wrong ? call.Transaction + 1 : call.Transaction);
+}
+
+void ScriptedDevice::SendData(const Call& call, const std::vector<uint8_t>& payload) {
+  const ScriptedFault* fault = DueFault(call.Code, FaultKind::ShortData);
+  if (!fault) fault = DueFault(call.Code, FaultKind::Gone);
+  Note("data " + Hex(call.Code) + " tid " + std::to_string(call.Transaction) + " len " +
+       std::to_string(payload.size() + PTPHeaderSize));
+  Queue(BuildDataContainer(call.Code, call.Transaction, payload), fault);
+}
+
+ScriptedProperty* ScriptedDevice::PropertyOf(const Call& call) {
+  const auto& listed = Script.Lists.Properties;
+  if (std::find(listed.begin(), listed.end(), call.First()) == listed.end()) return nullptr;
+  const auto found = Script.Properties.find(static_cast<uint16_t>(call.First()));
+  return found == Script.Properties.end() || call.First() > 0xFFFF ? nullptr : &found->second;
+}
+
+uint16_t ScriptedDevice::GetDeviceInfo(const Call& call) {
+  SendData(call, DeviceInfo());
+  return PTPResponseOK;
+}
+
+uint16_t ScriptedDevice::OpenSession(const Call&) {
+  if (SessionOpen) return PTPResponseSessionAlreadyOpen;
+  SessionOpen = true;
+  return PTPResponseOK;
+}
+
+uint16_t ScriptedDevice::CloseSession(const Call&) {
+  SessionOpen = InReleaseControl = false;
+  return PTPResponseOK;
+}
+
+uint16_t ScriptedDevice::GetPropDesc(const Call& call) {
+  const ScriptedProperty* property = PropertyOf(call);
+  if (property == nullptr) return ResponsePropertyNotSupported;
+  SendData(call, PropDesc(static_cast<uint16_t>(call.First()), *property));
+  return PTPResponseOK;
+}
+
+uint16_t ScriptedDevice::GetPropValue(const Call& call) {
+  if (call.First() == PRPropOwnerName) {
+    SendData(call, OwnerValue());
+    return PTPResponseOK;
   }
+  const ScriptedProperty* property = PropertyOf(call);
+  if (property == nullptr) return ResponsePropertyNotSupported;
+  std::vector<uint8_t> value;
+  AppendLittleEndian(value, property->Value, property->Width);
+  SendData(call, value);
+  return PTPResponseOK;
+}
+
+uint16_t ScriptedDevice::SetPropValue(const Call& call) {
+  ScriptedProperty* property = PropertyOf(call);
+  if (property == nullptr) return ResponsePropertyNotSupported;
+  if (call.DataOut.size() != property->Width) return ResponseInvalidPropertyFormat;
+  property->Value = static_cast<uint32_t>(ByteReader(call.DataOut).Unsigned(call.DataOut.size()));
+  return PTPResponseOK;
+}
+
+uint16_t ScriptedDevice::InitiateReleaseControl(const Call&) {
+  EnterReleaseControl();
+  return PTPResponseOK;
+}
+
+uint16_t ScriptedDevice::TerminateReleaseControl(const Call&) {
+  InReleaseControl = false;
+  return PTPResponseOK;
+}
+
+uint16_t ScriptedDevice::InitiateCapture(const Call&) {
+  // Unplugged once its Nth picture was taken, before the next.
+  if (Captures == Script.UnplugAfter && Captures > 0) {
+    Push({Packet::Kind::Gone, {}, 0});
+    return Unanswered;
+  }
+  if (!InReleaseControl) return ResponseGeneralError;
+  ++Captures;
+  Capture();
+  return PTPResponseOK;
+}
+
+uint16_t ScriptedDevice::CheckEvent(const Call& call) {
+  std::vector<uint8_t> payload;
+  // As cameras send them: three parameters, no transaction.
+  auto event = [&](uint16_t code, uint32_t object) {
+    const uint32_t parameters[] = {object, 0, 0};
+    payload = BuildContainer(PTPType::Event, code, 0xFFFFFFFF, parameters);
+  };
+  if (!Events.empty() && !Script.Silent) {
+    Event& front = Events.front();
+    if (front.Polls > 0) {
+      --front.Polls;
+    } else {
+      event(front.Code, front.Object);
+      Events.pop_front();
+    }
+  }
+  if (payload.empty() && Script.Flood && InReleaseControl) event(*Script.Flood, 0);
+  SendData(call, payload);
+  return PTPResponseOK;
+}
+
+uint16_t ScriptedDevice::GetObjectInfo(const Call& call) {
+  const auto found = Objects.find(call.First());
+  if (found == Objects.end()) return ResponseInvalidObjectHandle;
+  SendData(call, ObjectInfo(found->second));
+  return PTPResponseOK;
+}
+
+uint16_t ScriptedDevice::GetObject(const Call& call) {
+  const auto found = Objects.find(call.First());
+  if (found == Objects.end()) return ResponseInvalidObjectHandle;
+  SendData(call, found->second);
+  Objects.erase(found);
+  return PTPResponseOK;
+}
+
+// A piece of a picture; the picture goes once its last byte was read.
+uint16_t ScriptedDevice::GetPartialObject(const Call& call) {
+  const auto found = Objects.find(call.First());
+  if (found == Objects.end() || call.Parameters.size() < 3) return ResponseInvalidObjectHandle;
+  const std::vector<uint8_t>& bytes = found->second;
+  const size_t offset = std::min<size_t>(call.Parameters[1], bytes.size());
+  const size_t end = std::min<size_t>(offset + call.Parameters[2], bytes.size());
+  SendData(call, std::vector<uint8_t>(bytes.begin() + static_cast<ptrdiff_t>(offset),
+                                      bytes.begin() + static_cast<ptrdiff_t>(end)));
+  if (end == bytes.size()) Objects.erase(found);
+  return PTPResponseOK;
+}
+
+// The card, and in release control the camera's memory ("Builtin RAM").
+uint16_t ScriptedDevice::GetStorageIDs(const Call& call) {
+  std::vector<uint8_t> ids;
+  AppendLittleEndian(ids, InReleaseControl ? 2 : 1, 4);
+  AppendLittleEndian(ids, 0x00010001, 4);
+  if (InReleaseControl) AppendLittleEndian(ids, 0x80000001, 4);
+  SendData(call, ids);
+  return PTPResponseOK;
+}
+
+// The owner as cameras send it: an array of 8-bit characters with the
+// terminating zero counted, or an empty array; or, for a script that asks,
+// a PTP string (count of 16-bit characters with the zero, then them).
+std::vector<uint8_t> ScriptedDevice::OwnerValue() const {
+  std::vector<uint8_t> text;
+  if (Script.OwnerIs == OwnerForm::PTPString) {
+    text.push_back(static_cast<uint8_t>(Script.Owner.size() + 1));
+    for (char c : Script.Owner) AppendLittleEndian(text, static_cast<uint8_t>(c), 2);
+    AppendLittleEndian(text, 0, 2);
+  } else if (Script.OwnerIs == OwnerForm::Empty) {
+    AppendLittleEndian(text, 0, 4);
+  } else {
+    AppendLittleEndian(text, Script.Owner.size() + 1, 4);
+    text.insert(text.end(), Script.Owner.begin(), Script.Owner.end());
+    text.push_back(0);
+  }
+  return text;
 }
 
 // The mode change, and what an earlier release left.
@@ -488,13 +665,32 @@ void ScriptedDevice::Capture() {
   ++Taken;
 }
 
+// As PowerShots send it: vendor extension 6 with no description, the
+// lists, no capture formats, the image formats, and the texts.
 std::vector<uint8_t> ScriptedDevice::DeviceInfo() const {
-  PTPDeviceInfo info;
-  info.Operations.assign(std::begin(Operations), std::end(Operations));
-  info.Events = {PREventObjectAdded, PREventThumbnailAdded, PREventUIChanged};
-  info.DeviceProperties.push_back(PRPropOwnerName);
-  for (const auto& [code, property] : Script.Properties) info.DeviceProperties.push_back(code);
-  return BuildDeviceInfo(info);
+  std::vector<uint8_t> bytes;
+  auto text = [&](const std::string& value) {
+    bytes.push_back(static_cast<uint8_t>(value.empty() ? 0 : value.size() + 1));
+    for (char c : value) AppendLittleEndian(bytes, static_cast<uint8_t>(c), 2);
+    if (!value.empty()) AppendLittleEndian(bytes, 0, 2);
+  };
+  auto codes = [&](const std::vector<uint16_t>& list) {
+    AppendLittleEndian(bytes, list.size(), 4);
+    for (uint16_t code : list) AppendLittleEndian(bytes, code, 2);
+  };
+  AppendLittleEndian(bytes, 100, 2);  // StandardVersion 1.00
+  AppendLittleEndian(bytes, 6, 4);    // VendorExtensionID as PowerShots send it
+  AppendLittleEndian(bytes, 100, 2);
+  text("");
+  AppendLittleEndian(bytes, 0, 2);  // FunctionalMode
+  codes(Script.Lists.Operations);
+  codes(Script.Lists.Events);
+  codes(Script.Lists.Properties);
+  codes({});
+  codes({0x3801, 0x3000});  // EXIF/JPEG, undefined
+  for (const std::string& value : {std::string("Canon Inc."), Script.Model, Script.Lists.Version, std::string("0")})
+    text(value);
+  return bytes;
 }
 
 std::vector<uint8_t> ScriptedDevice::PropDesc(uint16_t code, const ScriptedProperty& property) const {
