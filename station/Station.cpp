@@ -94,7 +94,9 @@ Station::Station(TObturo& camera, TIdFTP& ftp, const std::string& folder, const 
       Config(config),
       Folder(std::filesystem::absolute(folder).lexically_normal().string()),
       Journal(Path(kLogFile)),
-      Chosen(DefaultChoice()) {
+      Chosen(DefaultChoice()),
+      Published([this](const std::string& line) { Log(line); }),
+      Night(Folder, config.Night, [this](const std::string& line) { Log(line); }) {
   if (Folder.size() > 1 && Folder.back() == '/') Folder.pop_back();
   SettingsFile = Path(kSettingsFile);
   CounterFile = Path(kPictureNumberFile);
@@ -194,6 +196,7 @@ void Station::Tick(const StationInput& input, StationSink& sink) {
   State.picture_awaited = true;
   if (State.failed_captures >= kFailedCapturesBeforeReconnect && !Reconnect(sink)) return;
   SwitchTo(SwitchDue(now));
+  Night.Tick(now, PresetOfHour(now) != kDayPreset, Published);
   State.last_hour = static_cast<uint16_t>(now.Hour);
   ShowStatus(kTakingPicture, sink);
   Camera.TakePicture();
@@ -469,6 +472,7 @@ void Station::HandlePicture(RemoteEventCallbackType event, const StationInput& i
     if (Exists(path)) ++State.picture_counter;
   });
   SavePicture(path);
+  Night.Picture(path);
   ShowStatus("Kép beolvasása -" + name, sink);
   sink.ShowPreview(path);
   WritePictureCounter(CounterFile, State.picture_counter + 1);
@@ -544,6 +548,7 @@ void Station::Store(const std::string& path, const std::string& name, const Uplo
   } else {
     Ftp.UploadFile(path, kLivePicture, false);
   }
+  Published.Publish(Ftp);
   ShowUploadStatus("Feltöltés sikeres", sink);
   Ftp.SignOff();
   sink.ShowConnected(Ftp.IsConnected());

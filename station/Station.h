@@ -14,9 +14,11 @@
 #include <vector>
 
 #include "camera/CamDefines.h"
+#include "night/NightWatch.h"
 #include "runtime/Clock.h"
 #include "runtime/Log.h"
 #include "station/Presets.h"
+#include "station/PublishQueue.h"
 #include "station/Settings.h"
 #include "station/StationState.h"
 
@@ -61,6 +63,7 @@ struct StationConfig {
   bool UploadTls = false;       // explicit FTP over TLS, never clear text
   std::string UploadTlsCAFile{};  // CA certificates trusted instead of the system's ("": the system's)
   int UploadTimeoutMs = 60000;  // a server that stops answering costs one upload, not the station
+  NightConfig Night{};  // the night's products, built each morning and published
 };
 
 // What the controls show, as the station decides it. The window applies it
@@ -249,6 +252,8 @@ private:
   StationView Controls;  // the rest of the view, with the requests not yet taken
   StationSink* UploadSink = nullptr;    // shows the progress of the upload under way
   bool Started = false;                 // FormCreate ran: the log tells the end too
+  PublishQueue Published;  // files published after the live picture, in its session
+  NightWatch Night;
 };
 
 }  // namespace korv
