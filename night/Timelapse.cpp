@@ -87,7 +87,7 @@ bool Timelapse::Open(const std::string& path, int videoWidth, int videoHeight, i
   p.Codec->width = videoWidth;
   p.Codec->height = videoHeight;
   p.Codec->pix_fmt = AV_PIX_FMT_YUV420P;
-  p.Codec->thread_count = 0;  // the encoder's own choice: every core
+  p.Codec->thread_count = 2;  // both cores; more frame threads cost frames of memory, not speed
   p.Codec->time_base = {1, fps};
   p.Codec->framerate = {fps, 1};
   if (p.Format->oformat->flags & AVFMT_GLOBALHEADER) p.Codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
