@@ -129,6 +129,8 @@ StationOptions ParseOptions(const std::vector<std::string>& args, const OptionsE
     } else if (arg == "--unattended") {
       once(unattendedGiven, arg);
       options.Unattended = true;
+    } else if (arg == "--night-products") {
+      options.Station.Night.Enabled = true;
     } else if (arg == "--atomic-publish") {
       once(atomicGiven, arg);
       options.Station.AtomicPublish = true;
@@ -163,6 +165,7 @@ StationOptions ParseOptions(const std::vector<std::string>& args, const OptionsE
       throw EOptionError("unknown option '" + arg + "' (see --help)");
     }
   }
+  options.Station.Night.Place = options.Station.Location;
   if (options.Schedule && !options.Station.Location)
     throw EOptionError("--schedule needs the station's place: --location LAT,LON or KORV_LOCATION");
   return options;
@@ -195,6 +198,11 @@ std::string OptionsHelp(const std::string& program) {
          "                             twilight)\n"
          "  --schedule [YYYY-MM-DD]    print the day's switch times in local time (default today),\n"
          "                             'morning HH:MM' and 'evening HH:MM' or 'none', and exit\n"
+         "  --night-products           keep the night's pictures and build its keogram, star trails and\n"
+         "                             timelapse at the morning switch (korv-night, at low priority,\n"
+         "                             at most 30 min); published with the live picture as\n"
+         "                             keogram.jpg, startrails.jpg, timelapse.mp4 and under\n"
+         "                             nights/YYYY-MM-DD/\n"
          "  -h, --help                 this text\n";
 }
 

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 namespace korv {
 
@@ -27,6 +29,21 @@ public:
 Clock& TheClock();
 // Installs `clock` (nullptr restores the system clock); returns the previous one.
 Clock* SetClock(Clock* clock);
+
+// The fast clock for trying the station: KORV_CLOCK="YYYY-MM-DD HH:MM xN" makes the
+// system clock start at that local time and run N times as fast; pauses stay wall time.
+// Every copy of this library in one process (each camera library links its own) shares
+// the start: the first reader records the wall instant in KORV_CLOCK_ANCHOR.
+struct FastClock {
+  int64_t StartUnixTime = 0;  // the local start time, in seconds since 1970 UTC
+  int Speed = 1;
+};
+// nullopt when `text` is not of the form above (N from 1 to 100000).
+std::optional<FastClock> ParseFastClock(const std::string& text);
+// The fast clock's time `wallMs` after its anchor `anchorMs` (both ms since 1970 UTC).
+int64_t FastClockTime(const FastClock& clock, int64_t anchorMs, int64_t wallMs);
+// The local calendar time of `unixTime`.
+LocalTime LocalTimeAt(int64_t unixTime);
 
 inline void Sleep(uint32_t milliseconds) { TheClock().Sleep(milliseconds); }
 

@@ -96,7 +96,8 @@ Station::Station(TObturo& camera, TIdFTP& ftp, const std::string& folder, const 
       Journal(Path(kLogFile)),
       Chosen(DefaultChoice()),
       Publishing([this](const std::string& line) { Log(line); }),
-      Page(config.Page, Folder) {
+      Page(config.Page, Folder),
+      Night(Folder, config.Night, [this](const std::string& line) { Log(line); }) {
   if (Folder.size() > 1 && Folder.back() == '/') Folder.pop_back();
   SettingsFile = Path(kSettingsFile);
   CounterFile = Path(kPictureNumberFile);
@@ -196,6 +197,7 @@ void Station::Tick(const StationInput& input, StationSink& sink) {
   State.picture_awaited = true;
   if (State.failed_captures >= kFailedCapturesBeforeReconnect && !Reconnect(sink)) return;
   SwitchTo(SwitchDue(now));
+  Night.Tick(now, PresetOfHour(now) != kDayPreset, Publishing);
   State.last_hour = static_cast<uint16_t>(now.Hour);
   ShowStatus(kTakingPicture, sink);
   Camera.TakePicture();
@@ -471,6 +473,7 @@ void Station::HandlePicture(RemoteEventCallbackType event, const StationInput& i
     if (Exists(path)) ++State.picture_counter;
   });
   SavePicture(path);
+  Night.Picture(path);
   ShowStatus("Kép beolvasása -" + name, sink);
   sink.ShowPreview(path);
   WritePictureCounter(CounterFile, State.picture_counter + 1);

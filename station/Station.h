@@ -17,6 +17,7 @@
 #include "page/LivePage.h"
 #include "runtime/Clock.h"
 #include "runtime/Log.h"
+#include "station/NightWatch.h"
 #include "station/Presets.h"
 #include "station/PublishQueue.h"
 #include "station/Settings.h"
@@ -64,6 +65,7 @@ struct StationConfig {
   std::string UploadTlsCAFile{};  // CA certificates trusted instead of the system's ("": the system's)
   int UploadTimeoutMs = 60000;  // a server that stops answering costs one upload, not the station
   LivePageOptions Page{};       // the status record and the page's files, published beside the picture
+  NightConfig Night{};  // the night's products, built each morning and published
 };
 
 // What the controls show, as the station decides it. The window applies it
@@ -254,6 +256,7 @@ private:
   PublishQueue Publishing;              // files published after the live picture, in its session
   LivePage Page;
   bool Started = false;                 // FormCreate ran: the log tells the end too
+  NightWatch Night;  // keeps the night's pictures, builds and queues its products
 };
 
 }  // namespace korv
