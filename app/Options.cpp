@@ -67,6 +67,14 @@ CivilDate DateOf(const std::string& text) {
   return *date;
 }
 
+// A whole number from `low` to `high`, for a count of days or megabytes.
+int64_t BoundOf(const std::string& text, const std::string& option, int64_t low, int64_t high) {
+  if (!IsDigits(text) || text.size() > 15 || std::stoll(text) < low || std::stoll(text) > high)
+    throw EOptionError(option + ": '" + text + "' is not a whole number from " + std::to_string(low) + " to " +
+                       std::to_string(high));
+  return std::stoll(text);
+}
+
 bool Names(const std::string& arg, const std::string& name) {
   return arg == name || arg.rfind(name + "=", 0) == 0;
 }
@@ -94,9 +102,8 @@ void SetUploadHost(StationOptions& options, const std::string& text, const std::
   options.Station.UploadPort = port;
 }
 
-StationOptions ParseOptions(const std::vector<std::string>& args, const OptionsEnvironment& environment,
-                            const std::string& defaultHost) {
-  StationOptions options;
+// What the environment sets; options given on the command line override it.
+static void ApplyEnvironment(StationOptions& options, const OptionsEnvironment& environment, const std::string& defaultHost) {
   options.Station.UploadHost = defaultHost;
   if (environment.UploadHost && *environment.UploadHost)
     SetUploadHost(options, environment.UploadHost, "KORV_UPLOAD_HOST");
@@ -107,6 +114,12 @@ StationOptions ParseOptions(const std::vector<std::string>& args, const OptionsE
   }
   if (environment.Location && *environment.Location)
     options.Station.Location = PlaceOf(environment.Location, "KORV_LOCATION");
+}
+
+StationOptions ParseOptions(const std::vector<std::string>& args, const OptionsEnvironment& environment,
+                            const std::string& defaultHost) {
+  StationOptions options;
+  ApplyEnvironment(options, environment, defaultHost);
 
   bool hostGiven = false;
   auto once = [](bool& given, const std::string& name) {
@@ -131,6 +144,10 @@ StationOptions ParseOptions(const std::vector<std::string>& args, const OptionsE
       options.Unattended = true;
     } else if (arg == "--night-products") {
       options.Station.Night.Enabled = true;
+    } else if (Names(arg, "--keep-days")) {
+      options.Station.Retain.KeepDays = int(BoundOf(valueOf("--keep-days", "DAYS"), "--keep-days", 1, 36500));
+    } else if (Names(arg, "--min-free")) {
+      options.Station.Retain.MinFreeMb = BoundOf(valueOf("--min-free", "MB"), "--min-free", 1, int64_t(1) << 40);
     } else if (arg == "--atomic-publish") {
       once(atomicGiven, arg);
       options.Station.AtomicPublish = true;
@@ -203,6 +220,10 @@ std::string OptionsHelp(const std::string& program) {
          "                             at most 30 min); published with the live picture as\n"
          "                             keogram.jpg, startrails.jpg, timelapse.mp4 and under\n"
          "                             nights/YYYY-MM-DD/\n"
+         "  --keep-days N              at each morning switch delete day folders and night products\n"
+         "                             last changed more than N days ago\n"
+         "  --min-free MB              delete the oldest day folders and night products while less than\n"
+         "                             MB is free (never the run's folder nor a night not yet built)\n"
          "  -h, --help                 this text\n";
 }
 

@@ -97,7 +97,8 @@ Station::Station(TObturo& camera, TIdFTP& ftp, const std::string& folder, const 
       Chosen(DefaultChoice()),
       Publishing([this](const std::string& line) { Log(line); }),
       Page(config.Page, Folder),
-      Night(Folder, config.Night, [this](const std::string& line) { Log(line); }) {
+      Night(Folder, config.Night, [this](const std::string& line) { Log(line); }),
+      Retained(Folder, config.Retain, [this](const std::string& line) { Log(line); }) {
   if (Folder.size() > 1 && Folder.back() == '/') Folder.pop_back();
   SettingsFile = Path(kSettingsFile);
   CounterFile = Path(kPictureNumberFile);
@@ -198,6 +199,7 @@ void Station::Tick(const StationInput& input, StationSink& sink) {
   if (State.failed_captures >= kFailedCapturesBeforeReconnect && !Reconnect(sink)) return;
   SwitchTo(SwitchDue(now));
   Night.Tick(now, PresetOfHour(now) != kDayPreset, Publishing);
+  Retained.EnsureFree(State.picture_dir);
   State.last_hour = static_cast<uint16_t>(now.Hour);
   ShowStatus(kTakingPicture, sink);
   Camera.TakePicture();
@@ -417,6 +419,7 @@ void Station::SwitchTo(Switch kind) {
     Refresh(true);
     State.sun_day = true;
     Log("switch: day");
+    Retained.Expire(std::time(nullptr), State.picture_dir);  // the files' times are wall times
     return;
   }
   Controls.Lists = values.Lists;

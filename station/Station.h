@@ -20,6 +20,7 @@
 #include "station/NightWatch.h"
 #include "station/Presets.h"
 #include "station/PublishQueue.h"
+#include "station/Retention.h"
 #include "station/Settings.h"
 #include "station/StationState.h"
 
@@ -66,6 +67,7 @@ struct StationConfig {
   int UploadTimeoutMs = 60000;  // a server that stops answering costs one upload, not the station
   LivePageOptions Page{};       // the status record and the page's files, published beside the picture
   NightConfig Night{};  // the night's products, built each morning and published
+  RetentionConfig Retain{};  // old day folders deleted by age or for free space
 };
 
 // What the controls show, as the station decides it. The window applies it
@@ -257,6 +259,7 @@ private:
   LivePage Page;
   bool Started = false;                 // FormCreate ran: the log tells the end too
   NightWatch Night;  // keeps the night's pictures, builds and queues its products
+  Retention Retained;  // deletes old folders within the user's bounds
 };
 
 }  // namespace korv
