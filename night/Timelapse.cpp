@@ -15,7 +15,9 @@ namespace korv {
 
 namespace {
 
-constexpr int kMaxVideoWidth = 1920;
+// The 1080p frame: H.264 level 4.1, which every browser and player decodes,
+// holds no larger one, and the encoder's memory grows with the frame.
+constexpr int kMaxVideoWidth = 1920, kMaxVideoHeight = 1080;
 
 std::string AvError(int code) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -31,6 +33,10 @@ void VideoSize(int width, int height, int* videoWidth, int* videoHeight) {
   if (width > kMaxVideoWidth) {
     height = int((int64_t(height) * kMaxVideoWidth + width / 2) / width);
     width = kMaxVideoWidth;
+  }
+  if (height > kMaxVideoHeight) {
+    width = int((int64_t(width) * kMaxVideoHeight + height / 2) / height);
+    height = kMaxVideoHeight;
   }
   *videoWidth = std::max(2, width & ~1);
   *videoHeight = std::max(2, height & ~1);

@@ -20,7 +20,7 @@ struct FrameDeleter {
 };
 using VideoFrame = std::unique_ptr<AVFrame, FrameDeleter>;
 
-// The video's size for pictures of `width` x `height`: at most 1920 wide, the
+// The video's size for pictures of `width` x `height`: within 1920x1080 (1080p), the
 // aspect kept, both sides even.
 void VideoSize(int width, int height, int* videoWidth, int* videoHeight);
 

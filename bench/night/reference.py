@@ -18,7 +18,9 @@ for f in files:
         trails = image if trails is None else np.maximum(trails, image)
 cv2.imwrite(os.path.join(out, "keogram.jpg"), np.stack(columns, axis=1))
 cv2.imwrite(os.path.join(out, "startrails.jpg"), trails)
+# The video's frame: within 1080p, the aspect kept, even sides.
+SCALE = "scale=w='min(1920,iw)':h='min(1080,ih)':force_original_aspect_ratio=decrease:force_divisible_by=2"
 subprocess.run(["ffmpeg", "-loglevel", "error", "-y", "-framerate", "25", "-pattern_type", "glob", "-i",
-                os.path.join(pictures, "*.jpg"), "-vf", "scale='min(1920,iw)':-2", "-c:v", "libx264",
+                os.path.join(pictures, "*.jpg"), "-vf", SCALE, "-c:v", "libx264",
                 "-preset", "medium", "-crf", "23", "-pix_fmt", "yuv420p", "-movflags", "+faststart",
                 os.path.join(out, "timelapse.mp4")], check=True)

@@ -117,10 +117,11 @@ TEST(NightProducts, VideoIsH264WithItsIndexFirst) {
   EXPECT_LT(bytes.find("moov"), bytes.find("mdat"));
 }
 
-TEST(NightProducts, VideoSizeKeepsTheAspectEvenAndAtMost1920Wide) {
+TEST(NightProducts, VideoSizeKeepsTheAspectEvenWithin1080p) {
   struct Case {
     int width, height, videoWidth, videoHeight;
-  } cases[] = {{64, 48, 64, 48}, {2592, 1944, 1920, 1440}, {5472, 3648, 1920, 1280}, {641, 481, 640, 480}};
+  } cases[] = {{64, 48, 64, 48},     {2592, 1944, 1440, 1080}, {5472, 3648, 1620, 1080},
+               {641, 481, 640, 480}, {3000, 3000, 1080, 1080},  {4000, 1000, 1920, 480}};
   for (const auto& c : cases) {
     int w = 0, h = 0;
     VideoSize(c.width, c.height, &w, &h);
