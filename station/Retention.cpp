@@ -66,6 +66,14 @@ int64_t FreeMb(const std::string& folder) {
   return int64_t(space.f_bavail) * int64_t(space.f_frsize) / (1024 * 1024);
 }
 
+// Deletes one folder and logs it with the reason.
+void DeleteFolder(const fs::path& path, const std::string& why, const Retention::LogLine& log) {
+  std::error_code error;
+  uintmax_t files = fs::remove_all(path, error);
+  log("retention: " + path.string() +
+      (error ? " not deleted: " + error.message() : " deleted (" + std::to_string(files) + " files): " + why));
+}
+
 }  // namespace
 
 Retention::Retention(std::string folder, RetentionConfig config, LogLine log)
@@ -76,10 +84,7 @@ void Retention::Expire(int64_t nowUnix, const std::string& currentDir) {
   const int64_t limit = nowUnix - int64_t(Config.KeepDays) * 24 * 3600;
   for (const Deletable& old : DeletableFolders(Folder, currentDir)) {
     if (old.ChangedUnix >= limit) break;
-    std::error_code error;
-    uintmax_t files = fs::remove_all(old.Path, error);
-    Log("retention: " + old.Path.string() + (error ? " not deleted: " + error.message() : " deleted (" +
-        std::to_string(files) + " files): older than " + std::to_string(Config.KeepDays) + " days"));
+    DeleteFolder(old.Path, "older than " + std::to_string(Config.KeepDays) + " days", Log);
   }
 }
 
@@ -91,11 +96,7 @@ void Retention::EnsureFree(const std::string& currentDir) {
     return;
   }
   for (const Deletable& old : DeletableFolders(Folder, currentDir)) {
-    std::error_code error;
-    uintmax_t files = fs::remove_all(old.Path, error);
-    Log("retention: " + old.Path.string() + (error ? " not deleted: " + error.message() : " deleted (" +
-        std::to_string(files) + " files): " + std::to_string(free) + " MB free, under " +
-        std::to_string(Config.MinFreeMb) + " MB"));
+    DeleteFolder(old.Path, std::to_string(free) + " MB free, under " + std::to_string(Config.MinFreeMb) + " MB", Log);
     free = FreeMb(Folder);
     if (free >= Config.MinFreeMb) return;
   }
