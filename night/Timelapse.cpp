@@ -93,12 +93,17 @@ bool Timelapse::Open(const std::string& path, int videoWidth, int videoHeight, i
   p.Codec->width = videoWidth;
   p.Codec->height = videoHeight;
   p.Codec->pix_fmt = AV_PIX_FMT_YUV420P;
-  p.Codec->thread_count = 2;  // both cores; more frame threads cost frames of memory, not speed
+  // One encoding thread beside the two decoding ones keeps both cores busy;
+  // each further frame thread holds frames of its own.
+  p.Codec->thread_count = 1;
   p.Codec->time_base = {1, fps};
   p.Codec->framerate = {fps, 1};
   if (p.Format->oformat->flags & AVFMT_GLOBALHEADER) p.Codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   av_opt_set(p.Codec->priv_data, "preset", "medium", 0);
   av_opt_set(p.Codec->priv_data, "crf", "23", 0);
+  // The only departure from x264's defaults: a lookahead of 10 frames, not
+  // 40, holds the encoder within 256 MB at 1080p; CRF keeps the quality.
+  av_opt_set(p.Codec->priv_data, "rc-lookahead", "10", 0);
   int code = avcodec_open2(p.Codec, codec, nullptr);
   if (code < 0) return *problem = "H.264 encoder: " + AvError(code), false;
   p.Stream = avformat_new_stream(p.Format, nullptr);
