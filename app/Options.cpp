@@ -75,6 +75,14 @@ int64_t BoundOf(const std::string& text, const std::string& option, int64_t low,
   return std::stoll(text);
 }
 
+// --auto-exposure's wanted mean brightness.
+double TargetOf(const std::string& text) {
+  std::optional<double> target = DecimalOf(text);
+  if (!target || *target < kMinExposureTarget || *target > kMaxExposureTarget)
+    throw EOptionError("--auto-exposure: '" + text + "' is not a brightness from 0.05 to 0.9");
+  return *target;
+}
+
 bool Names(const std::string& arg, const std::string& name) {
   return arg == name || arg.rfind(name + "=", 0) == 0;
 }
@@ -148,6 +156,8 @@ StationOptions ParseOptions(const std::vector<std::string>& args, const OptionsE
       options.Station.Retain.KeepDays = int(BoundOf(valueOf("--keep-days", "DAYS"), "--keep-days", 1, 36500));
     } else if (Names(arg, "--min-free")) {
       options.Station.Retain.MinFreeMb = BoundOf(valueOf("--min-free", "MB"), "--min-free", 1, int64_t(1) << 40);
+    } else if (Names(arg, "--auto-exposure")) {
+      options.Station.AutoExposure = arg == "--auto-exposure" ? kDefaultExposureTarget : TargetOf(arg.substr(16));
     } else if (arg == "--atomic-publish") {
       once(atomicGiven, arg);
       options.Station.AtomicPublish = true;
@@ -224,6 +234,10 @@ std::string OptionsHelp(const std::string& program) {
          "                             last changed more than N days ago\n"
          "  --min-free MB              delete the oldest day folders and night products while less than\n"
          "                             MB is free (never the run's folder nor a night not yet built)\n"
+         "  --auto-exposure[=TARGET]   steer each picture's exposure time, ISO and (dusk) aperture by\n"
+         "                             the brightness of the one before, towards a mean of TARGET\n"
+         "                             (0.05 to 0.9 of white, default 0.30); a correction chosen in\n"
+         "                             the lists pauses it until the next switch or Start\n"
          "  -h, --help                 this text\n";
 }
 

@@ -120,7 +120,8 @@ std::string Thirds(uint8_t ordinal) {
   return ordinal >= 1 && ordinal <= texts.size() ? texts[ordinal - 1u] : "±0";
 }
 
-std::string TvText(uint8_t tv) {
+// Seconds as the dial writes them: "15", "0.8", "1/60"; nothing for the camera's own.
+std::string TvSeconds(uint8_t tv) {
   static constexpr std::array<const char*, 58> texts{
       "30",     "25",     "20",     "15",     "13",      "10",      "8",      "6",      "5",     "4",
       "3.2",    "2.5",    "2",      "1.6",    "1.3",     "1",       "0.8",    "0.6",    "1/2",   "0.4",
@@ -128,7 +129,15 @@ std::string TvText(uint8_t tv) {
       "1/30",   "1/40",   "1/50",   "1/60",   "1/80",    "1/100",   "1/125",  "1/160",  "1/200", "1/250",
       "1/320",  "1/400",  "1/500",  "1/640",  "1/800",   "1/1000",  "1/1250", "1/1600", "1/2000", "1/2500",
       "1/3200", "1/4000", "1/5000", "1/6400", "1/8000",  "1/10000", "1/12800", "1/16000"};
-  return tv >= 2 && tv - 2u < texts.size() ? std::string(texts[tv - 2u]) + " s" : "auto";
+  return tv >= 2 && tv - 2u < texts.size() ? texts[tv - 2u] : "";
+}
+
+std::string TvText(uint8_t tv) { return tv >= 2 && !TvSeconds(tv).empty() ? TvSeconds(tv) + " s" : "auto"; }
+
+std::string FNumber(uint8_t av) {
+  char f[16];
+  std::snprintf(f, sizeof f, "%.1f", std::pow(2.0, -AvStops(av) / 2));
+  return f;
 }
 
 std::string IsoText(uint8_t iso) {
@@ -140,12 +149,21 @@ std::string IsoText(uint8_t iso) {
 std::string ExposureText(const Exposure& e, bool withAperture) {
   if (e.Metered) return "auto " + Thirds(e.Compensation) + " EV";
   std::string text = TvText(e.Tv) + " ";
-  if (withAperture) {
-    char f[16];
-    std::snprintf(f, sizeof f, "f/%.1f ", std::pow(2.0, -AvStops(e.Av) / 2));
-    text += f;
-  }
+  if (withAperture) text += "f/" + FNumber(e.Av) + " ";
   return text + IsoText(e.Iso);
+}
+
+Exposure ExposureOf(const TCameraSettings& settings, bool metered) {
+  if (metered) return {true, settings.ExposureCompensation == 0 ? uint8_t{7} : settings.ExposureCompensation, 0, 0,
+                       kIsoAutomatic};
+  return {false, 7, settings.Tv, settings.Av, settings.ISO};
+}
+
+ExposureListTexts ListTextsOf(const Exposure& e) {
+  if (e.Metered) return {"Auto", "Auto", "Auto"};
+  const std::string tv = TvSeconds(e.Tv);
+  return {tv.empty() ? "Auto" : tv + " mp", e.Av == 0 ? "Auto" : "F" + FNumber(e.Av),
+          e.Iso < 2 ? "Auto" : std::to_string(50 << (e.Iso - 2))};
 }
 
 void ApplyExposure(TCameraSettings& settings, const Exposure& e, uint8_t meteredMode, uint8_t manualMode) {

@@ -39,6 +39,15 @@ std::string ExposureText(const Exposure& exposure, bool withAperture);
 // Writes the exposure into the record to send (the metered one as the day
 // preset's mode with its compensation, the manual one with `manualMode`).
 void ApplyExposure(TCameraSettings& settings, const Exposure& exposure, uint8_t meteredMode, uint8_t manualMode);
+// The exposure of a record sent: `metered` when the camera meters it.
+Exposure ExposureOf(const TCameraSettings& settings, bool metered);
+
+// The exposure as the correction lists write their items: "1/60 mp" or
+// "15 mp", "F2.8", "200"; "Auto" where the camera keeps its own.
+struct ExposureListTexts {
+  std::string Exposure, Aperture, Iso;
+};
+ExposureListTexts ListTextsOf(const Exposure& exposure);
 
 class ExposureSteering {
 public:

@@ -46,6 +46,12 @@ bool Exists(const std::string& path) {
   return std::filesystem::exists(path, error);
 }
 
+// Whether the camera holds the exposure sent (an aperture left to it aside).
+bool Holds(const Exposure& sent, const Exposure& held) {
+  if (sent.Metered) return held.Compensation == sent.Compensation;
+  return held.Tv == sent.Tv && held.Iso == sent.Iso && (sent.Av == 0 || held.Av == sent.Av);
+}
+
 // The controls as the window creates them.
 StationInput DefaultChoice() {
   StationInput chosen;
@@ -100,6 +106,7 @@ Station::Station(TObturo& camera, TIdFTP& ftp, const std::string& folder, const 
       Night(Folder, config.Night, [this](const std::string& line) { Log(line); }),
       Retained(Folder, config.Retain, [this](const std::string& line) { Log(line); }) {
   if (Folder.size() > 1 && Folder.back() == '/') Folder.pop_back();
+  if (config.AutoExposure) Steering.emplace(*config.AutoExposure);
   SettingsFile = Path(kSettingsFile);
   CounterFile = Path(kPictureNumberFile);
   Ftp.MaxLineAction = maException;
@@ -134,6 +141,7 @@ StationView Station::TakeView() {
   StationView view = View();
   Controls.ImageSizeItem = Controls.ExposureItem = Controls.ApertureItem = Controls.IsoItem = std::nullopt;
   Controls.TimerMs.reset();
+  Controls.SteeredTexts.reset();
   return view;
 }
 
@@ -183,6 +191,7 @@ std::string Station::StartUnattended(const StationInput& input) {
   Log("unattended start");
   Take(input);
   if (!Controls.CameraControls) Attach(true);
+  RestartSteering();
   // The switches fire only on crossing their hour: a start at night takes
   // the night preset itself.
   SelectPreset(PresetOfHour(TheClock().Now()));
@@ -207,16 +216,21 @@ void Station::Tick(const StationInput& input, StationSink& sink) {
 
 void Station::PresetSelected(const StationInput& input) {
   Take(input);
+  Steered.reset();  // the steering goes on from the preset's values
   Click(input.Preset);
 }
 
 void Station::CorrectionChanged(const StationInput& input) {
   Take(input);
+  if (Steering && !SteeringPaused) Log("exposure: steering paused by the user's choice until the next switch or Start");
+  SteeringPaused = Steering.has_value();
+  Steered.reset();
   SendSettings();
 }
 
 void Station::RefreshSettings(const StationInput& input) {
   Take(input);
+  Steered.reset();
   Refresh(true);
 }
 
@@ -308,12 +322,14 @@ bool Station::OpenCamera(bool takeHeld) {
 }
 
 bool Station::EnterRemoteMode() {
-  TRemoteCapabilities capabilities =
-      Camera.EnterRemoteMode(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, false);
-  return capabilities[CapSettings] != 0;
+  // The steering needs the values the camera lists; asking costs the
+  // camera trials, so only then.
+  Available = Camera.EnterRemoteMode(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, Steering.has_value());
+  return Available[CapSettings] != 0;
 }
 
 std::string Station::StartCycle(const StationInput& input) {
+  RestartSteering();
   SendSettings();
   Controls.ImageSizeEnabled = false;
   Log("start: a picture every " + std::to_string(State.interval) + " s, uploads to " + Config.UploadHost + ":" +
@@ -363,6 +379,7 @@ void Station::Refresh(bool dayInterval) {
   if (auto item = ExposureItemOf(State.exposure_s)) Controls.ExposureItem = Chosen.ExposureItem = *item;
   if (auto item = ApertureItemOf(State.aperture)) Controls.ApertureItem = Chosen.ApertureItem = *item;
   if (auto item = IsoItemOf(State.iso)) Controls.IsoItem = Chosen.IsoItem = *item;
+  Controls.SteeredTexts.reset();
   SendSettings();
 }
 
@@ -376,10 +393,52 @@ void Station::TakeInterval(const std::string& text, bool dayInterval) {
 }
 
 void Station::SendSettings() {
-  TCameraSettings settings = BuildSettings(Camera.GetCameraSettings(), Chosen, State.day_mode);
   int64_t seconds = Chosen.Upload ? int64_t{State.interval} + State.upload_extra_s : State.interval;
   Controls.TimerMs = seconds * 1000;
+  SendRecord();
+}
+
+void Station::SendRecord() {
+  TCameraSettings settings = BuildSettings(Camera.GetCameraSettings(), Chosen, State.day_mode);
+  const uint8_t manual = Chosen.Preset > kDuskPreset ? kShootingModeShutterPriority : kShootingModeManual;
+  if (Steered) ApplyExposure(settings, *Steered, State.day_mode, manual);
   Camera.SetCameraSettings(settings);
+  if (!Steering) return;
+  Steering->Accepted(Steered ? *Steered : ExposureOf(settings, Chosen.Preset == kDayPreset));
+  if (Steered) Controls.SteeredTexts = ListTextsOf(*Steered);
+}
+
+void Station::Steer(std::optional<double> mean) {
+  if (!Steering || SteeringPaused || !Controls.Running) return;
+  std::string line;
+  const std::optional<Exposure> next = Steering->Next(mean, Chosen.Preset, Available, &line);
+  if (!next) return;
+  const bool dusk = Chosen.Preset == kDuskPreset;
+  const std::optional<Exposure> before = Steered;
+  Steered = next;
+  // A library may take a value it can't set without a word: the camera's
+  // own record tells.
+  std::string refusal;
+  try {
+    SendRecord();
+    const Exposure held = ExposureOf(Camera.GetCameraSettings(), next->Metered);
+    if (!Holds(*next, held)) refusal = "it holds " + ExposureText(held, dusk);
+  } catch (const std::exception& e) {
+    refusal = e.what();
+  }
+  if (refusal.empty()) return Log(line);
+  Steered = before;
+  try {
+    SendRecord();  // back to the last accepted
+  } catch (const std::exception&) {
+  }
+  Log("exposure: the camera refused " + ExposureText(*next, dusk) + " (" + refusal + "), it keeps " +
+      ExposureText(Steering->Current(), dusk));
+}
+
+void Station::RestartSteering() {
+  Steered.reset();
+  SteeringPaused = false;
 }
 
 int Station::PresetOfHour(const LocalTime& now) const {
@@ -413,6 +472,10 @@ void Station::SwitchTo(Switch kind) {
   State.exposure_s = values.ExposureS;
   State.iso = values.Iso;
   State.aperture = values.Aperture;
+  SteeringPaused = false;
+  // The night goes on from the exposure the steering reached by dusk, the
+  // day from the camera's metering.
+  if (kind == Switch::Morning || (Steered && Steered->Metered)) Steered.reset();
   if (kind == Switch::Morning) {
     SelectPreset(kDayPreset);
     Controls.Lists = values.Lists;
@@ -478,8 +541,9 @@ void Station::HandlePicture(RemoteEventCallbackType event, const StationInput& i
   SavePicture(path);
   Night.Picture(path);
   ShowStatus("Kép beolvasása -" + name, sink);
-  sink.ShowPreview(path);
+  const std::optional<double> brightness = sink.ShowPreview(path);
   WritePictureCounter(CounterFile, State.picture_counter + 1);
+  Steer(brightness);
   Page.PictureSaved({.TakenUtc = TheClock().Now().UnixTime, .Number = State.picture_counter, .Preset = Chosen.Preset,
                      .IntervalS = State.interval, .ExposureS = State.exposure_s, .Iso = State.iso,
                      .Aperture = State.aperture, .Place = Config.Location},

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "camera/CamDefines.h"
+#include "exposure/ExposureSteering.h"
 #include "page/LivePage.h"
 #include "runtime/Clock.h"
 #include "runtime/Log.h"
@@ -68,6 +69,8 @@ struct StationConfig {
   LivePageOptions Page{};       // the status record and the page's files, published beside the picture
   NightConfig Night{};  // the night's products, built each morning and published
   RetentionConfig Retain{};  // old day folders deleted by age or for free space
+  // The mean brightness each picture is steered to; nothing: the presets expose.
+  std::optional<double> AutoExposure{};
 };
 
 // What the controls show, as the station decides it. The window applies it
@@ -90,6 +93,10 @@ struct StationView {
   // same value).
   std::optional<int> ImageSizeItem = kDefaultImageSizeItem;
   std::optional<int> ExposureItem = 0, ApertureItem = 0, IsoItem = 0;
+  // The exposure the steering sent, written into the lists' fields as their
+  // items write it ("1/60 mp", "F2.8", "200"): a value no item has shows as
+  // a typed text would.
+  std::optional<ExposureListTexts> SteeredTexts;
   std::optional<int64_t> TimerMs;
   int64_t NextPicture = 1;    // the number the next picture gets
   std::string PictureFolder;  // the start date's folder, where pictures are kept
@@ -100,8 +107,10 @@ class StationSink {
 public:
   virtual ~StationSink() = default;
   virtual void ShowStatus(const std::string& text) = 0;
-  // Decodes the picture file and shows it; an error ends the picture handling.
-  virtual void ShowPreview(const std::string& path) = 0;
+  // Decodes the picture file and shows it; an error ends the picture
+  // handling. Answers the mean brightness of the pixels shown (0..1),
+  // nothing when they can't be measured.
+  virtual std::optional<double> ShowPreview(const std::string& path) = 0;
   virtual void ShowUploadStatus(const std::string& text) = 0;
   virtual void ShowConnected(bool connected) = 0;
   virtual void ShowProgress(int percent) = 0;
@@ -222,10 +231,19 @@ private:
   // day mode becomes the day interval, as a typed one would.
   void Refresh(bool dayInterval);
   void TakeInterval(const std::string& text, bool dayInterval);
-  // set_cam_parameters, the one place the settings are sent: reads the
-  // camera, applies the preset and the list items chosen, sets the timer's
-  // interval and sends the record.
+  // set_cam_parameters, the one place the settings are sent: sets the
+  // timer's interval and sends the record.
   void SendSettings();
+  // Reads the camera, applies the preset, the list items chosen and the
+  // steered exposure, and sends the record; the steering learns what the
+  // camera took.
+  void SendRecord();
+  // After a picture of brightness `mean`: the steering's next exposure is
+  // sent at once, without touching the timer; one the camera refuses
+  // leaves the last accepted in place.
+  void Steer(std::optional<double> mean);
+  // The steering starts again from the values a switch, Start or a preset sets.
+  void RestartSteering();
   // The preset the hour of `now` calls for: the remembered night preset
   // from the evening to the morning switch hour, else day; with a place,
   // the one the sun's altitude calls for.
@@ -260,6 +278,10 @@ private:
   bool Started = false;                 // FormCreate ran: the log tells the end too
   NightWatch Night;  // keeps the night's pictures, builds and queues its products
   Retention Retained;  // deletes old folders within the user's bounds
+  std::optional<ExposureSteering> Steering;  // with the option only
+  TRemoteCapabilities Available{};  // what the camera listed as it entered remote mode
+  std::optional<Exposure> Steered;  // sent over the preset's exposure; none: the preset's own
+  bool SteeringPaused = false;      // a user's correction, until the next switch or Start
 };
 
 }  // namespace korv

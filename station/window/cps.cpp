@@ -22,6 +22,7 @@
 #include <optional>
 
 #include "camera/Obturo.h"
+#include "exposure/Brightness.h"
 #include "ftp/IdFTP.h"
 #include "runtime/Clock.h"
 #include "runtime/ScopeExit.h"
@@ -172,6 +173,12 @@ void SelectItem(QComboBox* combo, std::optional<int> item) {
   if (item && ItemIndex(combo) != *item) combo->setCurrentIndex(*item);
 }
 
+// A value that may match no item: written into the list's field as typed.
+void WriteItem(QComboBox* combo, const std::string& text) {
+  QString shown = QString::fromStdString(text);
+  if (combo->currentText() != shown) combo->setEditText(shown);
+}
+
 void SetText(QLineEdit* edit, const std::string& text) {
   QString shown = QString::fromStdString(text);
   if (edit->text() != shown) edit->setText(shown);
@@ -273,9 +280,12 @@ void TForm1::ShowStatus(const std::string& text) {
   Edit1->repaint();  // the handler keeps the window busy for a while yet
 }
 
-void TForm1::ShowPreview(const std::string& path) {
-  Image1->setPixmap(QPixmap::fromImage(LoadPreview(path, Image1->size())));
+std::optional<double> TForm1::ShowPreview(const std::string& path) {
+  const QImage preview = LoadPreview(path, Image1->size()).convertToFormat(QImage::Format_RGB32);
+  Image1->setPixmap(QPixmap::fromImage(preview));
   Image1->repaint();
+  return MeanBrightness({preview.constBits(), preview.width(), preview.height(),
+                         static_cast<size_t>(preview.bytesPerLine()), 4});
 }
 
 void TForm1::ShowUploadStatus(const std::string& text) {
@@ -315,6 +325,11 @@ void TForm1::Paint(const StationView& view) {
   SelectItem(ComboBox4, view.ExposureItem);
   SelectItem(ComboBox3, view.ApertureItem);
   SelectItem(ComboBox2, view.IsoItem);
+  if (const auto& steered = view.SteeredTexts) {
+    WriteItem(ComboBox4, steered->Exposure);
+    WriteItem(ComboBox3, steered->Aperture);
+    WriteItem(ComboBox2, steered->Iso);
+  }
   ComboBox2->setEnabled(view.Lists.Iso);
   ComboBox3->setEnabled(view.Lists.Aperture);
   ComboBox4->setEnabled(view.Lists.Exposure);

@@ -178,7 +178,7 @@ private:
 
   // StationSink: the station's progress on the window.
   void ShowStatus(const std::string& text) override;
-  void ShowPreview(const std::string& path) override;
+  std::optional<double> ShowPreview(const std::string& path) override;
   void ShowUploadStatus(const std::string& text) override;
   void ShowConnected(bool connected) override;
   void ShowProgress(int percent) override;

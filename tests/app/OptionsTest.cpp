@@ -86,12 +86,27 @@ TEST(OptionsTest, ThePageImpliesItsRecordAndBothAreOffByDefault) {
   EXPECT_THROW(page({"--publish-page", "--publish-page"}), EOptionError);
 }
 
+TEST(OptionsTest, AutoExposureTakesATargetWithinItsRange) {
+  const std::pair<std::vector<std::string>, std::optional<double>> cases[] = {
+      {{}, std::nullopt}, {{"--auto-exposure"}, 0.30}, {{"--auto-exposure=0.05"}, 0.05},
+      {{"--auto-exposure=0.9"}, 0.9}, {{"--auto-exposure=0.04"}, -1}, {{"--auto-exposure=0.95"}, -1},
+      {{"--auto-exposure="}, -1}, {{"--auto-exposure=dark"}, -1}};
+  for (const auto& [args, target] : cases) {
+    SCOPED_TRACE(::testing::PrintToString(args));
+    if (target == -1) {
+      EXPECT_THROW(ParseOptions(args, {}, "x"), EOptionError);
+      continue;
+    }
+    EXPECT_EQ(ParseOptions(args, {}, "x").Station.AutoExposure, target);
+  }
+}
+
 TEST(OptionsTest, HelpNamesEveryOption) {
   EXPECT_TRUE(ParseOptions({"--help"}, {}, "x").Help);
   std::string help = OptionsHelp("korv-cps");
   for (const char* option : {"--upload-host", "KORV_UPLOAD_HOST", "--unattended", "--atomic-publish", "--ftps",
                              "--ftps-ca", "KORV_UPLOAD_TLS", "--location", "KORV_LOCATION", "--night-altitude",
-                             "--schedule", "--status-json", "--publish-page", "--help"})
+                             "--schedule", "--status-json", "--publish-page", "--auto-exposure", "--help"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 

@@ -45,7 +45,7 @@ const ServerRow Servers[] = {
 
 struct LastUploadStatus final : StationSink {
   void ShowStatus(const std::string&) override {}
-  void ShowPreview(const std::string&) override {}
+  std::optional<double> ShowPreview(const std::string&) override { return std::nullopt; }
   void ShowUploadStatus(const std::string& text) override { Text = text; }
   void ShowConnected(bool) override {}
   void ShowProgress(int) override {}

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <tuple>
 
@@ -23,8 +24,9 @@ namespace {
 class RecordingSink final : public StationSink {
 public:
   void ShowStatus(const std::string& text) override { Statuses.push_back(text); }
-  void ShowPreview(const std::string& path) override {
+  std::optional<double> ShowPreview(const std::string& path) override {
     if (FailPreview) throw EInOutError("Cannot decode " + path);
+    return Brightness;
   }
   void ShowUploadStatus(const std::string& text) override { Uploads.push_back(text); }
   void ShowConnected(bool) override {}
@@ -32,6 +34,7 @@ public:
 
   std::vector<std::string> Statuses, Uploads;
   bool FailPreview = false;
+  std::optional<double> Brightness;  // what each picture measures
 };
 
 class SetClockTo final : public Clock {
@@ -79,6 +82,7 @@ protected:
                                 {&Input.IsoItem, view.IsoItem}}) {
       if (chosen) *item = *chosen;
     }
+    if (view.SteeredTexts) Shown = *view.SteeredTexts;
   }
   void Select(int preset) {
     Input.Preset = preset;
@@ -103,6 +107,7 @@ protected:
   std::unique_ptr<Station> Core;
   StationInput Input;
   RecordingSink Sink;
+  ExposureListTexts Shown;  // what the lists last showed of a steered exposure
 };
 
 // The switches fire on the first tick past their hour, select the preset
@@ -331,6 +336,79 @@ TEST_F(StationCoreTest, AnUnattendedStartTakesThePresetTheHourCallsFor) {
     EXPECT_EQ(Core->View().Preset, preset);
     EXPECT_TRUE(Core->View().Running);
   }
+}
+
+// --- Exposure steered by the pictures ---
+
+// After each picture of the running cycle its brightness sets the next
+// picture's exposure; the dead band, a picture that can't be measured and
+// the option off change nothing.
+TEST_F(StationCoreTest, EachPicturesBrightnessSetsTheNextOnesExposure) {
+  struct Case {
+    const char* Name;
+    std::optional<double> Target;  // the option
+    int Preset;
+    std::optional<double> Brightness;
+    uint8_t Mode;
+    std::optional<uint8_t> Tv;  // none where the camera meters
+    uint8_t Iso, Compensation;  // what the camera then holds
+    const char* Logged;                   // the exposure line, "" for none
+    ExposureListTexts Shown;
+  };
+  const Case cases[] = {
+      {"dark night", 0.3, 5, 0.05, 17, 5, 4, 7, "15 s ISO 50 → 15 s ISO 200, mean 0.05", {"15 mp", "Auto", "200"}},
+      {"bright night", 0.3, 5, 0.9, 17, 11, 2, 7, "15 s ISO 50 → 4 s ISO 50, mean 0.90", {"4 mp", "Auto", "50"}},
+      {"dim day", 0.3, 1, 0.1, 1, std::nullopt, 1, 13, "auto ±0 EV → auto +2 EV, mean 0.10", {"Auto", "Auto", "Auto"}},
+      {"within the band", 0.3, 5, 0.34, 17, 5, 2, 7, "", {}},
+      {"not measured", 0.3, 5, std::nullopt, 17, 5, 2, 7, "", {}},
+      {"the option off", std::nullopt, 5, 0.05, 17, 5, 2, 7, "", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::filesystem::remove(File(kLogFile));
+    Begin("", {.AutoExposure = c.Target});
+    Select(c.Preset);
+    Core->Start(Input);
+    Follow();
+    Shown = {};
+    Sink.Brightness = c.Brightness;
+    Tick(Clock.Time);
+    const TCameraSettings held = Camera->GetCameraSettings();
+    EXPECT_EQ(std::tuple(held.ShootingMode, c.Tv ? held.Tv : c.Tv, held.ISO, held.ExposureCompensation),
+              std::tuple(c.Mode, c.Tv, c.Iso, c.Compensation));
+    const std::string log = ReadFile(File(kLogFile));
+    const size_t line = log.find(std::string("exposure: ") + c.Logged + (*c.Logged ? "\n" : ""));
+    EXPECT_EQ(line != log.npos, *c.Logged != 0) << log;
+    EXPECT_EQ(std::tie(Shown.Exposure, Shown.Aperture, Shown.Iso),
+              std::tie(c.Shown.Exposure, c.Shown.Aperture, c.Shown.Iso));
+  }
+}
+
+// A value the camera refuses leaves the last accepted one; the user's own
+// correction pauses the steering until Start.
+TEST_F(StationCoreTest, ARefusedValueAndTheUsersCorrectionKeepTheExposure) {
+  Begin("", {.AutoExposure = 0.3});
+  Select(5);
+  Core->Start(Input);
+  Sink.Brightness = 0.05;
+  const std::pair<const char*, std::function<void()>> steps[] = {
+      {"refused", [&] { Library.FailNext("CDSetRelCamSettingData", 99, 0x81); }},
+      {"taken", [&] { Library.FailNext("CDSetRelCamSettingData", 0, 0); }},
+      {"paused", [&] { Input.IsoItem = 1, Core->CorrectionChanged(Input); }},
+      {"started again", [&] { Core->Start(Input); }},
+  };
+  const uint8_t isoAfter[] = {2, 4, 2, 4};  // ISO 50, then 200
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    SCOPED_TRACE(steps[i].first);
+    steps[i].second();
+    Follow();
+    Tick(Clock.Time);
+    EXPECT_EQ(Camera->GetCameraSettings().ISO, isoAfter[i]);
+  }
+  const std::string log = ReadFile(File(kLogFile));
+  for (const char* line : {"exposure: the camera refused 15 s ISO 200 (it holds 15 s ISO 50), it keeps 15 s ISO 50\n",
+                           "exposure: steering paused by the user's choice until the next switch or Start\n"})
+    EXPECT_NE(log.find(line), log.npos) << line;
 }
 
 // --- Upload ---
