@@ -11,6 +11,7 @@
 
 #include "night/Jpeg.h"
 #include "night/Timelapse.h"
+#include "runtime/Clock.h"
 
 namespace korv {
 
@@ -104,7 +105,9 @@ private:
     if (!options_.Place) return true;
     struct stat status {};
     if (stat(path.c_str(), &status) != 0) return true;
-    return SunAltitude(int64_t(status.st_mtime), *options_.Place) < kTrailsSunAltitude;
+    // On the fast clock (inherited from the station) the file's wall time
+    // stamp is mapped to the clock the picture was taken by.
+    return SunAltitude(ClockTimeAt(int64_t(status.st_mtime)), *options_.Place) < kTrailsSunAltitude;
   }
 
   void AddToTrails(const std::string& path, const RgbImage& image) {

@@ -68,6 +68,11 @@ std::atomic<Clock*> current{&systemClock};
 
 }  // namespace
 
+int64_t ClockTimeAt(int64_t wallUnixTime) {
+  const FastClockSetting& fast = TheFastClockSetting();
+  return fast.Clock ? FastClockTime(*fast.Clock, fast.AnchorMs, wallUnixTime * 1000) : wallUnixTime;
+}
+
 std::optional<FastClock> ParseFastClock(const std::string& text) {
   std::tm parts{};
   int speed = 0;

@@ -42,6 +42,9 @@ struct FastClock {
 std::optional<FastClock> ParseFastClock(const std::string& text);
 // The fast clock's time `wallMs` after its anchor `anchorMs` (both ms since 1970 UTC).
 int64_t FastClockTime(const FastClock& clock, int64_t anchorMs, int64_t wallMs);
+// What the system clock read at the wall instant `wallUnixTime` (a file's time
+// stamp): the fast clock's time when one is set, else the same.
+int64_t ClockTimeAt(int64_t wallUnixTime);
 // The local calendar time of `unixTime`.
 LocalTime LocalTimeAt(int64_t unixTime);
 

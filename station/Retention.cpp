@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "runtime/Clock.h"
+
 namespace korv {
 
 namespace fs = std::filesystem;
@@ -26,7 +28,7 @@ bool IsPictureName(const std::string& name) {
 
 int64_t ChangedUnix(const fs::path& path) {
   struct stat status {};
-  return stat(path.c_str(), &status) == 0 ? int64_t(status.st_mtime) : 0;
+  return stat(path.c_str(), &status) == 0 ? ClockTimeAt(int64_t(status.st_mtime)) : 0;
 }
 
 // A day folder holds the station's pictures and no folder.

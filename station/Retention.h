@@ -22,7 +22,8 @@ public:
   Retention(std::string folder, RetentionConfig config, LogLine log);
 
   // At the morning switch: folders whose last change is more than
-  // KeepDays days before `nowUnix` (wall time, as the files' times are).
+  // KeepDays days before `nowUnix` (the station's clock, which the files'
+  // time stamps are read by).
   void Expire(int64_t nowUnix, const std::string& currentDir);
   // At each tick: the oldest folders while less than MinFreeMb is free.
   void EnsureFree(const std::string& currentDir);

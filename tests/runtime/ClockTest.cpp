@@ -50,6 +50,8 @@ TEST(FastClockDeathTest, EnvironmentSetsTheSystemClockOrEndsTheProgram) {
   setenv("KORV_CLOCK_ANCHOR", std::to_string(minuteAgo).c_str(), 1);
   // A minute after the shared anchor at x240 is four hours on.
   EXPECT_EXIT(std::exit(TheClock().Now().Hour), testing::ExitedWithCode(19), "");
+  // A file stamped a second after the anchor was stamped at 15:04 by the clock.
+  EXPECT_EXIT(std::exit(LocalTimeAt(ClockTimeAt(minuteAgo / 1000 + 1)).Hour), testing::ExitedWithCode(15), "");
   setenv("KORV_CLOCK", "2026-12-09 15:00", 1);
   EXPECT_EXIT(TheClock().Now(), testing::ExitedWithCode(2), "not of the form \"YYYY-MM-DD HH:MM xN\"");
   unsetenv("KORV_CLOCK");
