@@ -42,6 +42,7 @@ std::string LiveStatusJson(const LiveStatus& status) {
       {"exposure", {{"exposure_s", status.ExposureS}, {"iso", status.Iso}, {"aperture", status.Aperture}}},
       {"version", KORV_VERSION},
   };
+  if (!status.Steered.empty()) record["exposure"]["steered"] = status.Steered;
   if (status.PeriodS > 0) record["period_s"] = status.PeriodS;
   if (status.Place) record["sun_altitude_deg"] = SunAltitude(status.TakenUtc, *status.Place);
   if (status.DiskFreeBytes) record["disk_free_bytes"] = *status.DiskFreeBytes;

@@ -23,6 +23,7 @@ struct LiveStatus {
   int32_t ExposureS = 0;        // the exposure settings sent; 0 = automatic
   int32_t Iso = 0;
   int32_t Aperture = 0;         // f-number
+  std::string Steered{};        // the exposure the steering gave the picture ("1/60 s ISO 100"); "" without it
   std::optional<GeoPlace> Place{};        // the sun's altitude is given when known
   std::optional<uint64_t> DiskFreeBytes{};  // of the picture folder's disk
   std::string LastUploadFailure{};        // "" when the last upload succeeded

@@ -482,7 +482,7 @@ void Station::SwitchTo(Switch kind) {
     Refresh(true);
     State.sun_day = true;
     Log("switch: day");
-    Retained.Expire(std::time(nullptr), State.picture_dir);  // the files' times are wall times
+    Retained.Expire(TheClock().Now().UnixTime, State.picture_dir);
     return;
   }
   Controls.Lists = values.Lists;
@@ -543,10 +543,11 @@ void Station::HandlePicture(RemoteEventCallbackType event, const StationInput& i
   ShowStatus("Kép beolvasása -" + name, sink);
   const std::optional<double> brightness = sink.ShowPreview(path);
   WritePictureCounter(CounterFile, State.picture_counter + 1);
+  const std::string steered = Steering ? ExposureText(Steering->Current(), Chosen.Preset == kDuskPreset) : "";
   Steer(brightness);
   Page.PictureSaved({.TakenUtc = TheClock().Now().UnixTime, .Number = State.picture_counter, .Preset = Chosen.Preset,
                      .IntervalS = State.interval, .ExposureS = State.exposure_s, .Iso = State.iso,
-                     .Aperture = State.aperture, .Place = Config.Location},
+                     .Aperture = State.aperture, .Steered = steered, .Place = Config.Location},
                     path, Publishing, [this](const std::string& line) { Log(line); });
   if (input.Upload) Upload(path, name, input.Account, sink);
   keepNumber.Release();

@@ -32,23 +32,27 @@ TEST(LiveStatusTest, DescribesThePictureItWasWrittenFor) {
     const char* Zone;  // the record's time read back is the picture's, whatever the zone
     std::optional<GeoPlace> Place;
     std::string Failure;
-  } rows[] = {{"UTC0", std::nullopt, ""},
-              {"<-0330>3:30", GeoPlace{47.5, 19.05}, "koftplive.jpg: 550 Permission denied \xff\xfe"},
-              {"<+0545>-5:45", std::nullopt, ""}};
+    std::string Steered;
+  } rows[] = {{"UTC0", std::nullopt, "", ""},
+              {"<-0330>3:30", GeoPlace{47.5, 19.05}, "koftplive.jpg: 550 Permission denied \xff\xfe", ""},
+              {"<+0545>-5:45", std::nullopt, "", "1/60 s ISO 100"}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.Zone);
     setenv("TZ", row.Zone, 1);
     tzset();
     WriteLiveStatus(dir.file("koftplive.json"),
                     {.TakenUtc = 1796860800, .Number = 42, .Bytes = static_cast<int64_t>(picture.size()), .Preset = 5,
-                     .IntervalS = 30, .PeriodS = 41.5, .ExposureS = 15, .Iso = 800, .Aperture = 0, .Place = row.Place,
+                     .IntervalS = 30, .PeriodS = 41.5, .ExposureS = 15, .Iso = 800, .Aperture = 0, .Steered = row.Steered,
+                     .Place = row.Place,
                      .DiskFreeBytes = DiskFreeBytes(dir.path()), .LastUploadFailure = row.Failure});
     const auto json = nlohmann::json::parse(ReadFile(dir.file("koftplive.json")));
     EXPECT_EQ(std::tuple(json["picture"]["number"], json["picture"]["bytes"]), std::tuple(42, picture.size()));
     EXPECT_EQ(UtcOf(json["picture"]["taken"]), 1796860800);
     EXPECT_EQ(json["preset"], nlohmann::json({{"number", 5}, {"name", "éjszakai 3"}}));
     EXPECT_EQ(std::tuple(json["interval_s"], json["period_s"], json["version"]), std::tuple(30, 41.5, KORV_VERSION));
-    EXPECT_EQ(json["exposure"], nlohmann::json({{"exposure_s", 15}, {"iso", 800}, {"aperture", 0}}));
+    nlohmann::json exposure = {{"exposure_s", 15}, {"iso", 800}, {"aperture", 0}};
+    if (!row.Steered.empty()) exposure["steered"] = row.Steered;
+    EXPECT_EQ(json["exposure"], exposure);
     EXPECT_GT(json["disk_free_bytes"].get<uint64_t>(), 0u);
     EXPECT_EQ(json.value("sun_altitude_deg", 99.0), row.Place ? SunAltitude(1796860800, *row.Place) : 99.0);
     EXPECT_EQ(json.contains("last_upload_failure"), !row.Failure.empty());
