@@ -22,5 +22,5 @@ cv2.imwrite(os.path.join(out, "startrails.jpg"), trails)
 SCALE = "scale=w='min(1920,iw)':h='min(1080,ih)':force_original_aspect_ratio=decrease:force_divisible_by=2"
 subprocess.run(["ffmpeg", "-loglevel", "error", "-y", "-framerate", "25", "-pattern_type", "glob", "-i",
                 os.path.join(pictures, "*.jpg"), "-vf", SCALE, "-c:v", "libx264",
-                "-preset", "medium", "-crf", "23", "-pix_fmt", "yuv420p", "-movflags", "+faststart",
-                os.path.join(out, "timelapse.mp4")], check=True)
+                "-preset", "medium", "-crf", "23", "-rc-lookahead", "10", "-pix_fmt", "yuv420p",
+                "-movflags", "+faststart", os.path.join(out, "timelapse.mp4")], check=True)
