@@ -189,7 +189,9 @@ std::optional<Exposure> ExposureSteering::Next(std::optional<double> mean, int p
       std::clamp(kStopsPerDoubling * std::log2(Goal / measured), -kMaxExposureStep, kMaxExposureStep);
   const Lists lists = ListsOf(available);
   const bool dusk = preset == kDuskPreset;
-  Exposure next = preset == kDayPreset ? Day(step, Last, lists) : Manual(Stops(Last) + step, Last, lists, dusk);
+  // A night that began under the day's metering goes on from it as the day would.
+  Exposure next = preset == kDayPreset || Last.Metered ? Day(step, Last, lists)
+                                                       : Manual(Stops(Last) + step, Last, lists, dusk);
   if (next == Last) return std::nullopt;
   if (line) {
     char figure[16];

@@ -473,9 +473,11 @@ void Station::SwitchTo(Switch kind) {
   State.iso = values.Iso;
   State.aperture = values.Aperture;
   SteeringPaused = false;
-  // The night goes on from the exposure the steering reached by dusk, the
-  // day from the camera's metering.
-  if (kind == Switch::Morning || (Steered && Steered->Metered)) Steered.reset();
+  // The day starts from the camera's metering; the night goes on from the
+  // exposure the camera holds at dusk, not from the night preset's own,
+  // which would be white while the sky is still light.
+  if (kind == Switch::Morning) Steered.reset();
+  else if (Steering) Steered = Steering->Current();
   if (kind == Switch::Morning) {
     SelectPreset(kDayPreset);
     Controls.Lists = values.Lists;

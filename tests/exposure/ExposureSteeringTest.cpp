@@ -54,6 +54,8 @@ TEST(ExposureSteering, NextExposureForAPicture) {
        "exposure: auto ±0 EV → auto +1 1/3 EV, mean 0.20"},
       {"day past the metering's limit: manual values", 26, 1, Exposure{true, 13, 0, 0, 1},
        Exposure{false, 13, 5, 7, 4}, "exposure: auto +2 EV → 15 s ISO 200, mean 0.10"},
+      {"night begun metered: manual values past the metering's limit", 26, 5, Exposure{true, 13, 0, 0, 1},
+       Exposure{false, 13, 5, 7, 4}},
       {"day, manual, bright again: back to metering", 230, 1, Exposure{false, 7, 17, 7, 2},
        Exposure{true, 1, 0, 0, 1}},
       {"dusk: the aperture opens, the exposure shortens", 230, 2, Exposure{false, 7, 14, 19, 1},
