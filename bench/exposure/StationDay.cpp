@@ -1,4 +1,4 @@
-#include "tests/support/StationDay.h"
+#include "bench/exposure/StationDay.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -8,12 +8,11 @@
 
 #include <chrono>
 #include <string>
-#include <thread>
 
 #include "exposure/Brightness.h"
 #include "runtime/Clock.h"
 
-namespace korv::test {
+namespace korv {
 
 namespace {
 
@@ -79,4 +78,4 @@ std::optional<DayPicture> StationDay::TakeAt(int64_t unixTime) {
   return picture;
 }
 
-}  // namespace korv::test
+}  // namespace korv

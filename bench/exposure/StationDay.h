@@ -13,7 +13,7 @@
 
 #include "station/window/cps.h"
 
-namespace korv::test {
+namespace korv {
 
 struct DayPicture {
   LocalTime Taken;             // the clock's time of the tick
@@ -49,4 +49,4 @@ private:
   std::unique_ptr<TForm1> Window;
 };
 
-}  // namespace korv::test
+}  // namespace korv
