@@ -43,6 +43,8 @@ bool ReadCapped(const std::string& path, std::vector<uint8_t>& bytes, std::strin
 void DecodeSteps(jpeg_decompress_struct* info, uint64_t maxPixels, bool headerOnly, RgbImage& image) {
   jpeg_read_header(info, TRUE);
   info->out_color_space = JCS_RGB;
+  info->dct_method = JDCT_IFAST;
+  info->do_fancy_upsampling = FALSE;
   info->scale_num = 1;
   info->scale_denom = 1;
   while (info->scale_denom < 8 &&
