@@ -50,7 +50,7 @@ void NightWatch::Tick(const LocalTime& now, bool night, PublishQueue& queue) {
       kill(child_, SIGKILL);
       waitpid(child_, nullptr, 0);
       child_ = -1;
-      log_("night products: korv-night ended after " + std::to_string(kNightBuildLimitS / 60) + " min for " + built_);
+      Failed("korv-night ended after " + std::to_string(kNightBuildLimitS / 60) + " min");
     }
   }
   if (night && night_.empty()) {
@@ -59,6 +59,12 @@ void NightWatch::Tick(const LocalTime& now, bool night, PublishQueue& queue) {
   } else if (!night && !night_.empty() && child_ <= 0) {
     built_ = night_;
     night_.clear();
+    retrying_ = false;
+    Launch();
+  } else if (!night && child_ <= 0 && !retry_.empty() && std::chrono::steady_clock::now() >= retryAt_) {
+    built_ = retry_;
+    retry_.clear();
+    retrying_ = true;
     Launch();
   }
 }
@@ -96,15 +102,14 @@ void NightWatch::Launch() {
     _exit(127);
   }
   if (log >= 0) close(log);
-  if (child_ < 0) return log_("night products: korv-night not started for " + built_);
+  if (child_ < 0) return Failed("korv-night not started");
   log_("night products: building the night of " + built_);
 }
 
 void NightWatch::Finished(int status, PublishQueue& queue) {
   fs::path night = fs::path(folder_) / "nights" / built_;
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-    return log_("night products: korv-night failed for " + built_ + " (see " + (night / "korv-night.log").string() +
-                ")");
+    return Failed("korv-night failed (see " + (night / "korv-night.log").string() + ")");
   for (const char* product : kProducts) {
     queue.Add((night / product).string(), product);
     queue.Add((night / product).string(), "nights/" + built_ + "/" + product);
@@ -112,6 +117,16 @@ void NightWatch::Finished(int status, PublishQueue& queue) {
   std::error_code error;
   fs::remove_all(night / "pictures", error);  // links: a kept picture stays in its day folder
   log_("night products: the night of " + built_ + " built and queued");
+}
+
+void NightWatch::Failed(const std::string& reason) {
+  if (retrying_)
+    return log_("night products: " + reason + " for " + built_ + " again; its pictures stay in nights/" + built_ +
+                "/pictures");
+  retry_ = built_;
+  retryAt_ = std::chrono::steady_clock::now() + std::chrono::seconds(config_.RetryAfterS);
+  log_("night products: " + reason + " for " + built_ + "; tried once more in " +
+       std::to_string(config_.RetryAfterS / 60) + " min");
 }
 
 }  // namespace korv

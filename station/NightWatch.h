@@ -3,7 +3,8 @@
 // the evening the night began), and when the night ends runs korv-night on
 // them as a child process at low priority, polled at the ticks so that no
 // tick waits; past kNightBuildLimitS it is killed. Its products are queued
-// for publishing as the latest ones and under nights/YYYY-MM-DD/.
+// for publishing as the latest ones and under nights/YYYY-MM-DD/. A build
+// that failed is tried once more, RetryAfterS later, by day.
 #pragma once
 
 #include <sys/types.h>
@@ -24,7 +25,8 @@ inline constexpr int kNightBuildLimitS = 30 * 60;
 struct NightConfig {
   bool Enabled = false;
   std::string Program;  // korv-night; "" for the one beside the running program
-  std::optional<GeoPlace> Place;
+  std::optional<GeoPlace> Place{};
+  int RetryAfterS = 3600;  // wall seconds from a failed build to its second try
 };
 
 class NightWatch {
@@ -44,6 +46,8 @@ public:
 private:
   void Launch();
   void Finished(int status, PublishQueue& queue);
+  // The build of built_ failed for `reason`: tried once more, then given up.
+  void Failed(const std::string& reason);
 
   const std::string folder_;
   const NightConfig config_;
@@ -52,6 +56,9 @@ private:
   std::string built_;  // the night whose build runs
   pid_t child_ = -1;
   std::chrono::steady_clock::time_point started_;
+  std::string retry_;    // the night to build once more, "" for none
+  bool retrying_ = false;  // the build under way is a night's second
+  std::chrono::steady_clock::time_point retryAt_;
 };
 
 }  // namespace korv
