@@ -132,7 +132,10 @@ std::string TvSeconds(uint8_t tv) {
   return tv >= 2 && tv - 2u < texts.size() ? texts[tv - 2u] : "";
 }
 
-std::string TvText(uint8_t tv) { return tv >= 2 && !TvSeconds(tv).empty() ? TvSeconds(tv) + " s" : "auto"; }
+std::string TvText(uint8_t tv) {
+  const std::string seconds = TvSeconds(tv);
+  return seconds.empty() ? "auto" : seconds + " s";
+}
 
 std::string FNumber(uint8_t av) {
   char f[16];
