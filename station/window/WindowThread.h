@@ -12,7 +12,11 @@ namespace korv {
 
 class WindowThread {
 public:
+  // Made and destroyed on the window's thread.
   explicit WindowThread(QObject* window);
+  ~WindowThread();
+  WindowThread(const WindowThread&) = delete;
+  WindowThread& operator=(const WindowThread&) = delete;
 
   // Runs `work` on the thread of the window: at once when called there, else
   // queued to that thread while the caller blocks until it is done. An error
@@ -28,8 +32,8 @@ public:
   struct Shared;
 
 private:
-  QObject* Window;
   std::shared_ptr<Shared> State;
+  std::unique_ptr<QObject> WakeUp;  // receives, on the window's thread, a call's wake-up
 };
 
 }  // namespace korv
