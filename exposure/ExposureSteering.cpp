@@ -109,8 +109,8 @@ Exposure Day(double step, const Exposure& last, const Lists& lists) {
   }
   double wanted = Stops(last) + step;
   if (wanted >= kMeteringLimitStops) return Manual(wanted, last, lists, false);
-  Exposure metered{true, 7, 0, 0, kIsoAutomatic};
-  metered.Compensation = Nearest(lists.Compensation, wanted - kMeteringLimitStops, CompensationStops, 7);
+  Exposure metered{true, kNoCompensation, 0, 0, kIsoAutomatic};
+  metered.Compensation = Nearest(lists.Compensation, wanted - kMeteringLimitStops, CompensationStops, kNoCompensation);
   return metered;
 }
 
@@ -157,9 +157,10 @@ std::string ExposureText(const Exposure& e, bool withAperture) {
 }
 
 Exposure ExposureOf(const TCameraSettings& settings, bool metered) {
-  if (metered) return {true, settings.ExposureCompensation == 0 ? uint8_t{7} : settings.ExposureCompensation, 0, 0,
-                       kIsoAutomatic};
-  return {false, 7, settings.Tv, settings.Av, settings.ISO};
+  if (metered)
+    return {true, settings.ExposureCompensation == 0 ? kNoCompensation : settings.ExposureCompensation, 0, 0,
+            kIsoAutomatic};
+  return {false, kNoCompensation, settings.Tv, settings.Av, settings.ISO};
 }
 
 ExposureListTexts ListTextsOf(const Exposure& e) {

@@ -23,10 +23,12 @@ inline constexpr double kMaxExposureStep = 2;      // stops a picture
 // The longest exposure steered to: the longest night preset's.
 inline constexpr int kLongestSteeredExposureS = 15;
 
+inline constexpr uint8_t kNoCompensation = 7;  // the middle of 1..13
+
 // The exposure part of the settings record, in its ordinals.
 struct Exposure {
   bool Metered = false;       // the camera meters, shifted by Compensation
-  uint8_t Compensation = 7;   // 1..13 in thirds of a stop, 7 = none
+  uint8_t Compensation = kNoCompensation;  // 1..13 in thirds of a stop
   uint8_t Tv = 0, Av = 0;     // 0: the camera's own
   uint8_t Iso = 0;            // 1 = automatic, 2.. = 50, 100, ...
 

@@ -473,12 +473,8 @@ void Station::SwitchTo(Switch kind) {
   State.iso = values.Iso;
   State.aperture = values.Aperture;
   SteeringPaused = false;
-  // The day starts from the camera's metering; the night goes on from the
-  // exposure the camera holds at dusk, not from the night preset's own,
-  // which would be white while the sky is still light.
-  if (kind == Switch::Morning) Steered.reset();
-  else if (Steering) Steered = Steering->Current();
   if (kind == Switch::Morning) {
+    Steered.reset();  // the day starts from the camera's metering
     SelectPreset(kDayPreset);
     Controls.Lists = values.Lists;
     Refresh(true);
@@ -487,6 +483,9 @@ void Station::SwitchTo(Switch kind) {
     Retained.Expire(TheClock().Now().UnixTime, State.picture_dir);
     return;
   }
+  // The night goes on from the exposure the camera holds at dusk, not from
+  // the night preset's own, which would be white while the sky is still light.
+  if (Steering) Steered = Steering->Current();
   Controls.Lists = values.Lists;
   // Still the preset selected so far, day mode too: the night interval
   // shown must not become the day interval.
